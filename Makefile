@@ -1,0 +1,42 @@
+# make          build everything: build/win32/launcher.exe, build/native/kvo-pack, ...
+# make test     build and run every test tier (installs what is missing)
+# make example  pack examples/app.kvo and start it under Wine
+# make fuzz     a long fuzz run of the block decoder (FUZZ_SECONDS, default 600)
+# make clean
+
+NATIVE := build/native
+WIN32 := build/win32
+JOBS ?= 2
+
+.PHONY: all deps native win32 test example fuzz clean
+
+all: deps native win32
+
+deps:
+	@scripts/install-deps.sh
+
+$(NATIVE)/CMakeCache.txt:
+	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+
+$(WIN32)/CMakeCache.txt:
+	cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=MinSizeRel \
+	    -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake
+
+native: deps $(NATIVE)/CMakeCache.txt
+	cmake --build $(NATIVE) -j$(JOBS)
+
+win32: deps $(WIN32)/CMakeCache.txt
+	cmake --build $(WIN32) -j$(JOBS)
+
+test: all
+	scripts/run-tests.sh
+
+example: all
+	scripts/run-example.sh
+
+fuzz: native
+	scripts/fuzz.sh $${FUZZ_SECONDS:-600}
+
+clean:
+	rm -rf build

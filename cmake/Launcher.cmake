@@ -1,0 +1,32 @@
+# The launcher stub: every subsystem but the entry point goes into a library
+# that the Wine-run tests link as well.
+set(KVO_LAUNCHER_SOURCES
+    core/CommandLineNarrow.cpp
+    core/Console.cpp
+    core/Errors.cpp
+    core/LauncherFile.cpp
+    core/Log.cpp
+    core/Paths.cpp
+    core/StartupState.cpp
+    jvm/JavaVMLauncher.cpp
+    jvm/Locale.cpp
+    jvm/Variables.cpp
+    runtime/JvmLibrary.cpp
+    services/SingleInstance.cpp
+    services/TempDir.cpp
+    splash/SplashWindow.cpp
+)
+list(TRANSFORM KVO_LAUNCHER_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
+
+add_library(launcher_core STATIC ${KVO_PURE_SOURCES} ${KVO_LAUNCHER_SOURCES})
+target_include_directories(launcher_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_definitions(launcher_core PUBLIC ${KVO_WIN_DEFINES} __USE_MINGW_ANSI_STDIO=1)
+target_compile_options(launcher_core PRIVATE -Wall -Wextra -fno-exceptions)
+target_link_libraries(launcher_core PUBLIC comctl32 advapi32 user32 gdi32 kernel32)
+
+add_executable(launcher WIN32 ${CMAKE_SOURCE_DIR}/core/Launcher.cpp ${CMAKE_SOURCE_DIR}/core/launcher.rc)
+target_link_libraries(launcher PRIVATE launcher_core)
+target_compile_options(launcher PRIVATE -Wall -Wextra -fno-exceptions)
+target_link_options(launcher PRIVATE ${KVO_STATIC_LINK} -s)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/core/launcher.rc PROPERTIES
+    OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/core/launcher.manifest)

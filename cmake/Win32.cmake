@@ -1,0 +1,21 @@
+# Cross build: the launcher stub, its Wine-run tests and the test fixtures.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+# Static runtime: the launcher must start on a bare Windows and import only
+# system DLLs.
+set(KVO_STATIC_LINK -static -static-libgcc -static-libstdc++)
+set(KVO_WIN_DEFINES WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+
+include(${CMAKE_SOURCE_DIR}/cmake/Launcher.cmake)
+
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+add_subdirectory(${KVO_GTEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+include(GoogleTest)
+
+foreach(dir tests/wine tests/fixtures tests/e2e)
+    if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt)
+        add_subdirectory(${dir})
+    endif()
+endforeach()

@@ -1,0 +1,8 @@
+// Process-level services at fixed points of start-up: a console for the GUI
+// program, the reboot keyword, native library directories on PATH.
+#pragma once
+
+// True when the process has a console afterwards.
+bool attachConsole();
+void rebootSystem();
+void setNativeLibraryPath();

@@ -1,0 +1,219 @@
+#include "core/LauncherFile.h"
+
+#include <cstring>
+#include <string>
+
+#include "core/ConfigBlock.h"
+#include "core/ConfigStore.h"
+#include "core/Errors.h"
+#include "core/Log.h"
+#include "core/Paths.h"
+#include "core/StartupState.h"
+#include "jvm/Locale.h"
+
+namespace {
+
+constexpr DWORD kPathUnits = 8192;
+
+std::string narrowPath;
+std::wstring widePath;
+uint32_t blockEnd = 0;
+char language[3] = "";
+char country[3] = "";
+
+// The narrow form is usable when nothing was lost and it still ends in ".exe".
+bool narrowPathFrom(const wchar_t* wide, std::string& out) {
+    const UINT codePage = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
+    char buffer[kPathUnits];
+    BOOL usedDefault = FALSE;
+    const int n = WideCharToMultiByte(codePage, 0, wide, -1, buffer, sizeof buffer, "?", &usedDefault);
+    if (n <= 0 || usedDefault)
+        return false;
+    const size_t len = std::strlen(buffer);
+    if (len < 4 || lstrcmpiA(buffer + len - 4, ".exe") != 0)
+        return false;
+    out.assign(buffer, len);
+    return true;
+}
+
+void computeLauncherPath() {
+    wchar_t module[kPathUnits];
+    wchar_t longPath[kPathUnits];
+    DWORD n = GetModuleFileNameW(nullptr, module, kPathUnits);
+    if (n == 0 || n >= kPathUnits)
+        module[0] = L'\0';
+    n = GetLongPathNameW(module, longPath, kPathUnits);
+    widePath = (n > 0 && n < kPathUnits) ? longPath : module;
+
+    if (!narrowPathFrom(widePath.c_str(), narrowPath)) {
+        wchar_t shortPath[kPathUnits];
+        n = GetShortPathNameW(widePath.c_str(), shortPath, kPathUnits);
+        if (n == 0 || n >= kPathUnits || !narrowPathFrom(shortPath, narrowPath)) {
+            char moduleA[kPathUnits];
+            char shortA[kPathUnits];
+            n = GetModuleFileNameA(nullptr, moduleA, kPathUnits);
+            if (n == 0 || n >= kPathUnits)
+                moduleA[0] = '\0';
+            n = GetShortPathNameA(moduleA, shortA, kPathUnits);
+            narrowPath = (n > 0 && n < kPathUnits) ? shortA : moduleA;
+        }
+    }
+    collapseBackslashes(widePath);
+    collapseBackslashes(narrowPath);
+}
+
+class FileSource final : public BlockSource {
+public:
+    explicit FileSource(HANDLE file) : file_(file) {}
+    bool seek(int64_t offset) override {
+        LARGE_INTEGER to;
+        to.QuadPart = offset;
+        lost_ = offset < 0 || !SetFilePointerEx(file_, to, nullptr, FILE_BEGIN);
+        if (lost_)
+            error_ = GetLastError();
+        return !lost_;
+    }
+    uint32_t read(void* buffer, uint32_t count) override {
+        if (lost_)
+            return 0;
+        DWORD got = 0;
+        if (!ReadFile(file_, buffer, count, &got, nullptr)) {
+            error_ = GetLastError();
+            return 0;
+        }
+        if (got < count)
+            error_ = GetLastError();
+        return got;
+    }
+    int64_t position() const override {
+        LARGE_INTEGER zero, pos;
+        zero.QuadPart = 0;
+        return SetFilePointerEx(file_, zero, &pos, FILE_CURRENT) ? pos.QuadPart : 0;
+    }
+    int64_t size() const override {
+        LARGE_INTEGER size;
+        return GetFileSizeEx(file_, &size) ? size.QuadPart : 0;
+    }
+    uint32_t lastError() const override { return error_; }
+
+private:
+    HANDLE file_;
+    bool lost_ = false;
+    DWORD error_ = 0;
+};
+
+void logBlockLine(const char* line) { logMessage("%s", line); }
+
+[[noreturn]] void failBlock(const BlockFailure& failure) {
+    switch (failure.error) {
+    case BlockError::readLong:
+    case BlockError::readShort:
+        logMessage("error %d\n", static_cast<int>(failure.systemError));
+        break;
+    case BlockError::readInt:
+        logMessage("error %d %d\n", static_cast<int>(failure.systemError), static_cast<int>(failure.bytesRead));
+        break;
+    default:
+        break;
+    }
+    fatalError(blockErrorMessage(failure.error));
+}
+
+}  // namespace
+
+const char* launcherPath() {
+    if (narrowPath.empty())
+        computeLauncherPath();
+    return narrowPath.c_str();
+}
+
+const wchar_t* launcherPathWide() {
+    if (narrowPath.empty())
+        computeLauncherPath();
+    return widePath.c_str();
+}
+
+HANDLE openLauncherFile() {
+    return CreateFileA(launcherPath(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+int32_t loadConfiguration(const WideArgs& arguments) {
+    ScopedHandle file(openLauncherFile());
+    if (!file.valid()) {
+        logError("Could not open %s", launcherPath());
+        fatalError("Error opening media file. Please move this file to an ascii-only path like c:\\");
+    }
+    FileSource source(file.get());
+    BlockDecoder decoder(source, logBlockLine);
+    ConfigStore& store = configStore();
+    if (!decoder.seekToConfigBlock() || !decoder.readRecords(store))
+        failBlock(decoder.failure());
+
+    char locale[12] = "";
+    determineLocale(&arguments, locale, sizeof locale);
+    const size_t localeLength = std::strlen(locale);
+    if (localeLength >= 2) {
+        std::memcpy(language, locale, 2);
+        language[2] = '\0';
+    }
+    if (localeLength == 5) {
+        std::memcpy(country, locale + 3, 2);
+        country[2] = '\0';
+    }
+    if (!decoder.readLocaleSections(store, locale))
+        failBlock(decoder.failure());
+
+    const int64_t end = source.position();
+    blockEnd = static_cast<uint32_t>(end);
+    file.close();
+
+    const int32_t executableType = getConfigInt(rec::ExecutableType);
+    if (executableType != 1 && executableType != 5)
+        useErrorDialogs = false;
+    return executableType;
+}
+
+uint32_t blockEndOffset() { return blockEnd; }
+
+static bool copyPart(const char* part, char* out, size_t capacity) {
+    if (part[0] == '\0' || capacity < 3)
+        return false;
+    std::memcpy(out, part, 3);
+    return true;
+}
+
+bool localeLanguage(char* out, size_t capacity) { return copyPart(language, out, capacity); }
+bool localeCountry(char* out, size_t capacity) { return copyPart(country, out, capacity); }
+
+int copyRange(HANDLE source, HANDLE destination, int64_t length, bool scramble) {
+    if (length <= 0)
+        return 0;
+    unsigned char chunk[8192];
+    int64_t copied = 0;
+    while (copied < length) {
+        const int64_t remaining = length - copied;
+        const DWORD want = remaining < int64_t(sizeof chunk) ? DWORD(remaining) : DWORD(sizeof chunk);
+        DWORD got = 0;
+        if (!ReadFile(source, chunk, want, &got, nullptr) || got == 0) {
+            const DWORD error = GetLastError();
+            logError("ReadFile failed %lu %lu %lld", got, error, static_cast<long long>(copied));
+            return 1;
+        }
+        if (scramble)
+            for (DWORD i = 0; i < got; ++i)
+                chunk[i] ^= kScrambleMask;
+        DWORD written = 0;
+        while (written < got) {
+            DWORD n = 0;
+            if (!WriteFile(destination, chunk + written, got - written, &n, nullptr) || n == 0) {
+                const DWORD error = GetLastError();
+                logError("WriteFile failed %lu %lu", got - written, error);
+                return 2;
+            }
+            written += n;
+        }
+        copied += got;
+    }
+    return 0;
+}

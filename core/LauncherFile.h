@@ -1,0 +1,28 @@
+// The launcher's own executable: its path, the configuration block read from
+// it, and the range copy that restores the files included behind the block.
+#pragma once
+
+#include <cstdint>
+
+#include "core/CommandLine.h"
+#include "core/Platform.h"
+
+// Narrow path of the launcher: the long form when the file-API code page holds
+// it without loss, else a short (8.3) form.
+const char* launcherPath();
+// The long UTF-16 path.
+const wchar_t* launcherPathWide();
+
+HANDLE openLauncherFile();
+// Reads the block into the record store; every failure is fatal. Returns the
+// value of ExecutableType.
+int32_t loadConfiguration(const WideArgs& arguments);
+// File offset of the first byte behind the block.
+uint32_t blockEndOffset();
+
+bool localeLanguage(char* out, size_t capacity);
+bool localeCountry(char* out, size_t capacity);
+
+// Copies `length` bytes from the current position of `source`; 0 when done,
+// 1 on a failed read, 2 on a failed write.
+int copyRange(HANDLE source, HANDLE destination, int64_t length, bool scramble);

@@ -1,0 +1,108 @@
+#include "core/Paths.h"
+
+#include "core/LauncherFile.h"
+#include "core/Platform.h"
+
+namespace {
+
+constexpr int kPathUnits = 8192;
+
+UINT fileCodePage() { return AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
+
+bool widen(const std::string& narrow, std::wstring& wide) {
+    wide.clear();
+    if (narrow.empty())
+        return true;
+    wchar_t buffer[kPathUnits];
+    const int n = MultiByteToWideChar(fileCodePage(), 0, narrow.data(),
+                                      static_cast<int>(narrow.size()), buffer, kPathUnits);
+    if (n <= 0)
+        return false;
+    wide.assign(buffer, n);
+    return true;
+}
+
+// False when a character had no form in the code page.
+bool narrowWithoutLoss(const std::wstring& wide, std::string& narrow) {
+    narrow.clear();
+    if (wide.empty())
+        return true;
+    char buffer[kPathUnits];
+    BOOL usedDefault = FALSE;
+    const int n = WideCharToMultiByte(fileCodePage(), 0, wide.data(), static_cast<int>(wide.size()),
+                                      buffer, kPathUnits, "?", &usedDefault);
+    if (n <= 0 || usedDefault)
+        return false;
+    narrow.assign(buffer, n);
+    return true;
+}
+
+template <class Change>
+void changeWithoutLoss(std::string& path, Change change) {
+    std::wstring wide;
+    std::string result;
+    if (!widen(path, wide))
+        return;
+    change(wide);
+    if (narrowWithoutLoss(wide, result))
+        path = result;
+}
+
+}  // namespace
+
+void collapseBackslashes(std::wstring& path) { collapseBackslashesText(path); }
+
+void collapseBackslashes(std::string& path) {
+    changeWithoutLoss(path, [](std::wstring& w) { collapseBackslashesText(w); });
+}
+
+void lowerCasePath(std::string& path) {
+    changeWithoutLoss(path, [](std::wstring& w) {
+        for (wchar_t& c : w)
+            if (c >= L'A' && c <= L'Z')
+                c = static_cast<wchar_t>(c - L'A' + L'a');
+    });
+}
+
+std::string directoryOfFile(const char* file) {
+    char full[kPathUnits];
+    char* filePart = nullptr;
+    const DWORD n = GetFullPathNameA(file, sizeof full, full, &filePart);
+    if (n == 0 || n >= sizeof full)
+        return std::string();
+    const size_t cut = filePart ? static_cast<size_t>(filePart - full) : n;
+    return std::string(directoryOfFullPath(std::string_view(full, n), cut));
+}
+
+const std::string& launcherDirectory() {
+    static const std::string dir = directoryOfFile(launcherPath());
+    return dir;
+}
+
+std::string resolvePath(const std::string& path, const char* baseFile) {
+    std::string result;
+    if (isRelativePath(path))
+        result = baseFile ? directoryOfFile(baseFile) : launcherDirectory();
+    result += path;
+    collapseBackslashes(result);
+    return result;
+}
+
+std::string canonicalPath(const std::string& path, bool lowerCase) {
+    const std::string resolved = resolvePath(path);
+    char full[kPathUnits];
+    const DWORD n = GetFullPathNameA(resolved.c_str(), sizeof full, full, nullptr);
+    std::string result = (n > 0 && n < sizeof full) ? std::string(full, n) : std::string();
+    if (lowerCase)
+        lowerCasePath(result);
+    collapseBackslashes(result);
+    return result;
+}
+
+bool pathExists(const std::string& path) {
+    if (isDriveRootText(path))
+        return true;
+    WIN32_FIND_DATAA data;
+    ScopedFindHandle find(FindFirstFileA(path.c_str(), &data));
+    return find.valid();
+}

@@ -1,0 +1,76 @@
+// The one place that includes <windows.h>; every Windows-bound file includes
+// this instead, so the defines that shape the headers are the same everywhere.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <utility>
+
+// Move-only owner of a kernel handle; closes it when the owner goes away.
+class ScopedHandle {
+public:
+    ScopedHandle() = default;
+    explicit ScopedHandle(HANDLE h) : h_(h) {}
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+    ScopedHandle(ScopedHandle&& other) noexcept : h_(std::exchange(other.h_, nullptr)) {}
+    ScopedHandle& operator=(ScopedHandle&& other) noexcept {
+        if (this != &other) {
+            close();
+            h_ = std::exchange(other.h_, nullptr);
+        }
+        return *this;
+    }
+    ~ScopedHandle() { close(); }
+
+    bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return h_; }
+    void close() {
+        if (valid())
+            CloseHandle(h_);
+        h_ = nullptr;
+    }
+
+private:
+    HANDLE h_ = nullptr;
+};
+
+// Owner of a FindFirstFile search handle.
+class ScopedFindHandle {
+public:
+    explicit ScopedFindHandle(HANDLE h) : h_(h) {}
+    ScopedFindHandle(const ScopedFindHandle&) = delete;
+    ScopedFindHandle& operator=(const ScopedFindHandle&) = delete;
+    ~ScopedFindHandle() {
+        if (valid())
+            FindClose(h_);
+    }
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return h_; }
+
+private:
+    HANDLE h_;
+};
+
+// Owner of an open registry key.
+class ScopedKey {
+public:
+    ScopedKey() = default;
+    ScopedKey(const ScopedKey&) = delete;
+    ScopedKey& operator=(const ScopedKey&) = delete;
+    ~ScopedKey() {
+        if (k_)
+            RegCloseKey(k_);
+    }
+    HKEY* receive() { return &k_; }
+    HKEY get() const { return k_; }
+
+private:
+    HKEY k_ = nullptr;
+};

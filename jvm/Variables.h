@@ -1,0 +1,6 @@
+#pragma once
+
+#include <string>
+
+// Replaces the launcher variables and the environment variables in `text`.
+void expandVariables(std::string& text);

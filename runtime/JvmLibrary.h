@@ -1,0 +1,4 @@
+#pragma once
+
+// Finds a Java runtime and binds its JVM library; false when there is none.
+bool LoadDLL();

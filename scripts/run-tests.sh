@@ -1,0 +1,17 @@
+#!/bin/sh
+# Runs every test tier: native unit tests (sanitizers), fuzz smoke run, the
+# packer's and the screen saver's tests, then the Wine tiers under Xvfb.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+cd "$root"
+
+"$here/wine-prefix.sh" start
+trap '"$here/wine-prefix.sh" stop' EXIT INT TERM
+
+status=0
+ctest --test-dir build/native --output-on-failure -j2 || status=1
+# Dialogs need a display; every Wine test shares one Xvfb server.
+xvfb-run -a -s "-screen 0 1024x768x24" \
+    ctest --test-dir build/win32 --output-on-failure -j2 || status=1
+exit $status

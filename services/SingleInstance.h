@@ -1,0 +1,5 @@
+#pragma once
+
+// Returns when this process goes on starting; ends it with 0 when a running
+// instance takes over.
+void checkSingleInstance();

@@ -1,0 +1,123 @@
+"""The log's switch-on rules and file, and how errors reach the user."""
+import os
+import unittest
+from pathlib import Path
+
+from harness import LauncherCase, base_block, winpath, ROOT
+
+
+def failing_block(**extra):
+    # An included file the launcher cannot extract yet: a fatal error with
+    # message 1009 that comes after the launcher switches.
+    b = base_block(**extra)
+    b.set(2002, "1")
+    b.set(2003, "a.jar")
+    return b
+
+
+class LogSwitch(LauncherCase):
+    def test_only_the_exact_value_yes_switches_the_log_on(self):
+        exe = self.make_exe(base_block())
+        cases = [({"KORVO_LOG": "Yes"}, False), ({"KORVO_LOG": "yes "}, False),
+                 ({"KORVO_LOG": "<unset>", "VANDREL_LOG": "yes"}, True),
+                 ({"KORVO_LOG": "<unset>", "VANDREL_LOG": "YES"}, False)]
+        for env, on in cases:
+            with self.subTest(env=env):
+                for f in self.tmp.glob("vdl_nlog_*"):
+                    f.unlink()
+                r = self.run_launcher(exe, env=env)
+                self.assertEqual(r.code, 83)
+                self.assertEqual(r.log is not None, on, r.log_name)
+
+    def test_numbering_skips_names_in_use(self):
+        (self.tmp / "vdl_nlog_2").write_text("older")
+        r = self.run_launcher(self.make_exe(base_block()))
+        self.assertEqual(r.log_name, "vdl_nlog_3")
+        self.assertEqual((self.tmp / "vdl_nlog_2").read_text(), "older")
+        self.assertLogHas(r, "ERROR: Java runtime search not built yet: no runtime found")
+
+    def test_missing_tmp_falls_back_to_drive_c(self):
+        prefix_c = Path(os.environ.get("KVO_WINEPREFIX", ROOT / "build" / "wineprefix")) / "drive_c"
+        before = set(prefix_c.glob("vdl_nlog_*"))
+        r = self.run_launcher(self.make_exe(base_block()),
+                              env={"TMP": winpath(self.dir / "does-not-exist")})
+        made = set(prefix_c.glob("vdl_nlog_*")) - before
+        try:
+            self.assertEqual(len(made), 1, made)
+            text = next(iter(made)).read_text(encoding="cp1252")
+            self.assertIn("Started executable", text)
+        finally:
+            for f in made:
+                f.unlink()
+        self.assertEqual(r.code, 83)
+
+
+class CreateLogSwitch(LauncherCase):
+    def test_prompt_names_the_log_and_switch_is_removed(self):
+        exe = self.make_exe(base_block())
+        for switch in ("-create-kvo-log", "/create-vdl-log"):
+            with self.subTest(switch):
+                for f in self.tmp.glob("vdl_nlog_*"):
+                    f.unlink()
+                r = self.run_launcher(exe, switch, log=False, answer="no")
+                self.assertEqual(r.code, 83)
+                self.assertIsNotNone(r.log)
+                path = winpath(self.tmp) + "\\" + r.log_name
+                self.assertEqual(r.dialogs, [("vandrel", "The following log file will be created:\n\n"
+                                              f"{path}\n\nDo you want to open an Explorer window?")])
+
+    def test_switch_only_counts_as_first_argument(self):
+        r = self.run_launcher(self.make_exe(base_block()), "x -create-kvo-log", log=False)
+        self.assertIsNone(r.log)
+        self.assertEqual(r.dialogs, [])
+
+    def test_yes_starts_explorer_on_the_log(self):
+        r = self.run_launcher(self.make_exe(base_block(r2001="e")), "-create-kvo-log",
+                              log=False, answer="yes")
+        self.assertEqual(r.dialogs[0][0], "korvo")
+        self.assertLogMatches(r, r"calling C:\\windows\\explorer\.exe /select,Z:\\\S+")
+
+
+class ErrorReporting(LauncherCase):
+    def test_dialog_carries_the_long_log_path(self):
+        r = self.run_launcher(self.make_exe(failing_block()))
+        self.assertEqual(r.code, 1)
+        log_path = winpath(self.tmp) + "\\" + r.log_name
+        self.assertEqual(r.dialogs, [("Error", "An internal error occurred (error code: 16)\n\n"
+                                               f"Log: {log_path}")])
+
+    def test_without_log_the_bare_text(self):
+        r = self.run_launcher(self.make_exe(failing_block()), log=False)
+        self.assertEqual(r.dialogs, [("Error", "An internal error occurred (error code: 16)")])
+
+    def test_console_type_and_quiet_switches_use_standard_error(self):
+        cases = [
+            ("console type", failing_block(r107="0"), ""),
+            ("quiet keyword", failing_block(), "-q_vdl_internal"),
+            ("-q honoured", failing_block(r154="1"), "-q"),
+        ]
+        for name, block, args in cases:
+            with self.subTest(name):
+                r = self.run_launcher(self.make_exe(block), args, log=False)
+                self.assertEqual(r.code, 1)
+                self.assertEqual(r.dialogs, [])
+                self.assertEqual(r.stderr.replace("\r\n", "\n"),
+                                 "An internal error occurred (error code: 16)\n")
+
+    def test_switches_ignored_unless_enabled(self):
+        # ConsoleSwitch alone honours -console only; -q then still shows a dialog.
+        for args in ("-q", "-c", "-console -q"):
+            with self.subTest(args):
+                r = self.run_launcher(self.make_exe(failing_block(r156="1")), args, log=False)
+                self.assertEqual(r.code, 1)
+                self.assertEqual(len(r.dialogs), 1)
+
+    def test_missing_title_record_gives_an_empty_title(self):
+        b = failing_block()
+        b.narrow = [(i, t) for i, t in b.narrow if i != 1000]
+        r = self.run_launcher(self.make_exe(b), log=False)
+        self.assertEqual(r.dialogs, [("", "An internal error occurred (error code: 16)")])
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,200 @@
+#include "tools/kvo-pack/Cli.h"
+
+#include <map>
+#include <optional>
+
+#include "tools/kvo-pack/Encoding.h"
+#include "tools/kvo-pack/Pack.h"
+
+namespace kvopack {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage:\n"
+    "  kvo-pack build --stub LAUNCHER.exe --config APP.kvo --out APP.exe [--codepage CP]\n"
+    "  kvo-pack build --overlay --config APP.kvo --out BLOCK.bin [--codepage CP]\n"
+    "  kvo-pack dump [--codepage CP] [--extract-files DIR] [--out TEXT] [--records-only]\n"
+    "                [--overlay] APP.exe\n"
+    "  kvo-pack --help\n";
+
+constexpr const char* kHelp =
+    "\n"
+    "build   appends the configuration APP.kvo, and the files its [files] section\n"
+    "        lists, to the image of LAUNCHER.exe (anything already behind that image\n"
+    "        is dropped, so a packed launcher can be packed again). With --overlay\n"
+    "        it writes only what would be appended.\n"
+    "dump    prints the configuration of a packed launcher as text that builds\n"
+    "        back to the same bytes. --extract-files writes the included files\n"
+    "        into DIR and names them in the [files] section; --out writes the text\n"
+    "        to a file (paths in [files] are then relative to its directory);\n"
+    "        --records-only dumps the records of a launcher whose included data is\n"
+    "        not laid out as build writes it; --overlay reads a bare overlay.\n"
+    "\n"
+    "--codepage CP   ANSI code page of the narrow records (default 1252; also\n"
+    "                cp1251, windows-1250 or any name iconv knows).\n"
+    "\n"
+    "The configuration is UTF-8 text, one record a line:\n"
+    "  # comment             only as the first thing on a line\n"
+    "  Name = value          the rest of the line as it stands, blanks at its ends\n"
+    "                        dropped; backslashes are ordinary characters\n"
+    "  Name := value         the same with escapes \\n \\r \\t \\\\ \\xHH \\uHHHH; keep\n"
+    "                        blanks at the ends as \\x20\n"
+    "  1005 = value          records without a name are given by id\n"
+    "  [wide]                UTF-16 records follow ([narrow] goes back)\n"
+    "  [locale KEY]          per-locale UTF-16 records; [locale] has the empty key\n"
+    "  [files]               name-in-temp-dir = path (relative to the .kvo file);\n"
+    "                        the packer writes IncludedFileCount and\n"
+    "                        IncludedFileNames from it\n"
+    "\n"
+    "Exit status: 0 done, 1 failed (nothing is written), 2 wrong command line.\n";
+
+struct UsageError {
+    std::string message;
+};
+
+struct Parsed {
+    std::string command;
+    std::map<std::string, std::string> values;
+    std::map<std::string, bool> flags;
+    std::vector<std::string> positional;
+    bool help = false;
+};
+
+Parsed parse(const std::vector<std::string>& args) {
+    Parsed p;
+    if (args.empty())
+        throw UsageError{"no command given"};
+    size_t i = 0;
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        p.help = true;
+        return p;
+    }
+    p.command = args[i++];
+    if (p.command != "build" && p.command != "dump")
+        throw UsageError{"unknown command '" + p.command + "'"};
+    const std::map<std::string, std::string> withValue = {
+        {"--stub", "build"},     {"--config", "build"},        {"--out", ""},
+        {"-o", ""},              {"--codepage", ""},           {"--extract-files", "dump"}};
+    const std::map<std::string, std::string> flags = {
+        {"--overlay", ""}, {"--records-only", "dump"}};
+    for (; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            p.help = true;
+            continue;
+        }
+        if (arg == "--") {
+            p.positional.insert(p.positional.end(), args.begin() + ptrdiff_t(i) + 1, args.end());
+            break;
+        }
+        if (arg.size() < 2 || arg[0] != '-') {
+            p.positional.push_back(arg);
+            continue;
+        }
+        std::optional<std::string> inlineValue;
+        if (const size_t eq = arg.find('='); eq != std::string::npos && arg.starts_with("--")) {
+            inlineValue = arg.substr(eq + 1);
+            arg.resize(eq);
+        }
+        if (arg == "-o")
+            arg = "--out";
+        const auto option = withValue.find(arg);
+        const auto flag = flags.find(arg);
+        const std::string& only = option != withValue.end() ? option->second
+                                  : flag != flags.end()     ? flag->second
+                                                            : p.command;
+        if ((option == withValue.end() && flag == flags.end()) ||
+            (!only.empty() && only != p.command))
+            throw UsageError{"unknown option '" + arg + "' for " + p.command};
+        if (p.values.count(arg) || p.flags.count(arg))
+            throw UsageError{arg + " is given twice"};
+        if (flag != flags.end()) {
+            if (inlineValue)
+                throw UsageError{arg + " takes no value"};
+            p.flags[arg] = true;
+            continue;
+        }
+        if (!inlineValue && i + 1 == args.size())
+            throw UsageError{arg + " needs a value"};
+        std::string value = inlineValue ? *inlineValue : args[++i];
+        if (value.empty())
+            throw UsageError{arg + " needs a value"};
+        p.values[arg] = value;
+    }
+    return p;
+}
+
+int runBuild(const Parsed& p, std::ostream& err) {
+    BuildOptions o;
+    const bool overlay = p.flags.count("--overlay") > 0;
+    if (!p.positional.empty())
+        throw UsageError{"build takes no file name without an option ('" + p.positional[0] + "')"};
+    if (!p.values.count("--config") || !p.values.count("--out"))
+        throw UsageError{"build needs --config and --out"};
+    if (overlay == (p.values.count("--stub") > 0))
+        throw UsageError{"build needs either --stub or --overlay"};
+    if (p.values.count("--stub"))
+        o.stub = p.values.at("--stub");
+    o.config = p.values.at("--config");
+    o.out = p.values.at("--out");
+    if (p.values.count("--codepage"))
+        o.codePage = p.values.at("--codepage");
+    for (const std::string& w : buildPackage(o))
+        err << w << "\n";
+    return 0;
+}
+
+int runDump(const Parsed& p, std::ostream& out, std::ostream& err) {
+    if (p.positional.size() != 1)
+        throw UsageError{"dump takes one file"};
+    DumpOptions o;
+    o.input = p.positional[0];
+    o.overlay = p.flags.count("--overlay") > 0;
+    o.recordsOnly = p.flags.count("--records-only") > 0;
+    if (p.values.count("--codepage"))
+        o.codePage = p.values.at("--codepage");
+    if (p.values.count("--extract-files"))
+        o.extractDir = p.values.at("--extract-files");
+    if (p.values.count("--out"))
+        o.textPath = p.values.at("--out");
+    DumpResult result = dumpPackage(o);
+    for (const std::string& w : result.warnings)
+        err << w << "\n";
+    if (o.textPath) {
+        AtomicFile file(*o.textPath, defaultFileMode());
+        file.write(result.text);
+        file.commit();
+    } else {
+        out << result.text;
+        out.flush();
+        if (!out) {
+            err << "kvo-pack: cannot write the dump\n";
+            return 1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    try {
+        const Parsed p = parse(args);
+        if (p.help) {
+            out << kUsage << kHelp;
+            return 0;
+        }
+        return p.command == "build" ? runBuild(p, err) : runDump(p, out, err);
+    } catch (const UsageError& e) {
+        err << "kvo-pack: " << e.message << "\n" << kUsage;
+        return 2;
+    } catch (const PackError& e) {
+        err << "kvo-pack: " << e.what() << "\n";
+        return 1;
+    } catch (const std::exception& e) {
+        err << "kvo-pack: " << e.what() << "\n";
+        return 1;
+    }
+}
+
+}  // namespace kvopack

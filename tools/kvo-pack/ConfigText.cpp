@@ -1,0 +1,611 @@
+#include "tools/kvo-pack/ConfigText.h"
+
+#include <charconv>
+#include <cstdio>
+#include <map>
+#include <optional>
+
+#include "core/ConfigStore.h"
+#include "tools/kvo-pack/RecordNames.h"
+
+namespace kvopack {
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+std::string asciiLower(std::string_view s) {
+    std::string out;
+    for (char c : s)
+        out += asciiLower(c);
+    return out;
+}
+
+// One element of a value after escapes: UTF-8 text, a \xHH or a \uHHHH.
+struct Piece {
+    enum Kind { text, byte, unit } kind;
+    std::string utf8;
+    uint32_t code = 0;
+};
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+class Parser {
+public:
+    Parser(std::string_view fileName, const CodePage& page) : fileName_(fileName), page_(page) {}
+
+    PackConfig run(std::string_view text);
+
+private:
+    enum class Section { narrow, wide, locale, files };
+
+    [[noreturn]] void fail(const std::string& message) const {
+        throw PackError(fileName_ + ":" + std::to_string(line_) + ": " + message);
+    }
+    void warn(int line, const std::string& message) {
+        config_.warnings.push_back(fileName_ + ":" + std::to_string(line) + ": warning: " +
+                                   message);
+    }
+
+    std::vector<Piece> unescape(std::string_view value) const;
+    std::vector<Piece> pieces(std::string_view value, bool escaped) const {
+        if (escaped)
+            return unescape(value);
+        return {Piece{Piece::text, std::string(value)}};
+    }
+    std::string toNarrow(const std::vector<Piece>& pieces) const;
+    std::u16string toWide(const std::vector<Piece>& pieces) const;
+    std::string toPath(const std::vector<Piece>& pieces) const;
+
+    void header(std::string_view inner);
+    int32_t recordId(std::string_view key) const;
+    void narrowRecord(int32_t id, std::string_view value, bool escaped);
+    void includedFile(std::string_view name, std::string_view value, bool escaped);
+    void finish();
+
+    std::string fileName_;
+    const CodePage& page_;
+    PackConfig config_;
+    Section section_ = Section::narrow;
+    int line_ = 0;
+    std::map<int32_t, int> narrowLines_;
+    std::map<std::string, int> fileNames_;
+};
+
+std::vector<Piece> Parser::unescape(std::string_view value) const {
+    std::vector<Piece> out;
+    const auto addText = [&](std::string_view s) {
+        if (out.empty() || out.back().kind != Piece::text)
+            out.push_back({Piece::text, {}});
+        out.back().utf8 += s;
+    };
+    for (size_t i = 0; i < value.size();) {
+        const size_t slash = value.find('\\', i);
+        if (slash == std::string_view::npos) {
+            addText(value.substr(i));
+            break;
+        }
+        addText(value.substr(i, slash - i));
+        if (slash + 1 == value.size())
+            fail("a lone backslash ends the value; write \\\\ for a backslash");
+        const char c = value[slash + 1];
+        i = slash + 2;
+        switch (c) {
+        case 'n': addText("\n"); break;
+        case 'r': addText("\r"); break;
+        case 't': addText("\t"); break;
+        case '\\': addText("\\"); break;
+        case 'x':
+        case 'u': {
+            const size_t digits = c == 'x' ? 2 : 4;
+            uint32_t code = 0;
+            for (size_t k = 0; k < digits; ++k) {
+                const int h = i + k < value.size() ? hexValue(value[i + k]) : -1;
+                if (h < 0)
+                    fail(std::string("\\") + c + " needs " + std::to_string(digits) +
+                         " hexadecimal digits");
+                code = code * 16 + uint32_t(h);
+            }
+            i += digits;
+            out.push_back({c == 'x' ? Piece::byte : Piece::unit, {}, code});
+            break;
+        }
+        default:
+            fail(std::string("unknown escape '\\") + c +
+                 "' (escapes are \\n \\r \\t \\\\ \\xHH \\uHHHH; a value written with '=' "
+                 "takes backslashes as they stand)");
+        }
+    }
+    return out;
+}
+
+std::string Parser::toNarrow(const std::vector<Piece>& pieces) const {
+    std::string out;
+    for (const Piece& p : pieces) {
+        std::string text = p.utf8;
+        if (p.kind == Piece::byte) {
+            out += char(p.code);
+            continue;
+        }
+        if (p.kind == Piece::unit) {
+            if (p.code >= 0xD800 && p.code <= 0xDFFF)
+                fail("\\u" + std::string(p.utf8) + " names a surrogate; a narrow value holds characters");
+            text.clear();
+            appendUtf8(text, p.code);
+        }
+        std::string bytes;
+        char32_t bad = 0;
+        if (!page_.encode(text, bytes, bad))
+            fail(describeChar(bad) + " has no form in code page " + page_.name());
+        out += bytes;
+    }
+    return out;
+}
+
+std::u16string Parser::toWide(const std::vector<Piece>& pieces) const {
+    std::u16string out;
+    for (const Piece& p : pieces)
+        out += p.kind == Piece::text ? utf8ToUtf16(p.utf8) : std::u16string(1, char16_t(p.code));
+    return out;
+}
+
+std::string Parser::toPath(const std::vector<Piece>& pieces) const {
+    std::string out;
+    for (const Piece& p : pieces) {
+        if (p.kind == Piece::text)
+            out += p.utf8;
+        else if (p.kind == Piece::byte)
+            out += char(p.code);
+        else if (p.code >= 0xD800 && p.code <= 0xDFFF)
+            fail("a surrogate cannot be part of a path");
+        else
+            appendUtf8(out, p.code);
+    }
+    return out;
+}
+
+void Parser::header(std::string_view inner) {
+    inner = trim(inner);
+    if (inner == "narrow") {
+        section_ = Section::narrow;
+    } else if (inner == "wide") {
+        section_ = Section::wide;
+    } else if (inner == "files") {
+        section_ = Section::files;
+        config_.hasFilesSection = true;
+    } else if (inner == "locale" || (inner.starts_with("locale") && isBlank(inner[6]))) {
+        std::string_view key = trim(inner.substr(6));
+        const bool escaped = key.starts_with(":=");
+        if (escaped)
+            key = trim(key.substr(2));
+        section_ = Section::locale;
+        config_.records.locales.push_back({toNarrow(pieces(key, escaped)), {}, line_});
+    } else {
+        fail("unknown section '[" + std::string(inner) +
+             "]' (sections are [narrow], [wide], [locale KEY] and [files])");
+    }
+}
+
+int32_t Parser::recordId(std::string_view key) const {
+    if (const RecordName* r = findRecordByName(key))
+        return r->id;
+    const char* end = key.data() + key.size();
+    int32_t id = 0;
+    const bool numeric = !key.empty() && (key[0] == '-' || (key[0] >= '0' && key[0] <= '9'));
+    if (numeric) {
+        auto [ptr, ec] = std::from_chars(key.data(), end, id);
+        if (ec == std::errc() && ptr == end)
+            return id;
+        fail("record id '" + std::string(key) + "' is not a 32-bit number");
+    }
+    std::string message = "unknown record name '" + std::string(key) + "'";
+    if (const RecordName* r = findRecordByNameIgnoringCase(key))
+        message += " (did you mean '" + std::string(r->name) + "'?)";
+    fail(message);
+}
+
+void Parser::narrowRecord(int32_t id, std::string_view value, bool escaped) {
+    NarrowRecord record{id, toNarrow(pieces(value, escaped)), line_};
+    const RecordName* known = findRecordById(id);
+    const std::string label = known ? std::string(known->name) : "record " + std::to_string(id);
+    if (auto seen = narrowLines_.find(id); seen != narrowLines_.end())
+        warn(line_, label + " is also set on line " + std::to_string(seen->second) +
+                        "; the launcher takes this later value");
+    narrowLines_[id] = line_;
+    if (known && (known->kind == ValueKind::number || known->kind == ValueKind::flag)) {
+        std::string_view v = trim(record.value);
+        if (!v.empty() && (v[0] == '-' || v[0] == '+'))
+            v.remove_prefix(1);
+        if (!v.empty() && !(v[0] >= '0' && v[0] <= '9'))
+            warn(line_, label + " is read as a number; '" + std::string(value) +
+                            "' reads as 0");
+    }
+    const size_t limit = known ? known->maxBytes : 8191;
+    if (record.value.size() > limit)
+        warn(line_, label + " has " + std::to_string(record.value.size()) +
+                        " bytes; the launcher reads at most " + std::to_string(limit));
+    if (!escaped && id >= 1000 && id <= 1020 && value.find("\\n") != std::string_view::npos)
+        warn(line_, "message " + std::to_string(id) +
+                        " holds a literal \\n; write ':=' instead of '=' for a line break");
+    config_.records.narrow.push_back(std::move(record));
+}
+
+void Parser::includedFile(std::string_view name, std::string_view value, bool escaped) {
+    if (const char* problem = includedNameProblem(name))
+        fail("included file name '" + std::string(name) + "': " + problem);
+    const std::string folded = asciiLower(name);
+    if (auto seen = fileNames_.find(folded); seen != fileNames_.end())
+        fail("included file name '" + std::string(name) + "' is already listed on line " +
+             std::to_string(seen->second));
+    fileNames_[folded] = line_;
+    std::string path = toPath(pieces(value, escaped));
+    if (path.empty())
+        fail("included file '" + std::string(name) + "' has no path");
+    config_.files.push_back({std::string(name), std::move(path), line_});
+}
+
+void Parser::finish() {
+    // Records 2002 and 2003 describe the data behind the block; only the
+    // packer knows that data, so it writes them whenever there is a [files]
+    // section, and refuses a count it would not back with data.
+    std::optional<NarrowRecord> lastCount;
+    for (const NarrowRecord& r : config_.records.narrow) {
+        if (r.id == rec::IncludedFileCount)
+            lastCount = r;
+        if (config_.hasFilesSection &&
+            (r.id == rec::IncludedFileCount || r.id == rec::IncludedFileNames)) {
+            line_ = r.line;
+            fail(std::string(findRecordById(r.id)->name) +
+                 " is written by the packer from the [files] section; remove this line");
+        }
+    }
+    if (lastCount && parseConfigInt(lastCount->value) > 0) {
+        line_ = lastCount->line;
+        fail("IncludedFileCount promises included files, but there is no [files] section "
+             "to take them from");
+    }
+}
+
+PackConfig Parser::run(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    while (!text.empty() || line_ == 0) {
+        ++line_;
+        const size_t end = text.find('\n');
+        std::string_view raw = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (raw.ends_with('\r'))
+            raw.remove_suffix(1);
+        for (char c : raw) {
+            if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) {
+                char code[8];
+                std::snprintf(code, sizeof code, "\\x%02X", unsigned(static_cast<unsigned char>(c)));
+                fail(std::string("control character in the line; write it as ") + code +
+                     " in a value given with ':='");
+            }
+        }
+        if (!isValidUtf8(raw))
+            fail("the line is not valid UTF-8");
+        const std::string_view line = trim(raw);
+        if (line.empty() || line[0] == '#')
+            continue;
+        if (line[0] == '[') {
+            if (line.back() != ']')
+                fail("a section header must end with ']'");
+            header(line.substr(1, line.size() - 2));
+            continue;
+        }
+        const size_t eq = line.find('=');
+        if (eq == std::string_view::npos)
+            fail("expected 'Name = value', 'Name := value' or a [section]");
+        std::string_view key = trim(line.substr(0, eq));
+        const bool escaped = key.ends_with(':');
+        if (escaped)
+            key = trim(key.substr(0, key.size() - 1));
+        const std::string_view value = trim(line.substr(eq + 1));
+        if (key.empty())
+            fail("nothing before '='");
+        switch (section_) {
+        case Section::narrow: {
+            const int32_t id = recordId(key);
+            narrowRecord(id, value, escaped);
+            break;
+        }
+        case Section::wide:
+        case Section::locale: {
+            WideRecord record{recordId(key), toWide(pieces(value, escaped)), line_};
+            auto& list = section_ == Section::wide ? config_.records.wide
+                                                   : config_.records.locales.back().records;
+            list.push_back(std::move(record));
+            break;
+        }
+        case Section::files:
+            includedFile(key, value, escaped);
+            break;
+        }
+    }
+    finish();
+    return std::move(config_);
+}
+
+bool isReservedDeviceName(std::string_view component) {
+    const std::string base = asciiLower(component.substr(0, component.find('.')));
+    if (base == "con" || base == "prn" || base == "aux" || base == "nul")
+        return true;
+    return base.size() == 4 && (base.starts_with("com") || base.starts_with("lpt")) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
+// --- formatting ----------------------------------------------------------
+
+bool needsNoEscape(std::string_view utf8) {
+    if (utf8.empty())
+        return true;
+    if (isBlank(utf8.front()) || isBlank(utf8.back()))
+        return false;
+    for (char c : utf8)
+        if ((static_cast<unsigned char>(c) < 0x20) || c == 0x7F)
+            return false;
+    return true;
+}
+
+void appendHex(std::string& out, char kind, uint32_t value, int digits) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "\\%c%0*X", kind, digits, unsigned(value));
+    out += buf;
+}
+
+// Escapes one char of decoded text; blanks at the ends become \x20 or \t.
+void appendEscaped(std::string& out, std::string_view utf8, bool atStart, bool atEnd) {
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        const bool edge = (atStart && out.empty()) || (atEnd && i + 1 == utf8.size());
+        switch (c) {
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case '\\': out += "\\\\"; break;
+        case ' ':
+            if (edge)
+                appendHex(out, 'x', 0x20, 2);
+            else
+                out += c;
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+                appendHex(out, 'x', static_cast<unsigned char>(c), 2);
+            else
+                out += c;
+        }
+    }
+}
+
+}  // namespace
+
+PackConfig parseConfigText(std::string_view text, std::string_view fileName, const CodePage& page) {
+    return Parser(fileName, page).run(text);
+}
+
+const char* includedNameProblem(std::string_view name) {
+    if (name.empty())
+        return "the name is empty";
+    if (name.find(';') != std::string_view::npos)
+        return "';' separates the names in IncludedFileNames and cannot be part of one";
+    if (name.find('/') != std::string_view::npos)
+        return "use '\\' to separate the directory from the file name";
+    if (name.front() == '\\')
+        return "an absolute name would leave the temporary directory";
+    if (name.find(':') != std::string_view::npos)
+        return "a drive letter or ':' would leave the temporary directory";
+    if (name.front() == '#' || name.front() == '[' || name.find('=') != std::string_view::npos ||
+        name != trim(name))
+        return "such a name cannot be written in a configuration line";
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F ||
+            std::string_view("<>\"|?*").find(c) != std::string_view::npos)
+            return "the name holds a character that Windows does not allow in file names";
+    const size_t slash = name.find('\\');
+    const std::string_view parts[2] = {
+        name.substr(0, slash),
+        slash == std::string_view::npos ? std::string_view() : name.substr(slash + 1)};
+    if (slash != std::string_view::npos && parts[1].find('\\') != std::string_view::npos)
+        return "the launcher creates one directory level only";
+    for (int k = 0; k < (slash == std::string_view::npos ? 1 : 2); ++k) {
+        const std::string_view part = parts[k];
+        if (part.empty())
+            return "the name has an empty part";
+        if (part == "." || part == "..")
+            return "'.' and '..' would leave the temporary directory";
+        if (part.back() == '.' || part.back() == ' ')
+            return "Windows drops a trailing dot or blank from a file name";
+        if (isReservedDeviceName(part))
+            return "the name is a Windows device name";
+    }
+    return nullptr;
+}
+
+std::string formatNarrow(std::string_view bytes, const CodePage& page, bool allowLiteral,
+                         bool& escaped);
+
+std::string formatNarrowValue(std::string_view bytes, const CodePage& page, bool& escaped) {
+    return formatNarrow(bytes, page, true, escaped);
+}
+
+std::string formatNarrow(std::string_view bytes, const CodePage& page, bool allowLiteral,
+                         bool& escaped) {
+    const std::vector<DecodedPiece> pieces = page.decode(bytes);
+    std::string plain;
+    bool decodable = true;
+    for (const DecodedPiece& p : pieces) {
+        decodable = decodable && !p.undecodable;
+        plain += p.bytes;
+    }
+    std::string back;
+    char32_t bad;
+    if (allowLiteral && decodable && needsNoEscape(plain) && page.encode(plain, back, bad) && back == bytes) {
+        escaped = false;
+        return plain;
+    }
+    escaped = true;
+    std::string out;
+    for (size_t k = 0; k < pieces.size(); ++k) {
+        if (pieces[k].undecodable)
+            appendHex(out, 'x', static_cast<unsigned char>(pieces[k].bytes[0]), 2);
+        else
+            appendEscaped(out, pieces[k].bytes, k == 0, k + 1 == pieces.size());
+    }
+    // Some multi-byte code pages decode two byte forms to one character;
+    // such values keep every byte outside ASCII as \xHH.
+    std::string check;
+    bool same = true;
+    for (const DecodedPiece& p : pieces) {
+        if (p.undecodable) {
+            check += p.bytes;
+        } else if (page.encode(p.bytes, back, bad)) {
+            check += back;
+        } else {
+            same = false;
+        }
+    }
+    if (same && check == bytes)
+        return out;
+    out.clear();
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c >= 0x80)
+            appendHex(out, 'x', c, 2);
+        else
+            appendEscaped(out, bytes.substr(i, 1), i == 0, i + 1 == bytes.size());
+    }
+    return out;
+}
+
+std::string formatWideValue(std::u16string_view text, bool& escaped) {
+    // Decoded text with lone surrogates kept aside: they have no UTF-8 form.
+    std::string plain;
+    bool lone = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i];
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            appendUtf8(plain, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            ++i;
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            lone = true;
+        } else {
+            appendUtf8(plain, u);
+        }
+    }
+    if (!lone && needsNoEscape(plain)) {
+        escaped = false;
+        return plain;
+    }
+    escaped = true;
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i];
+        std::string one;
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            appendUtf8(one, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            ++i;
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            appendHex(out, 'u', u, 4);
+            continue;
+        } else {
+            appendUtf8(one, u);
+        }
+        appendEscaped(out, one, i == 0, i + 1 == text.size());
+    }
+    return out;
+}
+
+std::string formatPathValue(std::string_view path, bool& escaped) {
+    if (isValidUtf8(path) && needsNoEscape(path)) {
+        escaped = false;
+        return std::string(path);
+    }
+    escaped = true;
+    std::string out;
+    size_t pos = 0;
+    while (pos < path.size()) {
+        const size_t start = pos;
+        char32_t cp;
+        if (decodeUtf8(path, pos, cp)) {
+            appendEscaped(out, path.substr(start, pos - start), start == 0, pos == path.size());
+        } else {
+            appendHex(out, 'x', static_cast<unsigned char>(path[start]), 2);
+            pos = start + 1;
+        }
+    }
+    return out;
+}
+
+std::string formatConfigText(const BlockRecords& records, bool withFiles,
+                             const std::vector<FileLine>& files, const CodePage& page,
+                             std::string_view heading) {
+    std::string out(heading);
+    const auto line = [&](int32_t id, const std::string& value, bool escaped) {
+        const RecordName* known = findRecordById(id);
+        // Message records keep their ids: the text beside them says enough.
+        out += known ? std::string(known->name) : std::to_string(id);
+        out += escaped ? " :=" : " =";
+        if (!value.empty())
+            out += " " + value;
+        out += "\n";
+    };
+    bool escaped = false;
+    for (const NarrowRecord& r : records.narrow) {
+        const std::string value = formatNarrowValue(r.value, page, escaped);
+        line(r.id, value, escaped);
+    }
+    if (!records.wide.empty())
+        out += "\n[wide]\n";
+    for (const WideRecord& r : records.wide) {
+        const std::string value = formatWideValue(r.value, escaped);
+        line(r.id, value, escaped);
+    }
+    for (const LocaleSection& section : records.locales) {
+        std::string key = formatNarrowValue(section.key, page, escaped);
+        // A literal key that starts with ":=" would read as the escaped form.
+        if (!escaped && key.starts_with(":="))
+            key = formatNarrow(section.key, page, false, escaped);
+        out += "\n[locale";
+        if (escaped)
+            out += " :=";
+        if (!key.empty())
+            out += " " + key;
+        out += "]\n";
+        for (const WideRecord& r : section.records) {
+            const std::string value = formatWideValue(r.value, escaped);
+            line(r.id, value, escaped);
+        }
+    }
+    if (withFiles) {
+        out += "\n[files]\n";
+        for (const FileLine& f : files) {
+            const std::string value = formatPathValue(f.path, escaped);
+            out += f.name + (escaped ? " := " : " = ") + value + "\n";
+        }
+    }
+    return out;
+}
+
+}  // namespace kvopack

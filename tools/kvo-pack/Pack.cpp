@@ -1,0 +1,429 @@
+#include "tools/kvo-pack/Pack.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <map>
+
+#include "core/ConfigStore.h"
+#include "tools/kvo-pack/Block.h"
+#include "tools/kvo-pack/ConfigText.h"
+
+namespace fs = std::filesystem;
+
+namespace kvopack {
+namespace {
+
+// The launcher keeps file offsets in 32-bit signed values.
+constexpr int64_t kLargestFile = INT32_MAX;
+
+std::string systemError(const std::string& what, int error) {
+    return what + ": " + std::strerror(error);
+}
+
+std::string readTextFile(const std::string& path) {
+    FileSource source(path);
+    std::string text(static_cast<size_t>(source.size()), '\0');
+    if (source.read(text.data(), uint32_t(text.size())) != text.size())
+        throw PackError(systemError("cannot read " + path, int(source.lastError())));
+    return text;
+}
+
+std::string lineOf(const std::string& config, int line) {
+    return config + ":" + std::to_string(line) + ": ";
+}
+
+struct OpenedFile {
+    const IncludedFile* entry;
+    std::string fullPath;
+    int fd = -1;
+    int64_t size = 0;
+};
+
+// Closes what it holds on every way out.
+struct OpenedFiles {
+    std::vector<OpenedFile> list;
+    ~OpenedFiles() {
+        for (auto& f : list)
+            if (f.fd >= 0)
+                ::close(f.fd);
+    }
+};
+
+void copyRange(BlockSource& source, int64_t from, int64_t length, AtomicFile& out,
+               const std::string& what) {
+    std::string buffer(64 * 1024, '\0');
+    source.seek(from);
+    while (length > 0) {
+        const uint32_t n = uint32_t(std::min<int64_t>(length, int64_t(buffer.size())));
+        if (source.read(buffer.data(), n) != n)
+            throw PackError(systemError("cannot read " + what, int(source.lastError())));
+        out.write(buffer.data(), n);
+        length -= n;
+    }
+}
+
+void writeIncludedFile(const OpenedFile& f, AtomicFile& out, const std::string& config) {
+    std::string length;
+    for (int i = 0; i < 8; ++i)
+        length += char((uint64_t(f.size) >> (8 * i)) & 0xFF);
+    out.write(length);
+    std::string buffer(64 * 1024, '\0');
+    int64_t left = f.size;
+    while (left > 0) {
+        const ssize_t n = ::read(f.fd, buffer.data(), size_t(std::min<int64_t>(left, buffer.size())));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw PackError(lineOf(config, f.entry->line) +
+                            systemError("cannot read " + f.fullPath, errno));
+        if (n == 0)
+            throw PackError(lineOf(config, f.entry->line) + f.fullPath +
+                            " became shorter while it was being packed");
+        scramble(buffer.data(), size_t(n));
+        out.write(buffer.data(), size_t(n));
+        left -= n;
+    }
+}
+
+std::vector<std::string> splitNames(std::string_view names) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    while (start <= names.size()) {
+        const size_t end = std::min(names.find(';', start), names.size());
+        out.emplace_back(names.substr(start, end - start));
+        start = end + 1;
+    }
+    return out;
+}
+
+
+struct FilesLayout {
+    std::vector<IncludedData> data;
+    std::vector<std::string> utf8Names;
+};
+
+// The included files are written back as a [files] section only when the
+// packer would write exactly these bytes for it; else the reason.
+std::string filesLayoutProblem(const DecodedBlock& block, BlockSource& source,
+                               const CodePage& page, FilesLayout& layout) {
+    const auto& narrow = block.records.narrow;
+    std::vector<size_t> countAt, namesAt;
+    for (size_t i = 0; i < narrow.size(); ++i) {
+        if (narrow[i].id == rec::IncludedFileCount)
+            countAt.push_back(i);
+        if (narrow[i].id == rec::IncludedFileNames)
+            namesAt.push_back(i);
+    }
+    if (countAt.size() != 1 || namesAt.size() != 1 || namesAt[0] != countAt[0] + 1)
+        return "IncludedFileCount and IncludedFileNames are not one pair of adjacent records";
+    std::vector<NarrowRecord> others = narrow;
+    others.erase(others.begin() + ptrdiff_t(countAt[0]), others.begin() + ptrdiff_t(countAt[0]) + 2);
+    if (includedRecordsPosition(others) != countAt[0])
+        return "IncludedFileCount and IncludedFileNames are not in ascending id order";
+    const std::vector<std::string> names = splitNames(narrow[namesAt[0]].value);
+    if (narrow[countAt[0]].value != std::to_string(names.size()))
+        return "IncludedFileCount is not the number of names in IncludedFileNames";
+    std::map<std::string, bool> seen;
+    for (const std::string& name : names) {
+        std::string utf8, back;
+        bool whole = true;
+        for (const DecodedPiece& p : page.decode(name)) {
+            whole = whole && !p.undecodable;
+            utf8 += p.bytes;
+        }
+        char32_t bad;
+        if (!whole || !page.encode(utf8, back, bad) || back != name)
+            return "a name in IncludedFileNames does not read in code page " + page.name();
+        if (const char* problem = includedNameProblem(utf8))
+            return "included file name '" + utf8 + "': " + problem;
+        std::string folded = utf8;
+        std::transform(folded.begin(), folded.end(), folded.begin(),
+                       [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+        if (seen[folded])
+            return "included file name '" + utf8 + "' occurs twice";
+        seen[folded] = true;
+        layout.utf8Names.push_back(utf8);
+    }
+    int64_t pos = block.end;
+    for (const std::string& name : names) {
+        unsigned char length[8];
+        if (!source.seek(pos) || source.read(length, 8) != 8)
+            return "the data of the included files ends early";
+        uint64_t value = 0;
+        for (int i = 7; i >= 0; --i)
+            value = (value << 8) | length[i];
+        const int64_t size = static_cast<int64_t>(value);
+        if (size < 0 || size > source.size() - pos - 8)
+            return "an included file's length is negative or runs past the end of the file";
+        layout.data.push_back({name, pos + 8, size});
+        pos += 8 + size;
+    }
+    if (pos != source.size())
+        return std::to_string(source.size() - pos) + " bytes follow the included files";
+    return {};
+}
+
+std::string forComment(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = '?';
+    return out;
+}
+
+// Writes the included files below `dir`; on failure removes what it wrote.
+void extractFiles(const std::string& dir, const FilesLayout& layout, BlockSource& source,
+                  const std::string& what) {
+    std::vector<fs::path> written;
+    std::vector<fs::path> madeDirs;
+    try {
+        const auto makeDir = [&](const fs::path& d) {
+            std::error_code ec;
+            if (fs::create_directory(d, ec))
+                madeDirs.push_back(d);
+            else if (ec)
+                throw PackError(systemError("cannot create directory " + d.string(), ec.value()));
+        };
+        makeDir(dir);
+        std::string buffer(64 * 1024, '\0');
+        for (size_t i = 0; i < layout.data.size(); ++i) {
+            std::string local = layout.utf8Names[i];
+            std::replace(local.begin(), local.end(), '\\', '/');
+            const fs::path target = fs::path(dir) / local;
+            if (local.find('/') != std::string::npos)
+                makeDir(target.parent_path());
+            AtomicFile out(target.string(), defaultFileMode());
+            int64_t left = layout.data[i].length;
+            source.seek(layout.data[i].offset);
+            while (left > 0) {
+                const uint32_t n = uint32_t(std::min<int64_t>(left, int64_t(buffer.size())));
+                if (source.read(buffer.data(), n) != n)
+                    throw PackError(systemError("cannot read " + what, int(source.lastError())));
+                scramble(buffer.data(), n);
+                out.write(buffer.data(), n);
+                left -= n;
+            }
+            out.commit();
+            written.push_back(target);
+        }
+    } catch (...) {
+        std::error_code ignored;
+        for (const auto& f : written)
+            fs::remove(f, ignored);
+        for (auto d = madeDirs.rbegin(); d != madeDirs.rend(); ++d)
+            fs::remove(*d, ignored);
+        throw;
+    }
+}
+
+}  // namespace
+
+unsigned defaultFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+AtomicFile::AtomicFile(const std::string& path, unsigned mode) : path_(path) {
+    const fs::path p(path);
+    const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
+    temp_ = (dir / ("." + p.filename().string() + ".XXXXXX")).string();
+    fd_ = ::mkstemp(temp_.data());
+    if (fd_ < 0)
+        throw PackError(systemError("cannot create " + path, errno));
+    ::fchmod(fd_, mode & 07777);
+}
+
+AtomicFile::~AtomicFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        ::unlink(temp_.c_str());
+    }
+}
+
+void AtomicFile::write(const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw PackError(systemError("cannot write " + path_, n < 0 ? errno : EIO));
+        data += n;
+        size -= size_t(n);
+        written_ += n;
+    }
+}
+
+void AtomicFile::commit() {
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 || ::rename(temp_.c_str(), path_.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temp_.c_str());
+        throw PackError(systemError("cannot write " + path_, error));
+    }
+}
+
+std::vector<std::string> buildPackage(const BuildOptions& o) {
+    CodePage page(o.codePage);
+    PackConfig config = parseConfigText(readTextFile(o.config), o.config, page);
+
+    const fs::path base = fs::path(o.config).parent_path();
+    OpenedFiles files;
+    std::vector<std::string> names;
+    for (const IncludedFile& f : config.files) {
+        OpenedFile opened{&f, (fs::path(f.path).is_absolute() ? fs::path(f.path) : base / f.path).string()};
+        opened.fd = ::open(opened.fullPath.c_str(), O_RDONLY | O_CLOEXEC);
+        if (opened.fd >= 0)
+            files.list.push_back(opened);
+        struct stat st {};
+        if (opened.fd < 0 || ::fstat(opened.fd, &st) != 0)
+            throw PackError(lineOf(o.config, f.line) +
+                            systemError("cannot read " + opened.fullPath, errno));
+        if (!S_ISREG(st.st_mode))
+            throw PackError(lineOf(o.config, f.line) + "cannot read " + opened.fullPath +
+                            ": not a regular file");
+        files.list.back().size = st.st_size;
+        std::string bytes;
+        char32_t bad;
+        if (!page.encode(f.name, bytes, bad))
+            throw PackError(lineOf(o.config, f.line) + "included file name '" + f.name + "': " +
+                            describeChar(bad) + " has no form in code page " + page.name());
+        names.push_back(bytes);
+        if (joinIncludedNames(names).size() > 8191)
+            throw PackError(lineOf(o.config, f.line) +
+                            "the names of the included files exceed the 8191 bytes the launcher "
+                            "reads of IncludedFileNames");
+    }
+    if (config.hasFilesSection)
+        addIncludedRecords(config.records.narrow, names);
+    const std::string block = encodeBlock(config.records);
+
+    std::optional<FileSource> stub;
+    int64_t stubEnd = 0;
+    unsigned mode = defaultFileMode();
+    if (o.stub) {
+        stub.emplace(*o.stub);
+        stubEnd = imageEnd(*stub, *o.stub);
+        struct stat st {};
+        if (::stat(o.stub->c_str(), &st) == 0)
+            mode = st.st_mode & 0777;
+    }
+    int64_t total = stubEnd + int64_t(block.size());
+    for (const OpenedFile& f : files.list)
+        total += 8 + f.size;
+    if (total > kLargestFile)
+        throw PackError(o.out + " would be " + std::to_string(total) +
+                        " bytes; the launcher addresses at most " + std::to_string(kLargestFile));
+
+    AtomicFile out(o.out, mode);
+    if (stub)
+        copyRange(*stub, 0, stubEnd, out, *o.stub);
+    out.write(block);
+    for (const OpenedFile& f : files.list)
+        writeIncludedFile(f, out, o.config);
+    if (files.list.empty())
+        out.write(blockTrailer(out.written()));
+    out.commit();
+    return std::move(config.warnings);
+}
+
+DumpResult dumpPackage(const DumpOptions& o) {
+    CodePage page(o.codePage);
+    FileSource source(o.input);
+    const int64_t start = o.overlay ? 0 : imageEnd(source, o.input);
+    DecodedBlock block = readBlock(source, start, o.input);
+    DumpResult result;
+    const auto warn = [&](const std::string& text) {
+        result.warnings.push_back(o.input + ": warning: " + text);
+    };
+    if (block.bytes != encodeBlock(block.records))
+        warn("the block's header fields or counts differ from what kvo-pack writes; a build "
+             "of this dump has the same records in other bytes");
+
+    ConfigStore launcherView;
+    for (const NarrowRecord& r : block.records.narrow)
+        launcherView.narrow[r.id] = r.value;
+    const int32_t count = parseConfigInt(launcherView.narrow[rec::IncludedFileCount]);
+
+    FilesLayout layout;
+    bool withFiles = false;
+    bool buildsBack = true;
+    if (count > 0) {
+        const std::string problem = filesLayoutProblem(block, source, page, layout);
+        if (problem.empty()) {
+            withFiles = true;
+        } else if (o.recordsOnly) {
+            warn("the included files are left out: " + problem);
+            buildsBack = false;
+        } else {
+            throw PackError(o.input + ": the included files are not in the layout kvo-pack "
+                            "writes (" + problem + "); --records-only dumps the records alone");
+        }
+    } else {
+        std::string tail(static_cast<size_t>(source.size() - block.end), '\0');
+        source.seek(block.end);
+        if (source.read(tail.data(), uint32_t(tail.size())) != tail.size())
+            throw PackError(systemError("cannot read " + o.input, int(source.lastError())));
+        if (!tail.empty() && !isBlockTrailer(tail, block.end))
+            warn(std::to_string(tail.size()) +
+                 " bytes behind the block are not part of the dump (the launcher does not read them)");
+    }
+
+    BlockRecords shown = block.records;
+    std::vector<FileLine> lines;
+    if (withFiles) {
+        auto& narrow = shown.narrow;
+        std::erase_if(narrow, [](const NarrowRecord& r) {
+            return r.id == rec::IncludedFileCount || r.id == rec::IncludedFileNames;
+        });
+        const fs::path textDir = o.textPath ? fs::absolute(*o.textPath).parent_path()
+                                            : fs::current_path();
+        for (const std::string& name : layout.utf8Names) {
+            std::string local = name;
+            std::replace(local.begin(), local.end(), '\\', '/');
+            std::string path = local;
+            if (o.extractDir)
+                path = fs::absolute(fs::path(*o.extractDir) / local)
+                           .lexically_normal()
+                           .lexically_proximate(textDir)
+                           .string();
+            lines.push_back({name, path});
+        }
+    }
+
+    std::string heading = "# Configuration dumped by kvo-pack from " + forComment(o.input) +
+                          "\n# Narrow texts are in code page " + page.name() +
+                          "; build it with --codepage " + page.name() + ".\n";
+    if (withFiles && !o.extractDir)
+        heading += "# The included files were not written out (--extract-files DIR does);\n"
+                   "# the [files] lines name the places where it would put them.\n";
+    if (!buildsBack)
+        heading += "# The included files are left out: this text does not build.\n";
+    result.text = formatConfigText(shown, withFiles, lines, page, heading + "\n");
+
+    if (buildsBack) {
+        // What build would make of this text must be the block that was read.
+        PackConfig again = parseConfigText(result.text, o.input + " (dump)", page);
+        if (withFiles) {
+            std::vector<std::string> names;
+            for (const IncludedData& d : layout.data)
+                names.push_back(d.name);
+            addIncludedRecords(again.records.narrow, names);
+        }
+        if (encodeBlock(again.records) != encodeBlock(block.records))
+            throw PackError(o.input + ": internal error: the dump would not build back to the "
+                            "same block");
+    }
+    if (o.extractDir && withFiles)
+        extractFiles(*o.extractDir, layout, source, o.input);
+    return result;
+}
+
+}  // namespace kvopack

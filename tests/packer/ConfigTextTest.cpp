@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include "core/ConfigStore.h"
+#include "tools/kvo-pack/ConfigText.h"
+
+using namespace kvopack;
+
+namespace {
+
+PackConfig parse(const std::string& text, const char* page = "1252") {
+    CodePage cp(page);
+    return parseConfigText(text, "app.kvo", cp);
+}
+
+// The message of the PackError that parsing `text` throws, or "" if none.
+std::string errorOf(const std::string& text, const char* page = "1252") {
+    try {
+        parse(text, page);
+    } catch (const PackError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+TEST(ConfigText, LiteralValuesKeepBackslashesQuotesAndHashes) {
+    const PackConfig c = parse(
+        "ClassPath = A0.\\lib\\new.jar;D0.\\tools\n"
+        "WorkingDirectory = \\\\server\\share\\temp\n"
+        "VmOptions = \"-Dname=My App\" -Xmx1m # not a comment\n"
+        "Arguments =\n");
+    ASSERT_EQ(c.records.narrow.size(), 4u);
+    EXPECT_EQ(c.records.narrow[0].value, "A0.\\lib\\new.jar;D0.\\tools");
+    EXPECT_EQ(c.records.narrow[1].value, "\\\\server\\share\\temp");
+    EXPECT_EQ(c.records.narrow[2].value, "\"-Dname=My App\" -Xmx1m # not a comment");
+    EXPECT_EQ(c.records.narrow[3].value, "");
+    EXPECT_EQ(c.records.narrow[2].id, rec::VmOptions);
+}
+
+TEST(ConfigText, EscapedValues) {
+    const PackConfig c = parse(
+        "1001 := one\\ntwo\\tthree\\\\four\\r\n"
+        "1002 :=   \\x20padded\\t  \n"
+        "1003 := \\u00E9\\xE9\\x81\n"
+        "[wide]\n"
+        "1004 := \\uD800\\x41\\u00E9\n");
+    const auto& n = c.records.narrow;
+    EXPECT_EQ(n[0].value, "one\ntwo\tthree\\four\r");
+    EXPECT_EQ(n[1].value, " padded\t");
+    // \u is converted to the code page, \x is taken as the byte it names.
+    EXPECT_EQ(n[2].value, "\xE9\xE9\x81");
+    EXPECT_EQ(c.records.wide[0].value, (std::u16string{0xD800, u'A', 0xE9}));
+}
+
+TEST(ConfigText, CommentsBlankLinesCrlfAndByteOrderMark) {
+    const PackConfig c = parse("\xEF\xBB\xBF# heading\r\n\r\n   # indented\r\nMinJavaVersion = 1.6\r\n");
+    ASSERT_EQ(c.records.narrow.size(), 1u);
+    EXPECT_EQ(c.records.narrow[0].value, "1.6");
+}
+
+TEST(ConfigText, SectionsKeepFileOrder) {
+    const PackConfig c = parse(
+        "128 = B.\\jre\n"
+        "[wide]\n"
+        "ApplicationName = Wide \xC3\xA9\n"
+        "[locale de]\n"
+        "1000 = Fehler\n"
+        "[locale]\n"
+        "1000 = Any\n"
+        "[locale de]\n"
+        "[narrow]\n"
+        "-7 = back in the narrow list\n");
+    const auto& r = c.records;
+    ASSERT_EQ(r.narrow.size(), 2u);
+    EXPECT_EQ(r.narrow[1].id, -7);
+    EXPECT_EQ(r.wide[0].value, u"Wide \u00E9");
+    ASSERT_EQ(r.locales.size(), 3u);
+    EXPECT_EQ(r.locales[0].key, "de");
+    EXPECT_EQ(r.locales[0].records[0].value, u"Fehler");
+    EXPECT_EQ(r.locales[1].key, "");
+    EXPECT_TRUE(r.locales[2].records.empty());
+    EXPECT_FALSE(c.hasFilesSection);
+}
+
+TEST(ConfigText, ErrorsNameFileAndLine) {
+    const struct {
+        std::string text;
+        std::string expected;
+    } cases[] = {
+        {"\n\nFoo = 1\n", "app.kvo:3: unknown record name 'Foo'"},
+        {"minjavaversion = 1\n", "app.kvo:1: unknown record name 'minjavaversion' (did you mean 'MinJavaVersion'?)"},
+        {"# c\nApplicationName\n", "app.kvo:2: expected 'Name = value'"},
+        {"= x\n", "app.kvo:1: nothing before '='"},
+        {"[extra]\n", "app.kvo:1: unknown section '[extra]'"},
+        {"[wide\n", "app.kvo:1: a section header must end with ']'"},
+        {"1001 := a\\qb\n", "app.kvo:1: unknown escape '\\q'"},
+        {"1001 := a\\x4\n", "app.kvo:1: \\x needs 2 hexadecimal digits"},
+        {"1001 := a\\\n", "app.kvo:1: a lone backslash ends the value"},
+        {"1001 := \\uDC00\n", "app.kvo:1: \\u"},
+        {"1001 = a\x01z\n", "app.kvo:1: control character in the line; write it as \\x01"},
+        {"1001 = \xC3(\n", "app.kvo:1: the line is not valid UTF-8"},
+        {"99999999999 = x\n", "app.kvo:1: record id '99999999999' is not a 32-bit number"},
+        {"IncludedFileCount = 2\n", "app.kvo:1: IncludedFileCount promises included files"},
+        {"IncludedFileNames = a\n[files]\na = a\n", "app.kvo:1: IncludedFileNames is written by the packer"},
+        {"[files]\na.dll = x\nA.DLL = y\n", "app.kvo:3: included file name 'A.DLL' is already listed on line 2"},
+        {"[files]\na.dll =\n", "app.kvo:2: included file 'a.dll' has no path"},
+    };
+    for (const auto& c : cases) {
+        const std::string error = errorOf(c.text);
+        EXPECT_EQ(error.substr(0, c.expected.size()), c.expected) << "text: " << c.text;
+    }
+    // A count of zero or less backs no data and needs no [files] section.
+    EXPECT_EQ(errorOf("IncludedFileCount = 0\nIncludedFileNames =\n"), "");
+}
+
+TEST(ConfigText, CodePageConversion) {
+    // l with stroke exists in windows-1250 but not in windows-1252.
+    EXPECT_EQ(errorOf("\nApplicationName = \xC5\x82\n"),
+              "app.kvo:2: '\xC5\x82' (U+0142) has no form in code page CP1252");
+    EXPECT_EQ(parse("ApplicationName = \xC5\x82\n", "cp1250").records.narrow[0].value, "\xB3");
+    EXPECT_EQ(parse("ApplicationName = \xD0\x9F\xD1\x80\n", "windows-1251").records.narrow[0].value,
+              "\xCF\xF0");
+    // Wide records take any character.
+    EXPECT_EQ(errorOf("[wide]\nApplicationName = \xC5\x82\n"), "");
+    EXPECT_EQ(errorOf("[locale :=\\u0142]\n"), "app.kvo:1: '\xC5\x82' (U+0142) has no form in code page CP1252");
+    EXPECT_THROW(CodePage("no-such-page"), PackError);
+}
+
+TEST(ConfigText, IncludedFileNames) {
+    for (const char* good : {"a.dll", "lib\\x.jar", "data-1.bin", "My Files\\read me.txt"})
+        EXPECT_EQ(includedNameProblem(good), nullptr) << good;
+    for (const char* bad : {"", "a;b", "lib/x.jar", "\\abs", "C:x", "c:\\x", "..", "..\\x",
+                            "a\\..", ".\\x", "a\\b\\c", "a\\\\b", "dir\\", "a|b", "nul",
+                            "Com1.txt", "name.", "#x", "[x", "a=b"})
+        EXPECT_NE(includedNameProblem(bad), nullptr) << bad;
+    EXPECT_EQ(errorOf("[files]\n..\\evil.dll = x\n").substr(0, 40),
+              "app.kvo:2: included file name '..\\evil.d");
+    const PackConfig c = parse("[files]\nlib\\a.jar = ../a.jar\nb := with\\x20\n");
+    ASSERT_EQ(c.files.size(), 2u);
+    EXPECT_EQ(c.files[0].path, "../a.jar");
+    EXPECT_EQ(c.files[1].path, "with ");
+    EXPECT_EQ(c.files[1].line, 3);
+}
+
+TEST(ConfigText, WarningsForLikelyMistakes) {
+    const PackConfig c = parse(
+        "MinJavaVersion = 1.6\n"
+        "ExecutableType = GUI\n"
+        "1001 = one\\ntwo\n"
+        "MinJavaVersion = 1.8\n"
+        "StatusFontName = A font name longer than thirty-one bytes\n");
+    ASSERT_EQ(c.warnings.size(), 4u);
+    EXPECT_NE(c.warnings[0].find("app.kvo:2: warning: ExecutableType is read as a number"), std::string::npos);
+    EXPECT_NE(c.warnings[1].find("app.kvo:3: warning: message 1001 holds a literal \\n"), std::string::npos);
+    EXPECT_NE(c.warnings[2].find("app.kvo:4: warning: MinJavaVersion is also set on line 1"), std::string::npos);
+    EXPECT_NE(c.warnings[3].find("at most 31"), std::string::npos);
+    // Both records stay; the launcher takes the later.
+    EXPECT_EQ(c.records.narrow.size(), 5u);
+}
+
+// What dump writes must parse back to the very same records.
+TEST(ConfigText, FormattedTextReadsBackExactly) {
+    BlockRecords r;
+    std::string everyByte;
+    for (int b = 1; b < 256; ++b)
+        everyByte += char(b);
+    r.narrow = {{rec::ClassPath, "A0.\\lib\\new.jar"},
+                {1001, "line\nbreak and \\n as text"},
+                {1002, "  blanks at both ends\t"},
+                {1003, everyByte},
+                {1004, std::string("nul\0inside", 10)},
+                {1005, ":= not an escape marker"},
+                {1006, "\"quoted\" start"},
+                {1007, ""}};
+    r.wide = {{101, u"\u00E9\U0001F600 x"}, {102, std::u16string{0xDC00, u' ', 0xD800}}, {103, u" \n"}};
+    r.locales = {{"de", {{1000, u"Fehler"}}}, {"", {}}, {":=x", {{1, u"a"}}}, {" de ", {}}};
+    CodePage page("1252");
+    const std::string text = formatConfigText(r, false, {}, page, "# heading\n");
+    const PackConfig back = parseConfigText(text, "dump", page);
+    ASSERT_EQ(back.records.narrow.size(), r.narrow.size()) << text;
+    for (size_t i = 0; i < r.narrow.size(); ++i) {
+        EXPECT_EQ(back.records.narrow[i].id, r.narrow[i].id);
+        EXPECT_EQ(back.records.narrow[i].value, r.narrow[i].value) << text;
+    }
+    ASSERT_EQ(back.records.wide.size(), r.wide.size());
+    for (size_t i = 0; i < r.wide.size(); ++i)
+        EXPECT_EQ(back.records.wide[i].value, r.wide[i].value) << text;
+    ASSERT_EQ(back.records.locales.size(), r.locales.size());
+    for (size_t i = 0; i < r.locales.size(); ++i) {
+        EXPECT_EQ(back.records.locales[i].key, r.locales[i].key) << text;
+        EXPECT_EQ(back.records.locales[i].records.size(), r.locales[i].records.size());
+    }
+    // The common cases stay readable.
+    EXPECT_NE(text.find("ClassPath = A0.\\lib\\new.jar\n"), std::string::npos);
+    EXPECT_NE(text.find("1001 := line\\nbreak and \\\\n as text\n"), std::string::npos);
+    EXPECT_NE(text.find("1003 := \\x01"), std::string::npos);
+}
+
+}  // namespace

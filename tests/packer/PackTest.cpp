@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include "core/ConfigBlock.h"
+#include "core/ConfigStore.h"
+#include "tests/packer/PackerTestSupport.h"
+#include "tools/kvo-pack/Block.h"
+#include "tools/kvo-pack/Pack.h"
+
+using namespace kvopack;
+using packertest::makePe32;
+using packertest::readFile;
+using packertest::ScratchDir;
+using packertest::writeFile;
+
+namespace {
+
+BlockRecords recordsOf(const std::string& text) {
+    CodePage page("1252");
+    return parseConfigText(text, "app.kvo", page).records;
+}
+
+std::string bytes(std::initializer_list<int> list) {
+    std::string out;
+    for (int b : list)
+        out += char(b);
+    return out;
+}
+
+TEST(BlockWriter, TinyBlockByteForByte) {
+    const std::string block = encodeBlock(recordsOf(
+        "ApplicationName = Ab\n[wide]\n101 = \xC3\xA9\n[locale de]\n1000 = x\n"));
+    const std::string expected = bytes({
+        0xD5, 0x13, 0xE4, 0xE8, 0, 0, 0, 0, 0x1B, 0x58, 0x4E, 0x55,  // magic, two fields
+        0x3C, 0, 0, 0, 0, 0, 0, 0,                                  // 72 - 12 bytes follow
+        1, 0, 0, 0, 0x65, 0, 0, 0, 2, 0, 0, 0, 'A', 'b',            // narrow
+        1, 0, 0, 0, 0x65, 0, 0, 0, 2, 0, 0, 0, 0xE9, 0,             // wide
+        1, 0, 0, 0, 2, 0, 0, 0, 'd', 'e', 1, 0, 0, 0,               // locale "de"
+        0xE8, 0x03, 0, 0, 2, 0, 0, 0, 'x', 0});
+    EXPECT_EQ(block, expected);
+}
+
+TEST(BlockWriter, DecoderReadsWhatWasWritten) {
+    const std::string image = makePe32();
+    const std::string block = encodeBlock(recordsOf(
+        "MinJavaVersion = 1.6\nExecutableType = 1\nMinJavaVersion = 1.8\n"
+        "[wide]\n1000 = wide\n[locale de]\n1000 = Fehler\n[locale de_AT]\n1001 = Servus\n"
+        "[locale fr]\n1000 = Erreur\n"));
+    const std::string file = image + block + blockTrailer(int64_t(image.size() + block.size()));
+    MemorySource source(file);
+    ConfigStore store;
+    int64_t end = 0;
+    BlockFailure failure;
+    ASSERT_TRUE(decodeConfigBlock(source, "de_AT", store, end, failure));
+    EXPECT_EQ(end, int64_t(image.size() + block.size()));
+    EXPECT_EQ(store.narrow[rec::MinJavaVersion], "1.8");  // the later record
+    EXPECT_EQ(parseConfigInt(store.narrow[rec::ExecutableType]), 1);
+    EXPECT_EQ(store.wide[1000], u"Fehler");
+    EXPECT_EQ(store.wide[1001], u"Servus");
+    EXPECT_EQ(file.size() % 512, 0u);
+    EXPECT_EQ(file.substr(size_t(end), 4), bytes({0xE8, 0xE4, 0x13, 0xD5}));
+}
+
+TEST(BlockWriter, IncludedRecordsGoInAscendingPlace) {
+    BlockRecords r = recordsOf("101 = a\n1000 = b\n10003 = .\n");
+    addIncludedRecords(r.narrow, {"a.dll", "lib\\b.jar"});
+    ASSERT_EQ(r.narrow.size(), 5u);
+    EXPECT_EQ(r.narrow[2].id, rec::IncludedFileCount);
+    EXPECT_EQ(r.narrow[2].value, "2");
+    EXPECT_EQ(r.narrow[3].value, "a.dll;lib\\b.jar");
+    EXPECT_EQ(r.narrow[4].id, rec::InstallationDirectory);
+}
+
+TEST(PeStub, FindsTheEndOfTheLastSection) {
+    const std::string image = makePe32(3);
+    MemorySource plain(image);
+    EXPECT_EQ(imageEnd(plain, "stub"), int64_t(image.size()));
+    const std::string packed = image + "anything behind the image";
+    MemorySource withTail(packed);
+    EXPECT_EQ(imageEnd(withTail, "stub"), int64_t(image.size()));
+}
+
+TEST(PeStub, RejectsWhatIsNotAPe32Image) {
+    std::string badSignature = makePe32();
+    badSignature[0x81] = 'X';
+    std::string pastEnd = makePe32();
+    pastEnd.resize(pastEnd.size() - 1);
+    std::string hugeOffset = makePe32();
+    packertest::put(hugeOffset, 60, 0x7FFFFFF0, 4);
+    const struct {
+        std::string image, expected;
+    } cases[] = {
+        {"#!/bin/sh\necho not an image\n", "no MZ header"},
+        {"MZ", "no MZ header"},
+        {badSignature, "no PE signature"},
+        {hugeOffset, "no PE signature"},
+        {makePe32(2, 0x20B), "it is a 64-bit (PE32+) image"},
+        {makePe32(0), "it has no sections"},
+        {pastEnd, "the data of section 2 runs past the end of the file"},
+        {makePe32(3, 0x10B, true), "its last section header does not describe the end"},
+    };
+    for (const auto& c : cases) {
+        MemorySource source(c.image);
+        try {
+            imageEnd(source, "stub.exe");
+            ADD_FAILURE() << "accepted: " << c.expected;
+        } catch (const PackError& e) {
+            EXPECT_NE(std::string(e.what()).find("stub.exe: not a PE32 image: " + c.expected),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+}
+
+class Packing : public ::testing::Test {
+protected:
+    void SetUp() override {
+        writeFile(dir / "stub.exe", makePe32());
+        writeFile(dir / "app.kvo",
+                  "ApplicationName = Demo\nMinJavaVersion = 1.6\nInstallationDirectory = .\n"
+                  "[files]\nlib\\big.bin = big.bin\nempty.txt = empty.txt\n");
+        big.resize(8192 * 2 + 1);
+        for (size_t i = 0; i < big.size(); ++i)
+            big[i] = char(i * 7 + i / 8192);
+        writeFile(dir / "big.bin", big);
+        writeFile(dir / "empty.txt", "");
+    }
+    BuildOptions options(const std::string& stub = "stub.exe") {
+        BuildOptions o;
+        o.stub = (dir / stub).string();
+        o.config = (dir / "app.kvo").string();
+        o.out = (dir / "app.exe").string();
+        return o;
+    }
+    ScratchDir dir;
+    std::string big;
+};
+
+TEST_F(Packing, IncludedFilesFollowTheBlockScrambled) {
+    buildPackage(options());
+    const std::string file = readFile(dir / "app.exe");
+    const std::string image = makePe32();
+    ASSERT_EQ(file.substr(0, image.size()), image);
+    MemorySource source(file);
+    ConfigStore store;
+    int64_t end = 0;
+    BlockFailure failure;
+    ASSERT_TRUE(decodeConfigBlock(source, "", store, end, failure));
+    EXPECT_EQ(store.narrow[rec::IncludedFileCount], "2");
+    EXPECT_EQ(store.narrow[rec::IncludedFileNames], "lib\\big.bin;empty.txt");
+    // What the launcher reads behind the block: length, scrambled bytes, and
+    // for the empty file a length of 0 right behind.
+    std::string data = file.substr(size_t(end));
+    ASSERT_EQ(data.size(), 8 + big.size() + 8);
+    EXPECT_EQ(data.substr(0, 8), bytes({0x01, 0x40, 0, 0, 0, 0, 0, 0}));
+    std::string content = data.substr(8, big.size());
+    scramble(content.data(), content.size());
+    EXPECT_EQ(content, big);
+    EXPECT_EQ(data.substr(8 + big.size()), std::string(8, '\0'));
+}
+
+TEST_F(Packing, PackingAPackedLauncherAgainGivesTheSameFile) {
+    buildPackage(options());
+    const std::string first = readFile(dir / "app.exe");
+    std::filesystem::rename(dir / "app.exe", dir / "packed.exe");
+    buildPackage(options("packed.exe"));
+    EXPECT_EQ(readFile(dir / "app.exe"), first);
+}
+
+TEST_F(Packing, DumpBuildsBackToTheSameBytes) {
+    buildPackage(options());
+    const std::string packed = readFile(dir / "app.exe");
+    DumpOptions d;
+    d.input = (dir / "app.exe").string();
+    d.extractDir = (dir / "out").string();
+    d.textPath = (dir / "dump.kvo").string();
+    const DumpResult result = dumpPackage(d);
+    EXPECT_TRUE(result.warnings.empty());
+    EXPECT_NE(result.text.find("[files]\nlib\\big.bin = out/lib/big.bin\nempty.txt = out/empty.txt\n"),
+              std::string::npos)
+        << result.text;
+    EXPECT_EQ(readFile(dir / "out/lib/big.bin"), big);
+    EXPECT_TRUE(std::filesystem::exists(dir / "out/empty.txt"));
+    writeFile(dir / "dump.kvo", result.text);
+    BuildOptions again = options();
+    again.config = (dir / "dump.kvo").string();
+    buildPackage(again);
+    EXPECT_EQ(readFile(dir / "app.exe"), packed);
+}
+
+TEST_F(Packing, FailureLeavesNothingBehind) {
+    writeFile(dir / "app.exe", "old");
+    std::filesystem::remove(dir / "empty.txt");
+    const size_t before = dir.entries();
+    try {
+        buildPackage(options());
+        ADD_FAILURE() << "a missing included file was accepted";
+    } catch (const PackError& e) {
+        EXPECT_NE(std::string(e.what()).find("app.kvo:6: cannot read "), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(readFile(dir / "app.exe"), "old");
+    EXPECT_EQ(dir.entries(), before);  // no temporary file either
+}
+
+TEST_F(Packing, DumpRefusesIncludedDataItCannotReproduce) {
+    // Three files announced, two names: the launcher extracts two and leaves
+    // the rest, which a [files] section cannot express.
+    BlockRecords r;
+    r.narrow = {{101, "x"}, {rec::IncludedFileCount, "3"}, {rec::IncludedFileNames, "a;b"}};
+    std::string file = makePe32() + encodeBlock(r);
+    for (int i = 0; i < 3; ++i)
+        file += std::string(8, '\0');
+    writeFile(dir / "odd.exe", file);
+    DumpOptions d;
+    d.input = (dir / "odd.exe").string();
+    EXPECT_THROW(dumpPackage(d), PackError);
+    d.recordsOnly = true;
+    const DumpResult result = dumpPackage(d);
+    ASSERT_EQ(result.warnings.size(), 1u);
+    EXPECT_NE(result.text.find("IncludedFileCount = 3\nIncludedFileNames = a;b\n"), std::string::npos);
+}
+
+TEST_F(Packing, DumpReportsADamagedBlockAsTheLauncherWould) {
+    std::string file = makePe32() + encodeBlock(recordsOf("101 = Demo\n"));
+    file.resize(file.size() - 4);  // without the count of locale sections
+    writeFile(dir / "cut.exe", file);
+    DumpOptions d;
+    d.input = (dir / "cut.exe").string();
+    try {
+        dumpPackage(d);
+        ADD_FAILURE() << "a cut block was dumped";
+    } catch (const PackError& e) {
+        EXPECT_NE(std::string(e.what()).find("Internal Error: readInt"), std::string::npos) << e.what();
+    }
+    writeFile(dir / "bare.exe", makePe32());
+    d.input = (dir / "bare.exe").string();
+    EXPECT_THROW(dumpPackage(d), PackError);
+}
+
+}  // namespace

@@ -1,24 +1,13 @@
-# The launcher stub: every subsystem but the entry point goes into a library
-# that the Wine-run tests link as well.
-set(KVO_LAUNCHER_SOURCES
-    core/CommandLineNarrow.cpp
-    core/Console.cpp
-    core/Errors.cpp
-    core/LauncherFile.cpp
-    core/Log.cpp
-    core/Paths.cpp
-    core/StartupState.cpp
-    jvm/JavaVMLauncher.cpp
-    jvm/Locale.cpp
-    jvm/Variables.cpp
-    runtime/JvmLibrary.cpp
-    services/SingleInstance.cpp
-    services/TempDir.cpp
-    splash/SplashWindow.cpp
-)
-list(TRANSFORM KVO_LAUNCHER_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
+# The launcher stub: every source of the subsystem folders but the entry point
+# goes into a library that the Wine-run tests link as well.
+set(KVO_LAUNCHER_SOURCES)
+foreach(dir ${KVO_SUBSYSTEMS})
+    file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+    list(APPEND KVO_LAUNCHER_SOURCES ${found})
+endforeach()
+list(REMOVE_ITEM KVO_LAUNCHER_SOURCES ${CMAKE_SOURCE_DIR}/core/Launcher.cpp)
 
-add_library(launcher_core STATIC ${KVO_PURE_SOURCES} ${KVO_LAUNCHER_SOURCES})
+add_library(launcher_core STATIC ${KVO_LAUNCHER_SOURCES})
 target_include_directories(launcher_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(launcher_core PUBLIC ${KVO_WIN_DEFINES} __USE_MINGW_ANSI_STDIO=1)
 target_compile_options(launcher_core PRIVATE -Wall -Wextra -fno-exceptions)

@@ -1,0 +1,8 @@
+# Files of this folder that include no Windows header (built natively too).
+list(APPEND KVO_PURE_SOURCES
+    core/CommandLine.cpp
+    core/ConfigBlock.cpp
+    core/ConfigStore.cpp
+    core/MessageText.cpp
+    core/PathText.cpp
+)

@@ -1,0 +1,3 @@
+# Files of this folder that include no Windows header (built natively too).
+list(APPEND KVO_PURE_SOURCES
+)

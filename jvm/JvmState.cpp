@@ -1,0 +1,4 @@
+#include "jvm/JvmState.h"
+
+char jvmHome[8192] = "";
+volatile bool jvmCreated = false;

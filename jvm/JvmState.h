@@ -1,0 +1,8 @@
+// State of the Java runtime shared by the runtime search, the JVM start and
+// the splash thread.
+#pragma once
+
+// Home directory of the chosen runtime; empty until one is chosen.
+extern char jvmHome[8192];
+// Set once JNI_CreateJavaVM has succeeded.
+extern volatile bool jvmCreated;

@@ -95,7 +95,7 @@ TEST(ConfigText, ErrorsNameFileAndLine) {
         {"1001 := a\\qb\n", "app.kvo:1: unknown escape '\\q'"},
         {"1001 := a\\x4\n", "app.kvo:1: \\x needs 2 hexadecimal digits"},
         {"1001 := a\\\n", "app.kvo:1: a lone backslash ends the value"},
-        {"1001 := \\uDC00\n", "app.kvo:1: \\u"},
+        {"1001 := \\uDC00\n", "app.kvo:1: \\uDC00 is half of a surrogate pair"},
         {"1001 = a\x01z\n", "app.kvo:1: control character in the line; write it as \\x01"},
         {"1001 = \xC3(\n", "app.kvo:1: the line is not valid UTF-8"},
         {"99999999999 = x\n", "app.kvo:1: record id '99999999999' is not a 32-bit number"},

@@ -145,8 +145,12 @@ std::string Parser::toNarrow(const std::vector<Piece>& pieces) const {
             continue;
         }
         if (p.kind == Piece::unit) {
-            if (p.code >= 0xD800 && p.code <= 0xDFFF)
-                fail("\\u" + std::string(p.utf8) + " names a surrogate; a narrow value holds characters");
+            if (p.code >= 0xD800 && p.code <= 0xDFFF) {
+                char code[8];
+                std::snprintf(code, sizeof code, "%04X", unsigned(p.code));
+                fail(std::string("\\u") + code +
+                     " is half of a surrogate pair; a narrow value holds whole characters");
+            }
             text.clear();
             appendUtf8(text, p.code);
         }

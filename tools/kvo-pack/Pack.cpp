@@ -55,7 +55,7 @@ struct OpenedFiles {
     }
 };
 
-void copyRange(BlockSource& source, int64_t from, int64_t length, AtomicFile& out,
+void copyBytes(BlockSource& source, int64_t from, int64_t length, AtomicFile& out,
                const std::string& what) {
     std::string buffer(64 * 1024, '\0');
     source.seek(from);
@@ -324,7 +324,7 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
 
     AtomicFile out(o.out, mode);
     if (stub)
-        copyRange(*stub, 0, stubEnd, out, *o.stub);
+        copyBytes(*stub, 0, stubEnd, out, *o.stub);
     out.write(block);
     for (const OpenedFile& f : files.list)
         writeIncludedFile(f, out, o.config);

@@ -1,0 +1,113 @@
+"""The executable's shape and the start-up sequence up to the runtime search."""
+import struct
+import time
+import unittest
+
+from harness import LauncherCase, STUB, base_block, winpath
+
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comctl32.dll",
+               "msvcrt.dll", "shell32.dll", "ole32.dll", "ws2_32.dll", "version.dll"}
+
+
+def pe_parts(data):
+    pe = struct.unpack_from("<I", data, 60)[0]
+    assert data[pe:pe + 4] == b"PE\0\0"
+    machine, nsect = struct.unpack_from("<HH", data, pe + 4)
+    opt_size = struct.unpack_from("<H", data, pe + 20)[0]
+    opt = pe + 24
+    magic, = struct.unpack_from("<H", data, opt)
+    subsystem, = struct.unpack_from("<H", data, opt + 68)
+    dirs = opt + 96
+    sections = []
+    for i in range(nsect):
+        s = opt + opt_size + 40 * i
+        name = data[s:s + 8].rstrip(b"\0").decode()
+        vsize, va, rsize, rptr = struct.unpack_from("<IIII", data, s + 8)
+        sections.append((name, va, vsize, rptr, rsize))
+
+    def at(rva):
+        for _, va, vsize, rptr, rsize in sections:
+            if va <= rva < va + max(vsize, rsize):
+                return rptr + rva - va
+        raise ValueError(hex(rva))
+
+    imports = []
+    imp_rva = struct.unpack_from("<I", data, dirs + 8)[0]
+    p = at(imp_rva)
+    while True:
+        name_rva = struct.unpack_from("<I", data, p + 12)[0]
+        if name_rva == 0:
+            break
+        q = at(name_rva)
+        imports.append(data[q:data.index(b"\0", q)].decode().lower())
+        p += 20
+    rsrc_rva = struct.unpack_from("<I", data, dirs + 16)[0]
+    r = at(rsrc_rva)
+    named, ids = struct.unpack_from("<HH", data, r + 12)
+    types = [struct.unpack_from("<I", data, r + 16 + 8 * i)[0] for i in range(named + ids)]
+    return machine, magic, subsystem, imports, types, sections, at, r
+
+
+class ExecutableShape(unittest.TestCase):
+    def test_pe32_gui_static_with_manifest_and_no_version(self):
+        data = STUB.read_bytes()
+        machine, magic, subsystem, imports, types, sections, _, _ = pe_parts(data)
+        self.assertEqual(machine, 0x14C, "i386")
+        self.assertEqual(magic, 0x10B, "PE32")
+        self.assertEqual(subsystem, 2, "Windows GUI")
+        self.assertTrue(set(imports) <= SYSTEM_DLLS, imports)
+        self.assertIn(24, types, "RT_MANIFEST")
+        self.assertNotIn(16, types, "RT_VERSION")
+        # The block is found behind the raw data of the last section header,
+        # so that section must carry raw data up to the end of the image.
+        self.assertGreater(sections[-1][4], 0)
+        self.assertEqual(max(rp + rs for _, _, _, rp, rs in sections), len(data))
+        manifest = data[data.index(b"<assembly"):data.index(b"</assembly>")].decode()
+        for needed in ('level="asInvoker"', 'uiAccess="false"', 'name="Microsoft.Windows.Common-Controls"',
+                       'version="6.0.0.0"', 'processorArchitecture="X86"',
+                       "e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a"):
+            self.assertIn(needed, manifest)
+
+
+class StartupSequence(LauncherCase):
+    def test_valid_block_reaches_the_runtime_search(self):
+        r = self.run_launcher(self.make_exe(base_block()), "-q_vdl_internal")
+        self.assertEqual(r.code, 83)
+        self.assertLogHas(r, "working directory unchanged")
+        self.assertLogHas(r, "ERROR: Java runtime search not built yet: no runtime found")
+
+    def test_working_directory_is_made_absolute_and_entered(self):
+        (self.dir / "Data" / "Sub").mkdir(parents=True)
+        r = self.run_launcher(self.make_exe(base_block(r146=".\\Data\\x\\..\\Sub")),
+                              cwd=self.tmp)
+        self.assertLogHas(r, "change working directory to " + winpath(self.dir) + "\\Data\\Sub")
+        # The later search output shows that relative paths were resolved
+        # against the launcher, not the working directory.
+        self.assertEqual(r.code, 83)
+
+    def test_language_restart_skips_the_working_directory(self):
+        exe = self.make_exe(base_block(r146="Data"))
+        r = self.run_launcher(exe, "__vdl_lang_restart")
+        self.assertEqual(r.code, 83)
+        self.assertFalse(any(l.startswith("change working directory") or l == "working directory unchanged"
+                             for l in r.log), r.log)
+        self.assertNotIn("single-instance check not built yet: skipped", r.log)
+
+    def test_reboot_keyword_ends_at_once_with_nothing_read(self):
+        # A broken block proves that the configuration is not even opened.
+        exe = self.make_exe(b"")
+        start = time.monotonic()
+        r = self.run_launcher(exe, "__vdl_reboot", timeout_ms=20000)
+        self.assertEqual(r.code, 0)
+        self.assertIsNone(r.log)
+        self.assertEqual(r.dialogs, [])
+        self.assertGreaterEqual(time.monotonic() - start, 5.0, "waits 5 s before asking")
+
+    def test_reboot_keyword_with_more_text_starts_normally(self):
+        r = self.run_launcher(self.make_exe(base_block()), "__vdl_reboot now")
+        self.assertEqual(r.code, 83)
+        self.assertIsNotNone(r.log)
+
+
+if __name__ == "__main__":
+    unittest.main()

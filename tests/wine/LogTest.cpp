@@ -1,0 +1,74 @@
+// The log under concurrent writers, as main and splash thread use it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "core/Log.h"
+#include "core/Platform.h"
+
+namespace {
+
+constexpr int kThreads = 4;
+constexpr int kLines = 150;
+
+DWORD WINAPI writer(void* param) {
+    const int id = static_cast<int>(reinterpret_cast<intptr_t>(param));
+    for (int i = 0; i < kLines; ++i) {
+        if (i % 2)
+            logError("thread %d line %d %s", id, i, "with some text to make the line longer");
+        else
+            logMessage("thread %d line %d %s", id, i, "with some text to make the line longer");
+    }
+    return 0;
+}
+
+TEST(Log, LinesFromSeveralThreadsStayWhole) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string dir = std::string(temp) + "kvo-log-" + std::to_string(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
+    SetEnvironmentVariableA("TMP", dir.c_str());
+    SetEnvironmentVariableA("KORVO_LOG", "yes");
+    _putenv(("TMP=" + dir).c_str());
+    _putenv("KORVO_LOG=yes");
+
+    logMessage("first line");  // the on/off decision is made by one thread first
+    HANDLE threads[kThreads];
+    for (int t = 0; t < kThreads; ++t)
+        threads[t] = CreateThread(nullptr, 0, writer, reinterpret_cast<void*>(intptr_t(t)), 0, nullptr);
+    WaitForMultipleObjects(kThreads, threads, TRUE, INFINITE);
+    for (HANDLE h : threads)
+        CloseHandle(h);
+
+    ASSERT_NE(logFilePath(), nullptr);
+    EXPECT_EQ(std::string(logFilePath()), dir + "\\vdl_nlog_2");
+    std::ifstream in(logFilePath());
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line.rfind("Started executable ", 0), 0u) << line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "");
+    std::getline(in, line);
+    EXPECT_EQ(line, "first line");
+    std::set<std::string> seen;
+    while (std::getline(in, line)) {
+        int id = -1, n = -1;
+        const bool error = line.rfind("ERROR: ", 0) == 0;
+        const std::string body = error ? line.substr(7) : line;
+        char tail[64] = "";
+        ASSERT_EQ(std::sscanf(body.c_str(), "thread %d line %d %63[^\n]", &id, &n, tail), 3) << line;
+        EXPECT_EQ(error, n % 2 == 1) << line;
+        EXPECT_STREQ(tail, "with some text to make the line longer");
+        EXPECT_TRUE(seen.insert(body).second) << "line twice: " << line;
+    }
+    EXPECT_EQ(seen.size(), size_t(kThreads * kLines));
+    DeleteFileA(logFilePath());
+    RemoveDirectoryA(dir.c_str());
+}
+
+}  // namespace

@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "runtime/RuntimeText.h"
+
+namespace {
+
+TEST(SearchSequence, EntriesKeepOrderAndSkipEmptyOnes) {
+    const auto entries = splitSearchSequence("B.\\jre;Y;;EJAVA_HOME;EJDK_HOME;");
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0].letter, 'B');
+    EXPECT_EQ(entries[0].text, ".\\jre");
+    EXPECT_EQ(entries[1].letter, 'Y');
+    EXPECT_EQ(entries[1].text, "");
+    EXPECT_EQ(entries[3].text, "JDK_HOME");
+    EXPECT_TRUE(splitSearchSequence("").empty());
+    EXPECT_TRUE(splitSearchSequence(";;;").empty());
+    EXPECT_EQ(splitSearchSequence("S").size(), 1u);
+    EXPECT_EQ(splitList("c:\\app1;;c:\\app2"), (std::vector<std::string>{"c:\\app1", "c:\\app2"}));
+}
+
+TEST(SearchSequence, AbsoluteLocations) {
+    EXPECT_TRUE(isAbsoluteLocation("C:\\rt"));
+    EXPECT_TRUE(isAbsoluteLocation("c:"));
+    EXPECT_TRUE(isAbsoluteLocation("c:rt"));
+    EXPECT_TRUE(isAbsoluteLocation("\\\\server\\share"));
+    EXPECT_FALSE(isAbsoluteLocation("jre"));
+    EXPECT_FALSE(isAbsoluteLocation(".\\jre"));
+    EXPECT_FALSE(isAbsoluteLocation("\\jre"));
+    EXPECT_FALSE(isAbsoluteLocation("c"));
+    EXPECT_FALSE(isAbsoluteLocation(""));
+}
+
+TEST(ExecutablePaths, BinDirectoryHomeAndWindowedTwin) {
+    EXPECT_EQ(binDirectoryOf("c:\\app\\jre\\bin\\java.exe"), "c:\\app\\jre\\bin");
+    EXPECT_EQ(binDirectoryOf("c:\\x\\jre\\bin\\javaw.exe"), "c:\\x\\jre\\bin");
+    EXPECT_EQ(directoryPrefixOf("c:\\app\\jre\\bin\\java.exe"), "c:\\app\\jre\\bin\\");
+    EXPECT_EQ(jvmHomeOf("c:\\app\\jre\\bin\\javaw.exe"), "c:\\app\\jre\\bin\\..");
+    EXPECT_EQ(jvmHomeOf("C:\\rt\\bin\\java.exe"), "C:\\rt\\bin\\..");
+    // The exact, case-sensitive name decides; anything else loses 8.
+    EXPECT_EQ(binDirectoryOf("c:\\rt\\bin\\JAVAW.EXE"), "c:\\rt\\bin\\");
+    EXPECT_EQ(binDirectoryOf("c:\\rt\\bin\\jdb.exe"), "c:\\rt\\bi");
+    // Too short to cut: nothing, never a wrap-around.
+    EXPECT_EQ(binDirectoryOf("java"), "");
+    EXPECT_EQ(directoryPrefixOf(""), "");
+    EXPECT_EQ(jvmHomeOf("x"), "..");
+    EXPECT_EQ(windowedExecutableOf("c:\\rt\\bin\\java.exe"), "c:\\rt\\bin\\javaw.exe");
+    EXPECT_EQ(windowedExecutableOf("abc"), "abc");
+}
+
+TEST(ExecutablePaths, CacheKeyUsesForwardSlashes) {
+    EXPECT_EQ(versionCacheKey("c:\\rt\\bin\\java.exe"),
+              "SOFTWARE\\orrin-labs\\korvo\\jvms\\c:/rt/bin/java.exe");
+    EXPECT_EQ(replaceChar("c:/rt/bin/java.exe", '/', '\\'), "c:\\rt\\bin\\java.exe");
+}
+
+TEST(PackedRuntime, ArchiveOrderAndCommandLine) {
+    EXPECT_STREQ(packedArchives[0], "lib\\rt.jar");
+    EXPECT_STREQ(packedArchives[6], "lib\\jsse.jar");
+    EXPECT_EQ(unpackCommandLine("c:\\rt\\lib\\rt.jar.pack", "c:\\rt\\lib\\rt.jar"),
+              "-r \"c:\\rt\\lib\\rt.jar.pack\" \"c:\\rt\\lib\\rt.jar\"");
+}
+
+TEST(PeHeader, MachineOfImageBytes) {
+    unsigned char image[256] = {};
+    image[0] = 'M';
+    image[1] = 'Z';
+    image[60] = 0x80;
+    std::memcpy(image + 0x80, "PE\0\0\x64\x86", 6);
+    uint32_t offset = 0;
+    ASSERT_TRUE(peSignatureOffset(image, sizeof image, offset));
+    EXPECT_EQ(offset, 0x80u);
+    uint16_t machine = 0;
+    ASSERT_TRUE(peMachineAt(image + offset, sizeof image - offset, machine));
+    EXPECT_EQ(machine, 0x8664);
+    image[0x84] = 0x4C;
+    image[0x85] = 0x01;
+    ASSERT_TRUE(peMachineAt(image + offset, 6, machine));
+    EXPECT_EQ(machine, peMachineI386);
+
+    EXPECT_FALSE(peSignatureOffset(image, 63, offset));
+    EXPECT_FALSE(peMachineAt(image + offset, 5, machine));
+    image[0x81] = 'X';
+    EXPECT_FALSE(peMachineAt(image + offset, 6, machine));
+    image[1] = 'X';
+    EXPECT_FALSE(peSignatureOffset(image, sizeof image, offset));
+}
+
+}  // namespace

@@ -3,11 +3,41 @@
 #include <cstring>
 
 #include "core/Log.h"
+#include "core/Platform.h"
+#include "jvm/LocaleTable.h"
 
-void determineLocale(const WideArgs* /*arguments*/, char* out, size_t capacity) {
-    logMessage("locale detection not built yet: using en");
-    if (capacity >= 3)
-        std::memcpy(out, "en", 3);
-    else if (capacity > 0)
-        out[0] = '\0';
+namespace {
+
+void copyBounded(char* out, size_t capacity, const char* text) {
+    if (capacity == 0)
+        return;
+    size_t n = std::strlen(text);
+    if (n >= capacity)
+        n = capacity - 1;
+    std::memcpy(out, text, n);
+    out[n] = '\0';
+}
+
+}  // namespace
+
+void determineLocale(const WideArgs* arguments, char* out, size_t capacity) {
+    copyBounded(out, capacity, "en");
+    uint16_t languageId = static_cast<uint16_t>(GetUserDefaultLCID() & 0xFFFF);
+    if (arguments) {
+        const bool format = formatAsDefault(*arguments);
+        logMessage("sun.locale.formatasdefault is %s", format ? "true" : "false");
+        if (!format) {
+            // Looked up at run time: older Windows versions lack it.
+            using UiLanguageFn = LANGID(WINAPI*)();
+            HMODULE kernel = LoadLibraryA("Kernel32.DLL");
+            auto uiLanguage = kernel ? reinterpret_cast<UiLanguageFn>(reinterpret_cast<void*>(
+                                           GetProcAddress(kernel, "GetUserDefaultUILanguage")))
+                                     : nullptr;
+            if (uiLanguage)
+                languageId = uiLanguage();
+        }
+    }
+    if (const char* text = localeForLanguageId(languageId))
+        copyBounded(out, capacity, text);
+    logMessage("language/country is %s", out);
 }

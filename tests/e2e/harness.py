@@ -132,8 +132,12 @@ class LauncherCase(unittest.TestCase):
         return path
 
     def run_launcher(self, exe, args="", env=None, answer="ok", timeout_ms=30000,
-                     cmdline=None, log=True, cwd=None, show=None) -> Result:
-        """Runs exe with the exact command line `"<exe>" args`."""
+                     cmdline=None, log=True, cwd=None, show=None, unix_env=None) -> Result:
+        """Runs exe with the exact command line `"<exe>" args`.
+
+        `env` is set in the Windows environment by the driver; `unix_env` in
+        the environment Wine itself starts with (the locale, for instance).
+        """
         wenv = {"TMP": winpath(self.tmp), "KORVO_LOG": "yes" if log else "<unset>",
                 "VANDREL_LOG": "<unset>"}
         wenv.update(env or {})
@@ -152,6 +156,7 @@ class LauncherCase(unittest.TestCase):
         penv.update({"WINEPREFIX": os.environ.get("KVO_WINEPREFIX", str(ROOT / "build" / "wineprefix")),
                      "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=",
                      "KVO_RUN_CMDLINE": line})
+        penv.update(unix_env or {})
         outfile = self.dir / "runner.txt"
         with open(outfile, "wb") as sink:
             # A file, not a pipe: a process the launcher starts may outlive it.

@@ -1,0 +1,159 @@
+#include "jvm/ClassPath.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "core/ConfigStore.h"
+#include "core/Errors.h"
+#include "core/Log.h"
+#include "core/Paths.h"
+#include "core/Platform.h"
+#include "core/StartupState.h"
+#include "jvm/Variables.h"
+#include "services/TempDir.h"
+
+namespace {
+
+// A class path that silently lost an archive would start the application
+// half-broken; what does not fit is left out whole and named in the log.
+void appendOrLog(ClassPathText& classPath, std::string_view piece) {
+    if (!classPath.append(piece))
+        logError("class path longer than %u bytes: %.*s left out",
+                 static_cast<unsigned>(ClassPathText::kCapacity - 1), static_cast<int>(piece.size()),
+                 piece.data());
+}
+
+// Every ";"-separated piece made absolute against the launcher's directory.
+std::string absolutePieces(const std::string& text) {
+    std::string joined;
+    std::string_view rest(text);
+    bool first = true;
+    while (!rest.empty()) {
+        const size_t semi = rest.find(';');
+        const std::string_view piece = rest.substr(0, semi);
+        rest = semi == std::string_view::npos ? std::string_view() : rest.substr(semi + 1);
+        if (piece.empty())
+            continue;
+        if (!first)
+            joined += ';';
+        joined += resolvePath(std::string(piece));
+        first = false;
+    }
+    return joined;
+}
+
+std::vector<std::string> splitEntries(std::string_view record) {
+    std::vector<std::string> entries;
+    while (!record.empty()) {
+        const size_t semi = record.find(';');
+        if (semi != 0)
+            entries.emplace_back(record.substr(0, semi));
+        record = semi == std::string_view::npos ? std::string_view() : record.substr(semi + 1);
+    }
+    return entries;
+}
+
+void appendVariableEntry(ClassPathText& classPath, const ClassPathEntry& entry) {
+    char value[8192];
+    const DWORD n = GetEnvironmentVariableA(entry.text.c_str(), value, sizeof value);
+    const DWORD error = GetLastError();
+    if (n > 0 && n < sizeof value) {
+        appendOrLog(classPath, classPathValueOfVariable(std::string_view(value, n)));
+        return;
+    }
+    if (n >= sizeof value) {
+        logError("environment variable %s is longer than %u bytes: left out of the class path",
+                 entry.text.c_str(), static_cast<unsigned>(sizeof value - 1));
+        return;
+    }
+    // A mandatory variable that is set but empty is as useless as a missing one.
+    if (entry.mandatory && (error == ERROR_ENVVAR_NOT_FOUND || n == 0))
+        fatalErrorMessage(msg::VariableUndefined, entry.text.c_str());
+}
+
+}  // namespace
+
+std::vector<std::string> listDirectoryFiles(const std::string& directory, const char* extension) {
+    std::string pattern = directory + "\\*";
+    if (extension[0] != '.')
+        pattern += '.';
+    pattern += extension;
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    ScopedFindHandle find(FindFirstFileA(pattern.c_str(), &data));
+    if (!find.valid())
+        return names;
+    do
+        names.emplace_back(data.cFileName);
+    while (FindNextFileA(find.get(), &data));
+    return names;
+}
+
+bool appendDirectoryArchives(ClassPathText& classPath, const std::string& directory, const char* extension) {
+    if (!pathExists(directory))
+        return false;
+    for (const std::string& name : listDirectoryFiles(directory, extension))
+        appendOrLog(classPath, resolvePath(directory + "\\" + name) + ";");
+    return true;
+}
+
+void appendConfiguredClassPath(ClassPathText& classPath) {
+    char record[8192];
+    getConfigString(rec::ClassPath, record, sizeof record);
+    logMessage("classpath entry %s", record);
+    for (const std::string& raw : splitEntries(record)) {
+        ClassPathEntry entry = parseClassPathEntry(raw);
+        expandVariables(entry.text);
+        bool found = true;
+        switch (entry.type) {
+        case 'A':
+        case 'D':
+            found = pathExists(entry.text);
+            appendOrLog(classPath, absolutePieces(entry.text) + ";");
+            break;
+        case 'S':
+            found = appendDirectoryArchives(classPath, entry.text, "jar");
+            appendDirectoryArchives(classPath, entry.text, "zip");
+            break;
+        case 'E':
+            appendVariableEntry(classPath, entry);
+            break;
+        default:
+            break;
+        }
+        if (entry.mandatory && !found)
+            fatalErrorMessage(msg::FileNotFound, entry.text.c_str());
+    }
+}
+
+std::string buildClassPathOption(const std::optional<std::string>& classPathPrepend,
+                                 const std::optional<std::string>& classPathReplace,
+                                 const std::optional<std::string>& classPathAppend) {
+    ClassPathText classPath;
+    if (classPathPrepend)
+        appendOrLog(classPath, *classPathPrepend + ";");
+    if (launcherTempDir[0] != '\0') {
+        const std::string temp = launcherTempDir;
+        appendDirectoryArchives(classPath, temp, "jar");
+        appendDirectoryArchives(classPath, temp, "zip");
+        appendDirectoryArchives(classPath, temp + "\\user", "jar");
+        appendDirectoryArchives(classPath, temp + "\\user", "zip");
+    }
+    if (productFlavor == 'i') {
+        std::string archive = canonicalPath(getConfigString(rec::InstallationDirectory), false);
+        if (archive.empty() || archive.back() != '\\')
+            archive += '\\';
+        archive += ".vandrel\\vdlruntime.jar;";
+        appendOrLog(classPath, archive);
+    }
+    if (classPathReplace)
+        appendOrLog(classPath, *classPathReplace);
+    else
+        appendConfiguredClassPath(classPath);
+    if (classPathAppend) {
+        if (!classPath.endsWith(';'))
+            appendOrLog(classPath, ";");
+        appendOrLog(classPath, *classPathAppend);
+    }
+    return classPath.text();
+}

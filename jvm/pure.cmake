@@ -2,4 +2,5 @@
 list(APPEND KVO_PURE_SOURCES
     jvm/LocaleTable.cpp
     jvm/OptionText.cpp
+    jvm/VariableText.cpp
 )

@@ -1,20 +1,322 @@
 #include "services/TempDir.h"
 
-#include "core/ConfigStore.h"
-#include "core/Log.h"
+#include <direct.h>
 
-char launcherTempDir[8192] = "";
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/ConfigStore.h"
+#include "core/Errors.h"
+#include "core/LauncherFile.h"
+#include "core/Log.h"
+#include "core/Paths.h"
+#include "services/IncludedFileName.h"
+
+char launcherTempDir[kTempPathCapacity] = "";
 uint32_t unextractedPosition = 0;
 
-int extractIncludedFiles(bool /*createDirectory*/) {
-    const int32_t count = getConfigInt(rec::IncludedFileCount);
-    if (count <= 0)
-        return 0;
-    // Reporting success here would start the application without its files.
-    logError("extraction of %d included files is not built yet", count);
-    return 1;
+namespace {
+
+// Copies `text` whole into out[capacity]; false (and `out` empty) when it
+// does not fit.
+bool copyWhole(char* out, size_t capacity, std::string_view text) {
+    if (capacity == 0)
+        return false;
+    if (text.size() >= capacity) {
+        out[0] = '\0';
+        return false;
+    }
+    std::memcpy(out, text.data(), text.size());
+    out[text.size()] = '\0';
+    return true;
 }
 
-void emptyDirectory(const char* directory, bool /*recurse*/) {
-    logError("emptying %s is not built yet", directory);
+// snprintf that leaves `out` empty instead of cut.
+template <class... Args>
+bool formatWhole(char* out, size_t capacity, const char* format, Args... args) {
+    const int n = std::snprintf(out, capacity, format, args...);
+    if (n < 0 || static_cast<size_t>(n) >= capacity) {
+        if (capacity > 0)
+            out[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+// HOMEDRIVE followed by HOMEPATH, or empty when they do not fit.
+void homeDirectory(char* out, size_t capacity) {
+    const DWORD cap = static_cast<DWORD>(capacity);
+    DWORD n = GetEnvironmentVariableA("HOMEDRIVE", out, cap);
+    if (n >= cap)
+        n = 0;
+    out[n] = '\0';
+    const DWORD m = GetEnvironmentVariableA("HOMEPATH", out + n, cap - n);
+    if (m >= cap - n)
+        out[0] = '\0';
+    else
+        out[n + m] = '\0';
+}
+
+// The path is kept when its long form exists and the code page holds it.
+bool usableAsIs(const char* path) {
+    char longForm[kTempPathCapacity];
+    const DWORD n = GetLongPathNameA(path, longForm, sizeof longForm);
+    if (n == 0 || n >= sizeof longForm) {
+        // Nothing reachable is there (TMP naming a missing drive or a file):
+        // writing into it would only fail later and less clearly.
+        logMessage("temp path %s cannot be used (last error %lu)", path, GetLastError());
+        return false;
+    }
+    if (std::strchr(longForm, '?')) {
+        logMessage("temp path %s holds characters the code page cannot show", longForm);
+        return false;
+    }
+    return true;
+}
+
+bool chooseFallback(char* out, size_t capacity) {
+    char windows[MAX_PATH] = "";
+    const UINT w = GetWindowsDirectoryA(windows, sizeof windows);
+    if (w == 0 || w >= sizeof windows)
+        windows[0] = '\0';
+    std::string windowsTemp;
+    if (windows[0] != '\0')
+        windowsTemp = std::string(windows) + "\\temp";
+    const std::string candidates[] = {windowsTemp, "c:\\temp", "c:\\tmp", windows, "c:\\"};
+    for (const std::string& candidate : candidates) {
+        if (candidate.empty() || !isWritableDirectory(candidate.c_str()))
+            continue;
+        if (candidate == "c:\\") {
+            const int made = _mkdir("c:\\tmp");
+            logMessage("make dir returned %d", made);
+            if (!isWritableDirectory("c:\\tmp"))
+                return false;
+            return copyWhole(out, capacity, "c:\\tmp");
+        }
+        logMessage("using %s as temp path", candidate.c_str());
+        return copyWhole(out, capacity, candidate);
+    }
+    return false;
+}
+
+bool isSlash(char c) { return c == '\\'; }
+
+}  // namespace
+
+void chooseTempPath(char* out, size_t capacity) {
+    const DWORD n = GetTempPathA(static_cast<DWORD>(capacity), out);
+    const DWORD error = GetLastError();
+    logMessage("GetTempPath returned %d (last error %d)", static_cast<int>(n), static_cast<int>(error));
+    if (n == 0 || n >= capacity)
+        out[0] = '\0';
+    if (out[0] == '\0') {
+        homeDirectory(out, capacity);
+        logMessage("No temp dir defined. Using home %s", out);
+    } else {
+        const int made = _mkdir(out);
+        logMessage("make dir returned %d", made);
+    }
+    if (out[0] != '\0' && usableAsIs(out))
+        return;
+    if (!chooseFallback(out, capacity))
+        fatalErrorMessage(msg::NotPowerUser, nullptr);
+}
+
+bool isWritableDirectory(const char* dir) {
+    char test[kTempPathCapacity];
+    if (!formatWhole(test, sizeof test, "%s\\kvo_w_testdir", dir))
+        return false;
+    _rmdir(test);  // a crashed earlier run may have left it
+    if (_mkdir(test) != 0)
+        return false;
+    const bool exists = pathExists(test);
+    _rmdir(test);
+    return exists;
+}
+
+void makeTempFileName(char* out, size_t capacity) {
+    char path[kTempPathCapacity];
+    chooseTempPath(path, sizeof path);
+    logMessage("tempPath is %s", path);
+    char name[MAX_PATH];
+    if (GetTempFileNameA(path, "kvo", 0, name) != 0) {
+        if (!copyWhole(out, capacity, name))
+            logError("temporary file name %s does not fit", name);
+    } else {
+        logMessage("GetTempFileName failed (last error %d)", static_cast<int>(GetLastError()));
+        // Seeded once: reseeding within the same second would repeat the name
+        // on every retry of the temporary directory.
+        static bool seeded = false;
+        if (!seeded) {
+            std::srand(static_cast<unsigned>(std::time(nullptr)));
+            seeded = true;
+        }
+        if (!formatWhole(out, capacity, "%skvo%d", path, std::rand()))
+            logError("temporary file name in %s does not fit", path);
+    }
+    logMessage("tempFile is %s", out);
+}
+
+bool processCommFilePath(char* out, size_t capacity, unsigned long pid) {
+    char path[kTempPathCapacity];
+    chooseTempPath(path, sizeof path);
+    return formatWhole(out, capacity, "%skvo_p%d.tmp", path, static_cast<int>(pid));
+}
+
+void createLauncherTempDir() {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        char file[kTempPathCapacity];
+        makeTempFileName(file, sizeof file);
+        const int32_t now = static_cast<int32_t>(static_cast<uint32_t>(std::time(nullptr)));
+        if (file[0] == '\0' ||
+            !formatWhole(launcherTempDir, sizeof launcherTempDir, "%s_dir%d", file, static_cast<int>(now))) {
+            // An empty or cut name would put the directory somewhere else.
+            logMessage("Could not create dir (%d)", static_cast<int>(ERROR_FILENAME_EXCED_RANGE));
+            continue;
+        }
+        logMessage("Temp dir: %s", launcherTempDir);
+        if (CreateDirectoryA(launcherTempDir, nullptr))
+            return;
+        logMessage("Could not create dir (%d)", static_cast<int>(GetLastError()));
+    }
+    launcherTempDir[0] = '\0';
+    fatalErrorMessage(msg::InternalError, "7");
+}
+
+int extractIncludedFile(HANDLE launcherFile, const char* target) {
+    unsigned char raw[8];
+    DWORD got = 0;
+    if (!ReadFile(launcherFile, raw, sizeof raw, &got, nullptr) || got != sizeof raw) {
+        logMessage("error %d\n", static_cast<int>(GetLastError()));
+        fatalError("Internal Error: readLong");
+    }
+    uint64_t bits = 0;
+    for (int i = 7; i >= 0; --i)
+        bits = bits << 8 | raw[i];
+    const int64_t length = static_cast<int64_t>(bits);
+    logMessage("extracting %s (size: %lld)", target, static_cast<long long>(length));
+    if (length <= 0)
+        return 0;
+    ScopedHandle out(CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.valid()) {
+        logError("could not create %s (%lu)", target, GetLastError());
+        fatalErrorMessage(msg::InternalError, "11");
+    }
+    // The file is closed on failure too, so that the error exit can delete
+    // it along with the temporary directory.
+    return copyRange(launcherFile, out.get(), length, true);
+}
+
+int extractIncludedFiles(bool createDirectory) {
+    logMessage("extracting files");
+    const int32_t count = getConfigInt(rec::IncludedFileCount);
+    logMessage("Included files: %d", static_cast<int>(count));
+    if (count == 0) {
+        if (createDirectory)
+            launcherTempDir[0] = '\0';
+        return 0;
+    }
+
+    // Every name is checked before anything is written: the block, not the
+    // launcher, decides the names, and none may reach outside the directory.
+    const std::vector<std::string_view> names =
+        includedFileNamesToHandle(getConfigString(rec::IncludedFileNames), count);
+    for (std::string_view name : names) {
+        if (const char* problem = includedFileNameProblem(name)) {
+            logError("included file name %.*s refused: %s", static_cast<int>(name.size()), name.data(),
+                     problem);
+            fatalErrorMessage(msg::InternalError, "11");
+        }
+    }
+
+    if (createDirectory)
+        createLauncherTempDir();
+    if (launcherTempDir[0] == '\0') {
+        logError("no temporary directory to extract the included files into");
+        fatalErrorMessage(msg::InternalError, "11");
+    }
+
+    ScopedHandle file(openLauncherFile());
+    if (!file.valid()) {
+        logError("Could not open %s", launcherPath());
+        fatalError("Error opening media file. Please move this file to an ascii-only path like c:\\");
+    }
+    LARGE_INTEGER start;
+    start.QuadPart = blockEndOffset();
+    if (!SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN)) {
+        logError("could not seek to the included files (%lu)", GetLastError());
+        return 1;
+    }
+
+    for (std::string_view name : names) {
+        char target[kTempPathCapacity];
+        if (!formatWhole(target, sizeof target, "%s\\%.*s", launcherTempDir,
+                         static_cast<int>(name.size()), name.data())) {
+            logError("the path of included file %.*s is too long", static_cast<int>(name.size()),
+                     name.data());
+            fatalErrorMessage(msg::InternalError, "11");
+        }
+        const size_t slash = name.find('\\');
+        if (slash != std::string_view::npos) {
+            char directory[kTempPathCapacity];
+            const size_t cut = std::strlen(launcherTempDir) + 1 + slash;  // < strlen(target)
+            std::memcpy(directory, target, cut);
+            directory[cut] = '\0';
+            logMessage("creating directory %s", directory);
+            if (!CreateDirectoryA(directory, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+                logError("failed to create directory %s", directory);
+        }
+        const int result = extractIncludedFile(file.get(), target);
+        if (result != 0) {
+            logError("Failed to extract %s", target);
+            return result;
+        }
+    }
+
+    LARGE_INTEGER zero, position;
+    zero.QuadPart = 0;
+    if (SetFilePointerEx(file.get(), zero, &position, FILE_CURRENT))
+        unextractedPosition = static_cast<uint32_t>(position.QuadPart);
+    file.close();
+    logMessage("unextracted position: %u", static_cast<unsigned>(unextractedPosition));
+    logMessage("extracting files done");
+    return 0;
+}
+
+void emptyDirectory(const char* directory, bool recurse) {
+    if (!directory || directory[0] == '\0' || directory[0] == '.')
+        return;
+    logMessage("emptying %s", directory);
+    const size_t length = std::strlen(directory);
+    const char* separator = isSlash(directory[length - 1]) ? "" : "\\";
+    char pattern[kTempPathCapacity];
+    if (!formatWhole(pattern, sizeof pattern, "%s%s*.*", directory, separator))
+        return;
+    WIN32_FIND_DATAA entry;
+    ScopedFindHandle find(FindFirstFileA(pattern, &entry));
+    if (!find.valid())
+        return;
+    do {
+        if (std::strcmp(entry.cFileName, ".") == 0 || std::strcmp(entry.cFileName, "..") == 0)
+            continue;
+        char full[kTempPathCapacity];
+        if (!formatWhole(full, sizeof full, "%s%s%s", directory, separator, entry.cFileName))
+            continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            logMessage("attempting to remove %s (%d)", full, recurse ? 1 : 0);
+            // A link is removed as a link: what it points to is not ours.
+            if (recurse && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                emptyDirectory(full, false);
+            RemoveDirectoryA(full);
+        } else {
+            logMessage("attempting to delete %s", full);
+            DeleteFileA(full);
+        }
+    } while (FindNextFileA(find.get(), &entry));
 }

@@ -1,14 +1,40 @@
-// The launcher's own temporary directory and the files included behind the
-// configuration block.
+// The temporary path, the launcher's own temporary directory and the files
+// included behind the configuration block.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "core/Platform.h"
+
+// Paths here live in buffers of this size, terminator included.
+constexpr size_t kTempPathCapacity = 8192;
+
 // Empty when there is none.
-extern char launcherTempDir[8192];
+extern char launcherTempDir[kTempPathCapacity];
 // File offset behind the last included file read; 0 until an extraction ends.
 extern uint32_t unextractedPosition;
 
-// 0 on success, else the failing copy's code.
+// The system's temporary path (with a trailing backslash), or the first
+// writable fallback (without one). Ends the launcher with message 1015 when
+// there is none. Evaluated anew on every call.
+void chooseTempPath(char* out, size_t capacity);
+// True when a directory can be made (and removed again) inside `dir`.
+bool isWritableDirectory(const char* dir);
+// A fresh "kvo" name in the temporary path; the system creates it as an empty
+// file unless it had to fall back to a pseudo-random name.
+void makeTempFileName(char* out, size_t capacity);
+// The communication file of process `pid` in the temporary path; false (and
+// `out` empty) when the name does not fit.
+bool processCommFilePath(char* out, size_t capacity, unsigned long pid);
+// Sets launcherTempDir to a new directory; ends the launcher when ten
+// attempts fail.
+void createLauncherTempDir();
+
+// 0 on success, else the failing copy's code (1 read, 2 write).
 int extractIncludedFiles(bool createDirectory);
+// Restores the next included file from `launcherFile` into `target`.
+int extractIncludedFile(HANDLE launcherFile, const char* target);
+// Deletes what `directory` holds; with `recurse`, also the files of its
+// direct subdirectories and those subdirectories. Relative paths are left.
 void emptyDirectory(const char* directory, bool recurse);

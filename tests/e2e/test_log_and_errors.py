@@ -1,15 +1,23 @@
 """The log's switch-on rules and file, and how errors reach the user."""
 import os
+import struct
 import unittest
 from pathlib import Path
 
-from harness import LauncherCase, base_block, winpath, ROOT
+from harness import Block, LauncherCase, base_block, winpath, ROOT
+
+
+class ShortIncludedData(Block):
+    """A block whose one included file promises more bytes than follow."""
+
+    def bytes(self) -> bytes:
+        return super().bytes() + struct.pack("<q", 100) + bytes(10)
 
 
 def failing_block(**extra):
-    # An included file the launcher cannot extract yet: a fatal error with
-    # message 1009 that comes after the launcher switches.
-    b = base_block(**extra)
+    # The copy of the included file runs out of data: a fatal error with
+    # message 1009 "16" that comes after the launcher switches.
+    b = ShortIncludedData(narrow=base_block(**extra).narrow)
     b.set(2002, "1")
     b.set(2003, "a.jar")
     return b

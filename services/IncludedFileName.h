@@ -1,0 +1,16 @@
+// Text rules for the names of the included files, free of the platform.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+// The names an extraction handles, in order: the non-empty pieces of the
+// ";"-separated list, at most `count` of them (none when `count` <= 0).
+std::vector<std::string_view> includedFileNamesToHandle(std::string_view list, int32_t count);
+
+// Why `name` cannot be written below the temporary directory, or nullptr when
+// it can. A name is a file name, or one directory name, a backslash and a
+// file name; anything that could reach another place (an absolute path, a
+// drive or stream, "." or "..", a device, a deeper level) is refused.
+const char* includedFileNameProblem(std::string_view name);

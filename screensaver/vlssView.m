@@ -121,6 +121,13 @@ static void sleepSeconds(unsigned int seconds)
     if (sd < 0)
         exit(1);
 
+    // The listener closes every connection first, which leaves the port in
+    // TIME_WAIT for about a minute; without address reuse a screen saver that
+    // starts again within that minute would fail its bind. Reuse does not let
+    // two listeners share the port: a port really taken still fails.
+    int reuse = 1;
+    setsockopt(sd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+
     setLoopbackAddress(&address);
     if (bind(sd, (struct sockaddr *)&address, sizeof address) < 0) {
         perror("bind");

@@ -1,0 +1,49 @@
+#include "jvm/LauncherArgs.h"
+
+namespace {
+
+std::u16string widenBytes(std::string_view text) {
+    std::u16string wide;
+    wide.reserve(text.size());
+    for (char c : text)
+        wide.push_back(static_cast<unsigned char>(c));
+    return wide;
+}
+
+}  // namespace
+
+bool isWithheldArgument(std::u16string_view arg, bool acceptJOptions) {
+    static constexpr std::u16string_view formatPrefix = u"-Dsun.locale.formatasdefault=";
+    if (acceptJOptions && arg.substr(0, 2) == u"-J")
+        return true;
+    return arg.substr(0, formatPrefix.size()) == formatPrefix;
+}
+
+WideArgs buildLauncherArguments(const LauncherArgsInput& input, const WideArgs& commandLine) {
+    WideArgs out;
+    out.push_back(input.guiApplication ? u"true" : u"false");
+    out.push_back(widenBytes(input.mainClass));
+    out.push_back(input.outputFile1);
+    out.push_back(input.outputFile2);
+    out.push_back(input.launcherFlag ? u"true" : u"false");
+    if (!commandLine.empty())
+        out.push_back(commandLine[0]);
+    for (const std::u16string& arg : input.configuredArguments)
+        out.push_back(arg);
+    for (size_t i = 1; i < commandLine.size(); ++i)
+        if (!isWithheldArgument(commandLine[i], input.acceptJOptions))
+            out.push_back(commandLine[i]);
+    return out;
+}
+
+const char* launcherClassName(char productFlavor) {
+    return productFlavor == 'i' ? "com/vandrel/runtime/launcher/WinLauncher" : "com/korvo/runtime/WinLauncher";
+}
+
+std::string slashedClassName(std::string_view name) {
+    std::string out(name);
+    for (char& c : out)
+        if (c == '.')
+            c = '/';
+    return out;
+}

@@ -1,0 +1,30 @@
+// The argument array of the launcher class's main, and the small text rules
+// of the JVM start.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/CommandLine.h"
+
+struct LauncherArgsInput {
+    bool guiApplication = false;          // ExecutableType == 1
+    std::string mainClass;                // as configured, dots kept
+    std::u16string outputFile1;           // empty when disabled
+    std::u16string outputFile2;
+    bool launcherFlag = false;
+    WideArgs configuredArguments;         // the split Arguments record
+    bool acceptJOptions = false;
+};
+
+// GUI flag, main class, output files, flag, command-line name, configured
+// arguments, then the user's arguments without the withheld ones.
+WideArgs buildLauncherArguments(const LauncherArgsInput& input, const WideArgs& commandLine);
+
+// "-J..." (when accepted as VM options) and "-Dsun.locale.formatasdefault=..."
+// are for the launcher, not for the application.
+bool isWithheldArgument(std::u16string_view arg, bool acceptJOptions);
+
+// "com/vandrel/runtime/launcher/WinLauncher" for the installer flavour.
+const char* launcherClassName(char productFlavor);
+std::string slashedClassName(std::string_view name);

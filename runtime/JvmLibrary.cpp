@@ -1,8 +1,154 @@
 #include "runtime/JvmLibrary.h"
 
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "core/ConfigStore.h"
+#include "core/Errors.h"
 #include "core/Log.h"
+#include "core/Paths.h"
+#include "jvm/JvmState.h"
+#include "runtime/JniEntry.h"
+#include "runtime/JvmSearch.h"
+#include "runtime/RuntimeText.h"
+
+namespace {
+
+constexpr const char* kVmTypes[] = {"hotspot", "client", "server", "classic", "jrockit"};
+constexpr size_t kBinDirectoryMax = 1999;
+constexpr size_t kLibraryPathCapacity = 8192;
+
+struct EnvironmentValue {
+    bool defined = false;
+    std::string text;
+};
+
+// The whole value, however long, so that a restore puts back exactly what
+// was there.
+EnvironmentValue readPath() {
+    EnvironmentValue value;
+    std::vector<char> buffer(16384);
+    for (;;) {
+        SetLastError(ERROR_SUCCESS);
+        const DWORD n = GetEnvironmentVariableA("PATH", buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) {
+            value.defined = GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+            return value;
+        }
+        if (n < buffer.size()) {
+            value.defined = true;
+            value.text.assign(buffer.data(), n);
+            return value;
+        }
+        buffer.resize(n);
+    }
+}
+
+// The process environment and the C runtime's copy (what getenv reads, and
+// what a JVM started in this process sees through it) must agree.
+void setPath(const EnvironmentValue& value) {
+    const char* text = value.text.c_str();
+    if (SetEnvironmentVariableA("PATH", value.defined ? text : nullptr)) {
+        logMessage("Setting PATH %s", text);
+    } else {
+        const DWORD error = GetLastError();
+        logMessage("Setting PATH %s failed with error %lu", text, error);
+    }
+    const std::string entry = "PATH=" + value.text;
+    _putenv(entry.c_str());
+}
+
+HMODULE tryVmType(const std::string& binDirectory, const char* type) {
+    const std::string path = binDirectory + "\\" + type + "\\jvm.dll";
+    if (path.size() >= kLibraryPathCapacity)
+        return nullptr;
+    const bool exists = pathExists(path);
+    logMessage("Trying %s (exists %d)", path.c_str(), exists ? 1 : 0);
+    HMODULE library = LoadLibraryA(path.c_str());
+    const DWORD error = GetLastError();
+    if (exists && !library)
+        logMessage("Failed with error code %lu", error);
+    return library;
+}
+
+HMODULE tryBinDirectory(const std::string& binDirectory) {
+    if (binDirectory.size() > kBinDirectoryMax) {
+        logError("bin directory too long: %s", binDirectory.c_str());
+        return nullptr;
+    }
+    const EnvironmentValue saved = readPath();
+    setPath(EnvironmentValue{true, saved.text + ";" + binDirectory});
+
+    char preferred[200];
+    getConfigString(rec::PreferredJvmType, preferred, sizeof preferred);
+    HMODULE library = preferred[0] ? tryVmType(binDirectory, preferred) : nullptr;
+    for (const char* type : kVmTypes) {
+        if (library)
+            break;
+        library = tryVmType(binDirectory, type);
+    }
+    if (!library)
+        setPath(saved);
+    return library;
+}
+
+void showFailureFor(const FoundRuntime& runtime) {
+    switch (runtime.foundBy) {
+    case PathSearch:
+        showErrorMessage(msg::NoJvm32, "32");
+        break;
+    case Location:
+        showErrorMessage(msg::JvmDamaged32, runtime.location.c_str());
+        break;
+    case EnvironmentVariable:
+        showErrorMessage(msg::EnvVarNoJvm32, runtime.location.c_str());
+        break;
+    default:
+        break;
+    }
+    showErrorMessage(msg::JvmNotStarted, nullptr);
+}
+
+}  // namespace
+
+HMODULE loadJvmLibrary(const char* javaExecutable) {
+    if (HMODULE library = tryBinDirectory(binDirectoryOf(javaExecutable)))
+        return library;
+    // A JDK found through its own bin directory keeps the VM in jre\bin.
+    return tryBinDirectory(binDirectoryOf(directoryPrefixOf(javaExecutable) + "..\\jre\\bin\\java.exe"));
+}
+
+bool bindCreateJavaVM(HMODULE library) {
+    if (!library)
+        return false;
+    FARPROC entry = GetProcAddress(library, "JNI_CreateJavaVM");
+    if (!entry)
+        return false;
+    setCreateJavaVMEntry(reinterpret_cast<CreateJavaVMEntry>(reinterpret_cast<void (*)()>(entry)));
+    return true;
+}
 
 bool LoadDLL() {
-    logError("Java runtime search not built yet: no runtime found");
+    const FoundRuntime runtime = findJvm();
+    if (runtime.foundBy == FoundByNone) {
+        logError("No JVM found");
+        showErrorMessage(msg::NoJvm32, "32");
+        return false;
+    }
+    const char* javaExecutable = runtime.javaExecutable.c_str();
+    logMessage("Trying to load JVM-DLL from %s", javaExecutable);
+    HMODULE library = loadJvmLibrary(javaExecutable);
+    setJvmHome(javaExecutable);
+    if (!library)
+        logError("Could not get DLL-Handle.");
+    const bool bound = bindCreateJavaVM(library);
+    if (!bound)
+        logError("Could not load functions");
+    if (library && bound) {
+        logMessage("Loading of JVM-DLL successful");
+        return true;
+    }
+    showFailureFor(runtime);
     return false;
 }

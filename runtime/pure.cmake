@@ -3,3 +3,5 @@ list(APPEND KVO_PURE_SOURCES
     runtime/RuntimeText.cpp
     runtime/VersionRules.cpp
 )
+
+include(${CMAKE_CURRENT_LIST_DIR}/jni.cmake)

@@ -1,0 +1,201 @@
+#include "runtime/JavaProbe.h"
+
+#include <cstdio>
+
+#include "core/ConfigStore.h"
+#include "core/Log.h"
+#include "core/Paths.h"
+#include "runtime/RuntimeText.h"
+#include "runtime/VersionCache.h"
+#include "runtime/VersionRules.h"
+#include "services/TempDir.h"
+
+namespace {
+
+constexpr char kFailedRunVersion[] = "1.0.0";
+constexpr int kPathCapacity = 8192;
+DWORD probeTimeoutMs = 60000;
+
+enum class MachineCheck { I386, Other, Unreadable };
+
+// A 32-bit launcher can only load a 32-bit jvm.dll, and a runtime's java
+// executable is built for the same machine as its library. Reading the header
+// costs no process start, so a 64-bit runtime is passed over even when the
+// cache would answer for it.
+MachineCheck checkMachine(const std::string& path) {
+    ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
+        const DWORD error = GetLastError();
+        logMessage("could not read the header of %s (error %lu)", path.c_str(), error);
+        return MachineCheck::Unreadable;
+    }
+    unsigned char dos[64];
+    DWORD got = 0;
+    uint32_t offset = 0;
+    unsigned char signature[6];
+    uint16_t machine = 0;
+    const bool isPe = ReadFile(file.get(), dos, sizeof dos, &got, nullptr) &&
+                      peSignatureOffset(dos, got, offset) &&
+                      SetFilePointer(file.get(), static_cast<LONG>(offset), nullptr, FILE_BEGIN) == offset &&
+                      ReadFile(file.get(), signature, sizeof signature, &got, nullptr) &&
+                      peMachineAt(signature, got, machine);
+    if (!isPe) {
+        logMessage("%s is not a Windows executable", path.c_str());
+        return MachineCheck::Other;
+    }
+    if (machine != peMachineI386) {
+        logMessage("%s is built for machine 0x%04X, not for i386", path.c_str(), machine);
+        return MachineCheck::Other;
+    }
+    return MachineCheck::I386;
+}
+
+std::string probeCommandLine(const std::string& javaExecutable) {
+    char shortPath[kPathCapacity];
+    const DWORD n = GetShortPathNameA(javaExecutable.c_str(), shortPath, sizeof shortPath);
+    std::string program = (n > 0 && n < sizeof shortPath) ? std::string(shortPath, n) : javaExecutable;
+    // Without short names (they can be switched off per volume) the path may
+    // keep its blanks; unquoted, "c:\program files\..." would start
+    // c:\program.exe.
+    if (program.find(' ') != std::string::npos)
+        program = '"' + program + '"';
+    return program + " -version";
+}
+
+}  // namespace
+
+void setProbeTimeout(DWORD milliseconds) { probeTimeoutMs = milliseconds; }
+
+bool javaExecutableForHome(const std::string& home, std::string& javaExecutable) {
+    javaExecutable = home + "\\jre\\bin\\java.exe";
+    if (getConfigBool(rec::RequireJdk))
+        return pathExists(home + "\\lib\\tools.jar");
+    if (!pathExists(javaExecutable))
+        javaExecutable = home + "\\bin\\java.exe";
+    return true;
+}
+
+bool isVersionAccepted(const std::string& version, const std::string& lower, const std::string& upper,
+                       bool betaAllowed) {
+    const VersionVerdict verdict =
+        judgeVersion(version, lower, upper, betaAllowed || getConfigBool(rec::AllowBetaJvm));
+    if (verdict == VersionVerdict::Beta)
+        logMessage("beta vm not allowed");
+    return verdict == VersionVerdict::Accepted;
+}
+
+bool runJavaVersion(const std::string& javaExecutable, const FILETIME& lastWrite, std::string& version) {
+    std::string command = probeCommandLine(javaExecutable);
+    char outputName[kPathCapacity] = "";
+    makeTempFileName(outputName, sizeof outputName);
+    if (outputName[0] == '\0') {
+        logMessage("no temporary file for %s", command.c_str());
+        return false;
+    }
+
+    ScopedHandle errorOutput;
+    {
+        ScopedHandle created(CreateFileA(outputName, GENERIC_READ | GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+        HANDLE inheritable = nullptr;
+        if (created.valid() && DuplicateHandle(GetCurrentProcess(), created.get(), GetCurrentProcess(),
+                                               &inheritable, 0, TRUE, DUPLICATE_SAME_ACCESS))
+            errorOutput = ScopedHandle(inheritable);
+    }
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdError = errorOutput.get();
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
+                        nullptr, &startup, &process)) {
+        const DWORD error = GetLastError();
+        logMessage("Could not create process %s > %s (error %lu)", command.c_str(), outputName, error);
+        errorOutput.close();
+        DeleteFileA(outputName);
+        return false;
+    }
+    ScopedHandle processHandle(process.hProcess);
+    ScopedHandle threadHandle(process.hThread);
+
+    WaitForSingleObject(processHandle.get(), probeTimeoutMs);
+    DWORD exitCode = STILL_ACTIVE;
+    GetExitCodeProcess(processHandle.get(), &exitCode);
+    logMessage("Exit Code %lu", exitCode);
+    if (exitCode == STILL_ACTIVE) {
+        logMessage("Terminating process");
+        TerminateProcess(processHandle.get(), 1);
+        // Until it has really gone it may hold the output file open, and the
+        // file could not be deleted.
+        WaitForSingleObject(processHandle.get(), 5000);
+    } else if (exitCode != 0) {
+        versionCacheStore(javaExecutable, lastWrite, kFailedRunVersion);
+    }
+    processHandle.close();
+    threadHandle.close();
+    errorOutput.close();
+    if (exitCode != 0) {
+        DeleteFileA(outputName);
+        return false;
+    }
+
+    char line[100] = "";
+    bool haveLine = false;
+    if (FILE* output = std::fopen(outputName, "r")) {
+        haveLine = std::fgets(line, sizeof line, output) != nullptr;
+        std::fclose(output);
+    }
+    DeleteFileA(outputName);
+    if (!haveLine || !parseVersionLine(line, version))
+        return false;
+    logMessage("Java version: %s", version.c_str());
+    return true;
+}
+
+bool checkJavaExe(std::string& javaExecutable, std::string& version, const std::string& lower,
+                  const std::string& upper, bool betaAllowed) {
+    logMessage("checkJavaExe (%s, [out], %s, %s, %d)", javaExecutable.c_str(), lower.c_str(), upper.c_str(),
+               betaAllowed ? 1 : 0);
+    javaExecutable = canonicalPath(javaExecutable, true);
+
+    bool exists = false;
+    FILETIME lastWrite = {};
+    {
+        WIN32_FIND_DATAA found;
+        ScopedFindHandle find(FindFirstFileA(javaExecutable.c_str(), &found));
+        exists = find.valid();
+        if (exists)
+            lastWrite = found.ftLastWriteTime;
+    }
+
+    bool accepted = false;
+    if (!exists) {
+        logMessage("file doesn't exist");
+    } else {
+        logMessage("file exists");
+        version.clear();
+        if (checkMachine(javaExecutable) == MachineCheck::Other) {
+            accepted = false;
+        } else if (versionCacheLookup(javaExecutable, lastWrite, version) && version != kFailedRunVersion) {
+            logMessage("got version from registry %s", version.c_str());
+            accepted = isVersionAccepted(version, lower, upper, betaAllowed);
+        } else if (runJavaVersion(javaExecutable, lastWrite, version)) {
+            logMessage("got version from execution %s", version.c_str());
+            versionCacheStore(javaExecutable, lastWrite, version);
+            accepted = isVersionAccepted(version, lower, upper, betaAllowed);
+        } else {
+            logMessage("couldn't get version");
+        }
+    }
+
+    if (accepted && getConfigInt(rec::ExecutableType) == 1) {
+        javaExecutable = windowedExecutableOf(javaExecutable);
+        accepted = pathExists(javaExecutable);
+    }
+    logMessage("checkJavaExe returning %d", accepted ? 1 : 0);
+    return accepted;
+}

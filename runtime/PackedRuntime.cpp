@@ -1,0 +1,61 @@
+#include "runtime/PackedRuntime.h"
+
+#include <cstdio>
+
+#include "core/ConfigStore.h"
+#include "core/Errors.h"
+#include "core/Log.h"
+#include "core/Paths.h"
+#include "core/Platform.h"
+#include "runtime/RuntimeText.h"
+
+namespace {
+
+void unpackArchive(const std::string& home, const char* archive) {
+    const std::string packedPath = home + "\\" + archive + ".pack";
+    const std::string archivePath = packedPath.substr(0, packedPath.size() - 5);
+    if (!pathExists(packedPath)) {
+        logMessage("pack path doesn't exists");
+        return;
+    }
+    const std::string unpacker = home + "\\bin\\unpack200.exe";
+    std::string command = unpackCommandLine(packedPath, archivePath);
+    logMessage("%s", unpacker.c_str());
+    logMessage("%s", command.c_str());
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(unpacker.c_str(), command.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
+                        nullptr, nullptr, &startup, &process)) {
+        logMessage("could not create unpack process");
+        fatalErrorMessage(msg::InternalError, "20");
+    }
+    ScopedHandle processHandle(process.hProcess);
+    ScopedHandle threadHandle(process.hThread);
+    logMessage("waiting for unpack200 to finish");
+    WaitForSingleObject(processHandle.get(), INFINITE);
+    logMessage("unpack done");
+
+    if (!DeleteFileA(packedPath.c_str())) {
+        const DWORD error = GetLastError();
+        // The unpacker removes the packed file itself when asked to.
+        if (error != ERROR_FILE_NOT_FOUND)
+            logMessage("could not delete packed file (error %lu)", error);
+    }
+}
+
+}  // namespace
+
+void unpackRuntime(const std::string& home) {
+    if (!pathExists(home + "\\lib\\rt.jar.pack") || pathExists(home + "\\lib\\jsse.jar"))
+        return;
+    logMessage("Unpacking JRE");
+    std::fputs("Preparing JRE ...\n", stdout);
+    std::fflush(stdout);
+    for (const char* archive : packedArchives)
+        unpackArchive(home, archive);
+    logMessage("Unpacking JRE done");
+}

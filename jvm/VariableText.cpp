@@ -84,7 +84,7 @@ void replaceEnvironmentVariables(std::string& text, const char* block, const Exp
                                  UpperCaseFn upperCase, size_t limit) {
     if (!block)
         return;
-    std::string pattern;
+    std::string pattern, upper;
     for (const char* entry = block; *entry != '\0'; entry += std::strlen(entry) + 1) {
         std::string_view name, value;
         if (!splitEnvironmentEntry(entry, name, value))
@@ -93,10 +93,14 @@ void replaceEnvironmentVariables(std::string& text, const char* block, const Exp
         pattern.append(name);
         pattern.push_back('}');
         replaceAllText(text, pattern, value, report, limit);
+        upper = pattern;
         if (upperCase)
-            upperCase(pattern);
+            upperCase(upper);
         else
-            upperCaseAscii(pattern);
-        replaceAllText(text, pattern, value, report, limit);
+            upperCaseAscii(upper);
+        // A name already in upper case is not searched twice: a second pass
+        // would expand a value that names its own variable once more.
+        if (upper != pattern)
+            replaceAllText(text, upper, value, report, limit);
     }
 }

@@ -1,0 +1,320 @@
+"""Included files: packed, extracted into a fresh temporary directory, and
+removed again when the launcher ends itself.
+
+The launcher cannot yet run an application, so every run of launcher.exe
+ends with an error exit, which removes the directory. To look at the
+extracted files, the same block and data are appended to a copy of the
+Wine test program, whose test DISABLED_PackedExtraction reads its own block
+and extracts exactly as the launcher does, then returns (as a normal run
+would) and reports the directory and the unextracted position.
+"""
+import os
+import re
+import struct
+import subprocess
+import unittest
+from pathlib import Path
+
+from harness import (BUILD_WIN32, PACKER, ROOT, SCRAMBLE_MASK, LauncherCase, base_block,
+                     pe_image_end, winpath)
+
+WINE_TESTS = BUILD_WIN32 / "wine_tests.exe"
+PREFIX_C = Path(os.environ.get("KVO_WINEPREFIX", ROOT / "build" / "wineprefix")) / "drive_c"
+CHILD_ARGS = "--gtest_also_run_disabled_tests --gtest_filter=DISABLED_PackedExtraction.*"
+
+KVO_HEAD = ("ExecutableType = 1\n1000 = Error\n"
+            "1009 = An internal error occurred (error code: {0})\n")
+
+
+def scrambled(data: bytes) -> bytes:
+    return bytes(b ^ SCRAMBLE_MASK for b in data)
+
+
+def entry(data: bytes, length=None) -> bytes:
+    """One included file as it lies behind the block."""
+    return struct.pack("<q", len(data) if length is None else length) + scrambled(data)
+
+
+def pattern_bytes(n: int, seed: int) -> bytes:
+    # Every byte value, and no period that lines up with the 8192-byte chunks.
+    return bytes((i * 131 + i // 8191 + seed) & 0xFF for i in range(n))
+
+
+def unix_path(path: str) -> Path:
+    """The Unix path of a Wine path on drive Z: or C:."""
+    drive, rest = path[0].upper(), path[2:].replace("\\", "/")
+    if drive == "Z":
+        return Path(rest)
+    if drive == "C":
+        # Wine matches names without regard to case.
+        found = PREFIX_C
+        for part in [p for p in rest.split("/") if p]:
+            matches = [c for c in found.iterdir() if c.name.lower() == part.lower()]
+            found = matches[0] if matches else found / part
+        return found
+    raise AssertionError(f"unexpected drive in {path}")
+
+
+class IncludedFilesCase(LauncherCase):
+    def setUp(self):
+        super().setUp()
+        if not PACKER.exists() or not WINE_TESTS.exists():
+            raise AssertionError("kvo-pack or wine_tests.exe is missing: run make first")
+        self.files = self.dir / "files"
+        self.files.mkdir()
+        self.windows_temp = unix_path("C:\\windows\\temp")
+        self.windows_temp_before = set(self.windows_temp.glob("kvo*"))
+
+    def tearDown(self):
+        # Runs that fell back to the Windows temp directory leave their
+        # empty "kvo" files there; they are ours to remove.
+        for p in set(self.windows_temp.glob("kvo*")) - self.windows_temp_before:
+            if p.is_file():
+                p.unlink()
+        super().tearDown()
+
+    def pack(self, files: dict, stub: Path, name="app.exe", extra="") -> Path:
+        """Packs `files` (name in temp dir -> bytes) with kvo-pack."""
+        lines = []
+        for i, (inner, data) in enumerate(files.items()):
+            source = self.files / f"f{i}"
+            source.write_bytes(data)
+            lines.append(f"{inner} = files/f{i}")
+        config = self.dir / "app.kvo"
+        config.write_text(KVO_HEAD + extra + "[files]\n" + "\n".join(lines) + "\n", encoding="utf-8")
+        out = self.dir / name
+        subprocess.run([str(PACKER), "build", "--stub", str(stub), "--config", str(config),
+                        "--out", str(out)], check=True, capture_output=True)
+        return out
+
+    def raw(self, block, tail: bytes, stub=None, name="app.exe") -> Path:
+        """Writes a launcher byte by byte: image, block, then `tail`."""
+        if stub is None:
+            return self.make_exe(block, name=name, tail=tail)
+        data = Path(stub).read_bytes()
+        path = self.dir / name
+        path.write_bytes(data[: pe_image_end(data)] + block.bytes() + tail)
+        return path
+
+    def run_child(self, exe, env=None):
+        """Runs the extraction in a packed copy of the test program."""
+        report = self.dir / "report.txt"
+        if report.exists():
+            report.unlink()
+        r = self.run_launcher(exe, CHILD_ARGS, env={"KVO_EXTRACTION_REPORT": winpath(report),
+                                                    **(env or {})})
+        self.assertEqual(r.code, 0, f"child failed; log:\n" + "\n".join(r.log or []))
+        values = dict(line.split("\t", 1) for line in report.read_text().splitlines())
+        return r, values
+
+    def temp_dir_of(self, result) -> str:
+        lines = [l for l in result.log if l.startswith("Temp dir: ")]
+        self.assertEqual(len(lines), 1, "\n".join(result.log))
+        return lines[0][len("Temp dir: "):]
+
+    def names_in_tmp(self):
+        return sorted(p.name for p in self.tmp.iterdir() if not p.name.startswith("vdl_nlog_"))
+
+
+class PackedByKvoPack(IncludedFilesCase):
+    FILES = {
+        "a.txt": b"hello\r\n",
+        "empty.txt": b"",
+        "lib\\big.bin": pattern_bytes(3 * 1024 * 1024 + 1, 7),
+        "lib\\chunk.bin": pattern_bytes(8193, 3),
+        "b.dat": pattern_bytes(8192, 5),
+    }
+
+    def test_files_are_restored_byte_for_byte(self):
+        exe = self.pack(self.FILES, WINE_TESTS)
+        r, report = self.run_child(exe)
+        self.assertEqual(report["result"], "0")
+        temp = report["tempDir"]
+        self.assertRegex(temp, r"^" + re.escape(winpath(self.tmp)) + r"\\kvo[0-9A-Fa-f]{1,4}\.tmp_dir-?\d+$")
+        where = unix_path(temp)
+        # The system's empty temporary file stays beside the directory.
+        stem = temp.split("\\")[-1].rsplit("_dir", 1)[0]
+        self.assertEqual((self.tmp / stem).read_bytes(), b"")
+
+        found = sorted(str(p.relative_to(where)) for p in where.rglob("*"))
+        self.assertEqual(found, ["a.txt", "b.dat", "lib", "lib/big.bin", "lib/chunk.bin"])
+        for inner, data in self.FILES.items():
+            if data:
+                got = (where / inner.replace("\\", "/")).read_bytes()
+                self.assertTrue(got == data, f"{inner}: {len(got)} bytes differ from {len(data)}")
+        self.assertEqual(int(report["unextractedPosition"]), exe.stat().st_size)
+
+        self.assertLogHas(r, "Included files: 5")
+        self.assertLogHas(r, f"creating directory {temp}\\lib")
+        self.assertLogHas(r, f"extracting {temp}\\lib\\big.bin (size: {3 * 1024 * 1024 + 1})")
+        self.assertLogHas(r, f"extracting {temp}\\empty.txt (size: 0)")
+        self.assertLogHas(r, "extracting files done")
+
+    def test_dump_lists_the_files_and_takes_them_out_unchanged(self):
+        exe = self.pack(self.FILES, STUB_LAUNCHER)
+        out = self.dir / "dumped"
+        text = subprocess.run([str(PACKER), "dump", "--extract-files", str(out), str(exe)],
+                              check=True, capture_output=True, text=True).stdout
+        section = text[text.index("[files]"):].splitlines()[1:]
+        self.assertEqual([l.split(" = ")[0] for l in section if l], list(self.FILES))
+        self.assertEqual((out / "lib" / "big.bin").read_bytes(), self.FILES["lib\\big.bin"])
+
+    def test_error_exit_removes_the_directory(self):
+        # No runtime can be found yet: the launcher ends with code 83.
+        exe = self.pack(self.FILES, STUB_LAUNCHER)
+        r = self.run_launcher(exe)
+        self.assertEqual(r.code, 83)
+        temp = self.temp_dir_of(r)
+        self.assertFalse(unix_path(temp).exists())
+        self.assertEqual(len(self.names_in_tmp()), 1, self.names_in_tmp())  # the kvo*.tmp file
+        self.assertLogHas(r, f"unextracted position: {exe.stat().st_size}")
+        self.assertLogHas(r, f"emptying {temp}")
+        self.assertLogHas(r, f"attempting to remove {temp}\\lib (1)")
+        self.assertLogHas(r, f"attempting to delete {temp}\\lib\\big.bin")
+        self.assertNotIn(f"attempting to delete {temp}\\empty.txt", r.log)
+
+
+class ByteByByte(IncludedFilesCase):
+    def block(self, count, names):
+        return base_block(r2002=str(count), r2003=names)
+
+    def test_no_included_files_make_no_directory(self):
+        for count in ("0", "", "x"):
+            with self.subTest(count=count):
+                block = base_block(r2002=count, r2003="a.txt") if count else base_block()
+                # Data behind the block is not even looked at.
+                r = self.run_launcher(self.raw(block, entry(b"ignored")))
+                self.assertEqual(r.code, 83)
+                self.assertLogHas(r, "Included files: 0")
+                self.assertFalse(any(l.startswith("Temp dir:") for l in r.log))
+                self.assertEqual(self.names_in_tmp(), [])
+                for f in self.tmp.glob("vdl_nlog_*"):
+                    f.unlink()
+
+    def test_negative_count_makes_the_directory_and_extracts_nothing(self):
+        exe = self.raw(self.block(-1, "a.txt"), entry(b"data"), stub=WINE_TESTS)
+        r, report = self.run_child(exe)
+        self.assertEqual(report["result"], "0")
+        self.assertEqual(list(unix_path(report["tempDir"]).iterdir()), [])
+        self.assertEqual(report["unextractedPosition"], report["blockEnd"])
+        self.assertLogHas(r, "Included files: -1")
+
+    def test_more_count_than_names_stops_at_the_names(self):
+        tail = entry(b"one") + entry(b"two") + entry(b"three")
+        exe = self.raw(self.block(3, "a.txt;;b.txt;"), tail, stub=WINE_TESTS)
+        r, report = self.run_child(exe)
+        where = unix_path(report["tempDir"])
+        self.assertEqual(sorted(p.name for p in where.iterdir()), ["a.txt", "b.txt"])
+        self.assertEqual((where / "b.txt").read_bytes(), b"two")
+        # The third file's length field is where the unextracted data begins.
+        third = exe.stat().st_size - len(entry(b"three"))
+        self.assertEqual(int(report["unextractedPosition"]), third)
+
+    def test_fewer_count_than_names_stops_at_the_count(self):
+        exe = self.raw(self.block(1, "a.txt;b.txt"), entry(b"one") + entry(b"two"), stub=WINE_TESTS)
+        r, report = self.run_child(exe)
+        self.assertEqual([p.name for p in unix_path(report["tempDir"]).iterdir()], ["a.txt"])
+        self.assertEqual(int(report["unextractedPosition"]), int(report["blockEnd"]) + len(entry(b"one")))
+
+    def test_zero_length_file_is_skipped_and_the_next_follows_its_length(self):
+        tail = entry(b"") + entry(b"", length=-7) + entry(b"after")
+        exe = self.raw(self.block(3, "zero.txt;neg.txt;after.txt"), tail, stub=WINE_TESTS)
+        r, report = self.run_child(exe)
+        where = unix_path(report["tempDir"])
+        self.assertEqual([p.name for p in where.iterdir()], ["after.txt"])
+        self.assertEqual((where / "after.txt").read_bytes(), b"after")
+        self.assertLogHas(r, f"extracting {report['tempDir']}\\neg.txt (size: -7)")
+
+    def test_one_directory_level_is_created(self):
+        exe = self.raw(self.block(2, "lib\\a.jar;lib\\b.jar"), entry(b"A") + entry(b"B"), stub=WINE_TESTS)
+        r, report = self.run_child(exe)
+        where = unix_path(report["tempDir"])
+        self.assertEqual((where / "lib" / "a.jar").read_bytes(), b"A")
+        self.assertEqual((where / "lib" / "b.jar").read_bytes(), b"B")
+        self.assertLogHas(r, f"creating directory {report['tempDir']}\\lib")
+
+    def test_names_leaving_the_directory_are_refused_before_anything_is_written(self):
+        names = ["lib\\deeper\\a.jar", "..\\evil.txt", "lib\\..\\..\\evil.txt",
+                 winpath(self.dir / "evil.txt"), "\\evil.txt", "Z:evil.txt", "a.txt:stream",
+                 "CON", "lib/evil.txt", "... "]
+        for bad in names:
+            with self.subTest(name=bad):
+                for f in self.tmp.glob("vdl_nlog_*"):
+                    f.unlink()
+                # A good name first: it must not be written either.
+                exe = self.raw(self.block(2, "good.txt;" + bad), entry(b"good") + entry(b"evil"))
+                r = self.run_launcher(exe)
+                self.assertEqual(r.code, 1)
+                self.assertEqual(r.dialogs[0][1].split("\n")[0],
+                                 "An internal error occurred (error code: 11)")
+                self.assertLogMatches(r, r"ERROR: included file name .* refused: .+")
+                self.assertFalse(any(l.startswith("Temp dir:") for l in r.log))
+                self.assertEqual(self.names_in_tmp(), [])
+                self.assertEqual([p for p in self.dir.rglob("*") if "evil" in p.name or
+                                  p.name in ("good.txt", "CON", "deeper")], [])
+
+    def test_short_data_ends_with_16_and_removes_the_directory(self):
+        exe = self.raw(self.block(2, "a.txt;b.txt"), entry(b"first") + struct.pack("<q", 100) + b"only ten b")
+        r = self.run_launcher(exe)
+        self.assertEqual(r.code, 1)
+        self.assertEqual(r.dialogs[0][1].split("\n")[0], "An internal error occurred (error code: 16)")
+        temp = self.temp_dir_of(r)
+        self.assertLogMatches(r, r"ERROR: ReadFile failed 0 \d+ 10")
+        self.assertLogHas(r, f"ERROR: Failed to extract {temp}\\b.txt")
+        self.assertLogHas(r, f"attempting to delete {temp}\\b.txt")
+        self.assertFalse(unix_path(temp).exists())
+
+    def test_missing_length_field_is_a_fatal_read_error(self):
+        exe = self.raw(self.block(2, "a.txt;b.txt"), entry(b"first"))
+        r = self.run_launcher(exe)
+        self.assertEqual(r.code, 1)
+        self.assertEqual(r.dialogs[0][1].split("\n")[0], "Internal Error: readLong")
+        temp = self.temp_dir_of(r)
+        self.assertLogHas(r, f"attempting to delete {temp}\\a.txt")
+        self.assertFalse(unix_path(temp).exists())
+
+
+class TemporaryPath(IncludedFilesCase):
+    def drive_c_log(self, before):
+        made = set(PREFIX_C.glob("vdl_nlog*")) - before
+        self.assertEqual(len(made), 1, made)
+        log = next(iter(made))
+        lines = log.read_bytes().decode("cp1252").replace("\r\n", "\n").split("\n")
+        log.unlink()
+        return lines
+
+    def test_unusable_tmp_falls_back_to_the_windows_temp_directory(self):
+        exe = self.raw(base_block(r2002="1", r2003="a.txt"), entry(b"data"))
+        for tmp in (winpath(self.dir / "missing" / "deeper"), "Q:\\no-such-drive"):
+            with self.subTest(tmp=tmp):
+                before = set(PREFIX_C.glob("vdl_nlog*"))
+                r = self.run_launcher(exe, env={"TMP": tmp})
+                log = self.drive_c_log(before)  # the log falls back to c:\ too
+                self.assertEqual(r.code, 83)
+                temp = [l for l in log if l.startswith("Temp dir: ")][0][len("Temp dir: "):]
+                self.assertRegex(temp, r"^C:\\windows\\temp\\kvo[0-9A-Fa-f]{1,4}\.tmp_dir-?\d+$")
+                self.assertIn("using C:\\windows\\temp as temp path", log)
+                self.assertFalse(unix_path(temp).exists())
+                self.assertFalse((self.dir / "missing").exists())
+
+    def test_no_temporary_directory_in_ten_attempts_ends_with_7(self):
+        blocker = self.dir / "a-file"
+        blocker.write_text("not a directory")
+        exe = self.raw(base_block(r2002="1", r2003="a.txt"), entry(b"data"))
+        log_path = PREFIX_C / "vdl_nlog"
+        r = self.run_launcher(exe, env={"TMP": winpath(blocker)})
+        try:
+            log = log_path.read_bytes().decode("cp1252").replace("\r\n", "\n").split("\n")
+        finally:
+            log_path.unlink(missing_ok=True)
+        self.assertEqual(r.code, 1)
+        self.assertEqual(r.dialogs[0][1].split("\n")[0], "An internal error occurred (error code: 7)")
+        self.assertEqual(sum(l.startswith("Could not create dir (") for l in log), 10)
+        self.assertEqual(sum(l.startswith("Temp dir: ") for l in log), 10)
+        self.assertNotIn("extracting files done", log)
+
+
+STUB_LAUNCHER = BUILD_WIN32 / "launcher.exe"
+
+if __name__ == "__main__":
+    unittest.main()

@@ -200,3 +200,156 @@ def unescape(s: str) -> str:
             out.append(s[i])
             i += 1
     return "".join(out)
+
+
+# --- Runtime homes, stand-in runtimes and the registry -----------------------
+
+RUNTIME_FIXTURES = BUILD_WIN32 / "fixtures" / "runtime"
+SHORT_PROBE_STUB = RUNTIME_FIXTURES / "launcher-short-probe.exe"
+CACHE_ROOT = "HKCU\\SOFTWARE\\orrin-labs\\korvo\\jvms"
+
+
+def wine_env() -> dict:
+    env = dict(os.environ)
+    env.update({"WINEPREFIX": os.environ.get("KVO_WINEPREFIX", str(ROOT / "build" / "wineprefix")),
+                "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="})
+    return env
+
+
+def stand_in_config(version="1.8.0_402", first_line=None, more_lines=(), exit_code=0, delay_ms=0,
+                    raw=None) -> str:
+    """What the stand-in java.exe prints: by default the old form of the
+    version line (java version "X"); `first_line` replaces it, `raw` replaces
+    all output with escaped text (\\n, \\r)."""
+    rows = []
+    if raw is not None:
+        rows.append("raw=" + raw)
+    else:
+        rows.append("line=" + (first_line if first_line is not None else f'java version "{version}"'))
+        rows += ["line=" + l for l in more_lines]
+    rows += [f"exit={exit_code}", f"delay={delay_ms}"]
+    return "\n".join(rows) + "\n"
+
+
+def _put_java(bin_dir: Path, config: str, javaw: bool, machine: int):
+    bin_dir.mkdir(parents=True, exist_ok=True)
+    data = (RUNTIME_FIXTURES / "java.exe").read_bytes()
+    if machine != 0x14C:
+        pe = struct.unpack_from("<i", data, 60)[0]
+        data = data[: pe + 4] + struct.pack("<H", machine) + data[pe + 6:]
+    (bin_dir / "java.exe").write_bytes(data)
+    if javaw:
+        (bin_dir / "javaw.exe").write_bytes(data)
+    (bin_dir / "stand-in.cfg").write_text(config)
+
+
+def _put_vm(bin_dir: Path, vm_types, library: str, dependency: bool):
+    bin_dir.mkdir(parents=True, exist_ok=True)
+    if dependency:
+        shutil.copy(RUNTIME_FIXTURES / "stand-in-crt.dll", bin_dir / "stand-in-crt.dll")
+    for vm in vm_types:
+        (bin_dir / vm).mkdir(parents=True, exist_ok=True)
+        shutil.copy(RUNTIME_FIXTURES / library, bin_dir / vm / "jvm.dll")
+
+
+def make_runtime_home(home, version="1.8.0_402", *, jdk=False, vm_types=("server",), jdk_bin_vm_types=(),
+                      javaw=True, dependency=True, machine=0x14C, library="jvm.dll", **output) -> Path:
+    """Lays out a runtime home as real ones are: a JRE has bin\\java.exe,
+    bin\\javaw.exe, its C library in bin and bin\\<type>\\jvm.dll; a JDK has
+    bin\\java.exe, lib\\tools.jar and a JRE in jre\\ (VM directories only
+    there unless `jdk_bin_vm_types`). `output` goes to stand_in_config."""
+    home = Path(home)
+    config = stand_in_config(version, **output)
+    if jdk:
+        _put_java(home / "bin", config, javaw, machine)
+        (home / "lib").mkdir(parents=True, exist_ok=True)
+        (home / "lib" / "tools.jar").write_bytes(b"PK\x05\x06" + bytes(18))
+        _put_vm(home / "bin", jdk_bin_vm_types, library, dependency and bool(jdk_bin_vm_types))
+        jre = home / "jre"
+    else:
+        jre = home
+    _put_java(jre / "bin", config, javaw, machine)
+    _put_vm(jre / "bin", vm_types, library, dependency)
+    (jre / "lib").mkdir(parents=True, exist_ok=True)
+    (jre / "lib" / "rt.jar").write_bytes(b"PK\x05\x06" + bytes(18))
+    return home
+
+
+def java_runs(bin_dir) -> list:
+    """Command lines of the stand-in java.exe runs in `bin_dir`."""
+    log = Path(bin_dir) / "stand-in-runs.log"
+    return log.read_text(errors="replace").splitlines() if log.exists() else []
+
+
+def jvm_record(vm_dir) -> dict:
+    """What the stand-in jvm.dll in `vm_dir` noted, by keyword (the last of
+    each), or {} when it was never loaded."""
+    log = Path(vm_dir) / "jvm-stand-in.log"
+    if not log.exists():
+        return {}
+    record = {}
+    for row in log.read_text(errors="replace").splitlines():
+        key, _, value = row.partition("\t")
+        record[key] = value
+    return record
+
+
+def reg(*args, check=True) -> subprocess.CompletedProcess:
+    """Wine's own reg tool, e.g. reg("add", key, "/v", name, "/d", data, "/f")."""
+    out = subprocess.run(["wine", "reg", *args], env=wine_env(), capture_output=True,
+                         stdin=subprocess.DEVNULL, timeout=60)
+    if check and out.returncode != 0:
+        raise AssertionError(f"reg {args} failed: {out.stdout!r} {out.stderr!r}")
+    return out
+
+
+def reg_set(key, name, data, kind="REG_SZ", view32=False):
+    args = ["add", key, "/v", name, "/t", kind, "/d", data, "/f"]
+    reg(*(args + (["/reg:32"] if view32 else [])))
+
+
+def reg_add_key(key, view32=False):
+    reg(*(["add", key, "/f"] + (["/reg:32"] if view32 else [])))
+
+
+def reg_delete(key, view32=False):
+    reg(*(["delete", key, "/f"] + (["/reg:32"] if view32 else [])), check=False)
+
+
+def reg_value(key, name, view32=False):
+    """(type, data) of a value as reg query shows it, or None."""
+    out = reg(*(["query", key, "/v", name] + (["/reg:32"] if view32 else [])), check=False)
+    if out.returncode != 0:
+        return None
+    for row in out.stdout.decode("utf-8", "replace").splitlines():
+        parts = row.strip().split(None, 2)
+        if len(parts) >= 2 and parts[0] == name:
+            return parts[1], parts[2] if len(parts) > 2 else ""
+    return None
+
+
+def cache_key(java_exe) -> str:
+    """The version-cache key of a java executable given as a Unix path."""
+    return CACHE_ROOT + "\\" + winpath(java_exe).lower().replace("\\", "/")
+
+
+class RuntimeCase(LauncherCase):
+    """A LauncherCase that removes the version-cache keys of its own runtime
+    homes (they lie below its fresh directory) when it ends."""
+
+    def tearDown(self):
+        mine = "\\jvms\\" + winpath(self.dir).lower().replace("\\", "/")
+        out = reg("query", CACHE_ROOT, check=False)
+        for row in out.stdout.decode("utf-8", "replace").splitlines():
+            row = row.strip()
+            if mine in row.lower():
+                reg_delete(row)
+        super().tearDown()
+
+    def make_short_probe_exe(self, block, name="app.exe") -> Path:
+        """A launcher from the test build whose probe time limit follows
+        KVO_TEST_PROBE_TIMEOUT_MS."""
+        data = SHORT_PROBE_STUB.read_bytes()
+        path = self.dir / name
+        path.write_bytes(data[: pe_image_end(data)] + block.bytes())
+        return path

@@ -42,7 +42,7 @@ class LogSwitch(LauncherCase):
         r = self.run_launcher(self.make_exe(base_block()))
         self.assertEqual(r.log_name, "vdl_nlog_3")
         self.assertEqual((self.tmp / "vdl_nlog_2").read_text(), "older")
-        self.assertLogHas(r, "ERROR: Java runtime search not built yet: no runtime found")
+        self.assertLogHas(r, "ERROR: No JVM found")
 
     def test_missing_tmp_falls_back_to_drive_c(self):
         prefix_c = Path(os.environ.get("KVO_WINEPREFIX", ROOT / "build" / "wineprefix")) / "drive_c"
@@ -71,13 +71,14 @@ class CreateLogSwitch(LauncherCase):
                 self.assertEqual(r.code, 83)
                 self.assertIsNotNone(r.log)
                 path = winpath(self.tmp) + "\\" + r.log_name
-                self.assertEqual(r.dialogs, [("vandrel", "The following log file will be created:\n\n"
-                                              f"{path}\n\nDo you want to open an Explorer window?")])
+                # Later dialogs are the runtime search's.
+                self.assertEqual(r.dialogs[0], ("vandrel", "The following log file will be created:\n\n"
+                                                f"{path}\n\nDo you want to open an Explorer window?"))
 
     def test_switch_only_counts_as_first_argument(self):
         r = self.run_launcher(self.make_exe(base_block()), "x -create-kvo-log", log=False)
         self.assertIsNone(r.log)
-        self.assertEqual(r.dialogs, [])
+        self.assertFalse([d for d in r.dialogs if "log file" in d[1]], r.dialogs)
 
     def test_yes_starts_explorer_on_the_log(self):
         r = self.run_launcher(self.make_exe(base_block(r2001="e")), "-create-kvo-log",

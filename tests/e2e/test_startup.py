@@ -74,7 +74,8 @@ class StartupSequence(LauncherCase):
         r = self.run_launcher(self.make_exe(base_block()), "-q_vdl_internal")
         self.assertEqual(r.code, 83)
         self.assertLogHas(r, "working directory unchanged")
-        self.assertLogHas(r, "ERROR: Java runtime search not built yet: no runtime found")
+        self.assertLogHas(r, "Searching for a JVM")
+        self.assertLogHas(r, "ERROR: No JVM found")
 
     def test_working_directory_is_made_absolute_and_entered(self):
         (self.dir / "Data" / "Sub").mkdir(parents=True)

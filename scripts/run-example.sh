@@ -19,7 +19,6 @@ trap '"$here/wine-prefix.sh" stop' EXIT INT TERM
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 # The driver answers any dialog with OK and reports the full exit code.
 KVO_RUN_CMDLINE="\"$(winpath "$out/app.exe")\"" \
-xvfb-run -a -s "-screen 0 1024x768x24" \
     wine "$root/build/win32/fixtures/kvo-run.exe" --env KORVO_LOG=yes \
     --env "TMP=$(winpath "$out/tmp")" --stderr "$(winpath "$out/stderr.txt")" 2>/dev/null \
     | tr -d '\r' > "$out/result.txt"

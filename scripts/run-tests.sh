@@ -11,7 +11,7 @@ trap '"$here/wine-prefix.sh" stop' EXIT INT TERM
 
 status=0
 ctest --test-dir build/native --output-on-failure -j2 || status=1
-# Dialogs need a display; every Wine test shares one Xvfb server.
-xvfb-run -a -s "-screen 0 1024x768x24" \
-    ctest --test-dir build/win32 --output-on-failure -j2 || status=1
+# Dialogs need the display that wine-prefix.sh started; wine-env.sh names it.
+. "$here/wine-env.sh"
+ctest --test-dir build/win32 --output-on-failure -j2 || status=1
 exit $status

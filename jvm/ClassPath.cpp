@@ -42,6 +42,22 @@ std::string absolutePieces(const std::string& text) {
     return joined;
 }
 
+bool allPiecesExist(const std::string& joined) {
+    bool any = false;
+    std::string_view rest(joined);
+    while (!rest.empty()) {
+        const size_t semi = rest.find(';');
+        const std::string piece(rest.substr(0, semi));
+        rest = semi == std::string_view::npos ? std::string_view() : rest.substr(semi + 1);
+        if (piece.empty())
+            continue;
+        if (!pathExists(piece))
+            return false;
+        any = true;
+    }
+    return any;
+}
+
 std::vector<std::string> splitEntries(std::string_view record) {
     std::vector<std::string> entries;
     while (!record.empty()) {
@@ -107,14 +123,21 @@ void appendConfiguredClassPath(ClassPathText& classPath) {
         bool found = true;
         switch (entry.type) {
         case 'A':
-        case 'D':
-            found = pathExists(entry.text);
-            appendOrLog(classPath, absolutePieces(entry.text) + ";");
+        case 'D': {
+            // Judged by the absolute paths that go on the class path: a
+            // relative entry means the launcher's directory, not wherever
+            // the working directory happens to be.
+            const std::string absolute = absolutePieces(entry.text);
+            found = allPiecesExist(absolute);
+            appendOrLog(classPath, absolute + ";");
             break;
-        case 'S':
-            found = appendDirectoryArchives(classPath, entry.text, "jar");
-            appendDirectoryArchives(classPath, entry.text, "zip");
+        }
+        case 'S': {
+            const std::string directory = resolvePath(entry.text);
+            found = appendDirectoryArchives(classPath, directory, "jar");
+            appendDirectoryArchives(classPath, directory, "zip");
             break;
+        }
         case 'E':
             appendVariableEntry(classPath, entry);
             break;

@@ -1,8 +1,261 @@
 #include "jvm/JavaVMLauncher.h"
 
-#include "core/Log.h"
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
-bool launchProgram(const WideArgs& /*arguments*/, bool /*destroyAfterMain*/) {
-    logError("JVM creation not built yet");
-    return false;
+#include "core/ConfigStore.h"
+#include "core/Errors.h"
+#include "core/LauncherFile.h"
+#include "core/Log.h"
+#include "core/Paths.h"
+#include "core/Platform.h"
+#include "core/StartupState.h"
+#include "jvm/JvmState.h"
+#include "jvm/LauncherArgs.h"
+#include "jvm/Variables.h"
+#include "runtime/JniEntry.h"
+#include "services/SingleInstance.h"
+#include "services/TempDir.h"
+
+JavaVM* javaVM = nullptr;
+JNIEnv* jniEnv = nullptr;
+
+namespace {
+
+constexpr size_t kPropertyCapacity = 8192;
+
+// A JNI call that must not fail did: end with a message rather than hand a
+// null reference to the JVM.
+[[noreturn]] void assertionFailed(const char* expression) {
+    logError("assertion failed: %s (JavaVMLauncher)", expression);
+    char text[256];
+    std::snprintf(text, sizeof text, "Internal error: assertion failed: %s (JavaVMLauncher)", expression);
+    fatalError(text);
+}
+
+UINT fileCodePage() { return AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
+
+std::u16string widen(const std::string& text, UINT codePage) {
+    if (text.empty())
+        return std::u16string();
+    const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::u16string wide(n > 0 ? n : 0, u'\0');
+    if (n > 0)
+        MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
+                            reinterpret_cast<wchar_t*>(wide.data()), n);
+    return wide;
+}
+
+std::string narrowForLog(const std::u16string& wide) {
+    if (wide.empty())
+        return std::string();
+    const auto* w = reinterpret_cast<const wchar_t*>(wide.data());
+    const int size = static_cast<int>(wide.size());
+    const int n = WideCharToMultiByte(fileCodePage(), 0, w, size, nullptr, 0, "?", nullptr);
+    std::string narrow(n > 0 ? n : 0, '\0');
+    if (n > 0)
+        WideCharToMultiByte(fileCodePage(), 0, w, size, narrow.data(), n, "?", nullptr);
+    return narrow;
+}
+
+// Property texts live in 8192-byte buffers; a value that would not fit is
+// cut at the buffer's end and the cut is logged, so nothing is written past
+// it and nothing is lost silently.
+std::string property(const char* name, const std::string& value) {
+    std::string text = std::string("-D") + name + "=" + value;
+    if (text.size() >= kPropertyCapacity) {
+        logError("property %s longer than %u bytes: cut", name, static_cast<unsigned>(kPropertyCapacity - 1));
+        text.resize(kPropertyCapacity - 1);
+    }
+    return text;
+}
+
+std::string environmentValue(const char* name, bool& defined) {
+    char buffer[kPropertyCapacity];
+    SetLastError(ERROR_SUCCESS);
+    const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
+    if (n == 0) {
+        defined = GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+        return std::string();
+    }
+    defined = true;
+    if (n < sizeof buffer)
+        return std::string(buffer, n);
+    std::string big(n, '\0');
+    const DWORD m = GetEnvironmentVariableA(name, big.data(), n);
+    big.resize(m < n ? m : 0);
+    return big;
+}
+
+OptionList buildSystemProperties() {
+    OptionList props;
+    if (const char* semaphore = instanceSemaphoreName())
+        props.push_back(property("korvo.semaphoreName", semaphore));
+    if (productFlavor == 'i')
+        props.push_back("-Dkorvo.isVandrel=true");
+    props.push_back(property("korvo.moduleName", launcherPath()));
+    props.push_back(property("sun.java.command", launcherPath()));
+    if (getConfigBool(rec::SingleInstance)) {
+        char comm[kTempPathCapacity];
+        processCommFilePath(comm, sizeof comm, GetCurrentProcessId());
+        props.push_back(property("korvo.processCommFile", comm));
+    }
+    props.push_back(property("korvo.tempDir", launcherTempDir));
+    props.push_back("-Dkorvo.unextractedPosition=" +
+                    std::to_string(langRestart ? -1 : static_cast<long long>(unextractedPosition)));
+    bool defined = false;
+    std::string path = "-Djava.library.path=" + environmentValue("PATH", defined);
+    if (path.size() >= kPropertyCapacity) {
+        logError("java.library.path longer than %u bytes: cut", static_cast<unsigned>(kPropertyCapacity - 1));
+        path.resize(kPropertyCapacity - 1);
+    }
+    props.push_back(path);
+    environmentValue("MANPATH", defined);
+    if (!defined)
+        props.push_back("-Dkorvo.consoleCodepage=cp" + std::to_string(GetConsoleOutputCP()));
+    return props;
+}
+
+std::u16string outputFileArgument(int32_t enabledRecord, int32_t fileRecord) {
+    if (!getConfigBool(enabledRecord))
+        return std::u16string();
+    std::string file = getConfigString(fileRecord);
+    expandVariables(file);
+    if (file.empty() || file[0] != '$')
+        file = canonicalPath(file, false);
+    return widen(file, fileCodePage());
+}
+
+WideArgs launcherArguments(const WideArgs& arguments) {
+    LauncherArgsInput input;
+    input.guiApplication = getConfigInt(rec::ExecutableType) == 1;
+    input.mainClass = getConfigString(rec::MainClass);
+    input.outputFile1 = outputFileArgument(rec::OutputFile1Enabled, rec::OutputFile1);
+    input.outputFile2 = outputFileArgument(rec::OutputFile2Enabled, rec::OutputFile2);
+    input.launcherFlag = getConfigBool(rec::LauncherClassFlag);
+    std::string configured = getConfigString(rec::Arguments);
+    expandVariables(configured);
+    splitArguments(widen(configured, CP_ACP), input.configuredArguments);
+    input.acceptJOptions = getConfigBool(rec::AcceptJOptions);
+    return buildLauncherArguments(input, arguments);
+}
+
+}  // namespace
+
+bool checkFirstRun() {
+    std::string marker = canonicalPath(getConfigString(rec::InstallationDirectory), false);
+    marker += "\\.vandrel\\firstrun";
+    if (!pathExists(marker))
+        return true;
+    jclass firstRun = jniEnv->FindClass("com/vandrel/runtime/launcher/FirstRun");
+    if (!firstRun)
+        fatalErrorMessage(msg::InternalError, "14");
+    jmethodID method = jniEnv->GetStaticMethodID(firstRun, "firstRun", "()Z");
+    if (!method)
+        fatalErrorMessage(msg::InternalError, "15");
+    const jboolean goOn = jniEnv->CallStaticBooleanMethod(firstRun, method);
+    if (jniEnv->ExceptionOccurred()) {
+        jniEnv->ExceptionDescribe();
+        return false;
+    }
+    return goOn == JNI_TRUE;
+}
+
+bool callMain(const WideArgs& arguments) {
+    if (productFlavor == 'i' && !checkFirstRun()) {
+        logMessage("checkFirstRun stopped further execution");
+        return true;
+    }
+    const std::string className = slashedClassName(launcherClassName(productFlavor));
+    logMessage("main class: %s", className.c_str());
+    jclass launcherClass = jniEnv->FindClass(className.c_str());
+    if (!launcherClass) {
+        logError("could not find main class");
+        fatalErrorMessage(msg::MainClassNotLoaded, nullptr);
+    }
+    jmethodID mainMethod = jniEnv->GetStaticMethodID(launcherClass, "main", "([Ljava/lang/String;)V");
+    if (!mainMethod) {
+        logError("could not find main method");
+        fatalErrorMessage(msg::MainMethodNotFound, nullptr);
+    }
+    const WideArgs params = launcherArguments(arguments);
+    logMessage("param count: %d", static_cast<int>(params.size()));
+    jclass stringClass = jniEnv->FindClass("java/lang/String");
+    jobjectArray array =
+        stringClass ? jniEnv->NewObjectArray(static_cast<jsize>(params.size()), stringClass, nullptr) : nullptr;
+    if (!array)
+        assertionFailed("paramArray");
+    for (size_t i = 0; i < params.size(); ++i) {
+        logMessage("param %d: %s", static_cast<int>(i), narrowForLog(params[i]).c_str());
+        jstring text = jniEnv->NewString(reinterpret_cast<const jchar*>(params[i].data()),
+                                         static_cast<jsize>(params[i].size()));
+        if (!text)
+            assertionFailed("jstr");
+        jniEnv->SetObjectArrayElement(array, static_cast<jsize>(i), text);
+    }
+    logMessage("calling main");
+    jniEnv->CallStaticVoidMethod(launcherClass, mainMethod, array);
+    logMessage("main returned");
+    if (jniEnv->ExceptionOccurred()) {
+        logError("an exception occured");
+        jniEnv->ExceptionDescribe();
+        return false;
+    }
+    return true;
+}
+
+bool createJavaVM(const OptionList& systemProperties, const WideArgs& arguments) {
+    const OptionList& options = assembleVmOptions(systemProperties, arguments);
+    static std::vector<JavaVMOption> vmOptions;
+    vmOptions.clear();
+    for (const std::string& option : options)
+        vmOptions.push_back(JavaVMOption{const_cast<char*>(option.c_str()), nullptr});
+    static JavaVMInitArgs initArgs;
+    initArgs.version = JNI_VERSION_1_2;
+    initArgs.nOptions = static_cast<jint>(vmOptions.size());
+    initArgs.options = vmOptions.data();
+    initArgs.ignoreUnrecognized = JNI_TRUE;
+    logMessage("Creating JVM");
+    if (!createJavaVMEntry) {
+        logError("no JVM library bound");
+        return false;
+    }
+    return createJavaVMEntry(&javaVM, reinterpret_cast<void**>(&jniEnv), &initArgs) == JNI_OK;
+}
+
+bool launchProgram(const WideArgs& arguments, bool destroyAfterMain) {
+    logMessage("launching program");
+    static const OptionList systemProperties = buildSystemProperties();
+    if (!createJavaVM(systemProperties, arguments)) {
+        logError("could not initialize JVM");
+        return false;
+    }
+    logMessage("JVM created");
+    jvmCreated = true;
+    if (!callMain(arguments)) {
+        logError("could not call main");
+        return false;
+    }
+    if (destroyAfterMain) {
+        logMessage("dest JVM");
+        javaVM->DestroyJavaVM();
+    }
+    logMessage("launch done");
+    return true;
+}
+
+JNIEnv* attachThreadToJvm() {
+    if (!jvmCreated)
+        return nullptr;
+    JNIEnv* env = nullptr;
+    if (javaVM->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK)
+        return nullptr;
+    return env;
+}
+
+void detachThreadFromJvm() {
+    if (jvmCreated)
+        javaVM->DetachCurrentThread();
 }

@@ -1,6 +1,21 @@
+// Creating the JVM inside the launcher's process and calling the launcher
+// class's main.
 #pragma once
 
-#include "core/CommandLine.h"
+#include <jni.h>
 
-// Creates the JVM and calls the launcher class's main.
+#include "core/CommandLine.h"
+#include "jvm/VmOptions.h"
+
+extern JavaVM* javaVM;
+extern JNIEnv* jniEnv;
+
+// Creates the JVM, calls main and, when asked, destroys the JVM after it.
 bool launchProgram(const WideArgs& arguments, bool destroyAfterMain);
+bool createJavaVM(const OptionList& systemProperties, const WideArgs& arguments);
+bool callMain(const WideArgs& arguments);
+// True: go on and call main.
+bool checkFirstRun();
+// For threads other than the main one; null before the JVM exists.
+JNIEnv* attachThreadToJvm();
+void detachThreadFromJvm();

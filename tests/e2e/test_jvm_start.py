@@ -1,0 +1,251 @@
+"""Starting the application: options, class path, main's arguments and the
+failure paths, seen from a recording jvm.dll."""
+import re
+import unittest
+
+from harness import LauncherCase, base_block, winpath
+from jvmstart import (FIRST_RUN, WIN_LAUNCHER_E, WIN_LAUNCHER_I, Record, copy_classes, make_jar,
+                      recording_home)
+
+
+def installer_block(**extra):
+    """The shipped style: installer flavour, a private runtime in jre\\."""
+    b = base_block()
+    for rid, text in [(102, "1"), (103, "output.log"), (104, "1"), (105, "output.log"), (106, "1"),
+                      (121, "A0.\\lib\\app.jar;D0.\\lang"), (122, "com.example.Main"),
+                      (123, '-Xmx192m -Xms35m "-Dvandrel.launcherId=5376" -Dvandrel.swt=false'),
+                      (125, "1"), (126, "1.6"), (128, "B.\\jre"), (2001, "i"), (10003, "."),
+                      (1010, "Couldn't load main class."), (1011, "Main method not found.")]:
+        b.set(rid, text)
+    for rid, text in extra.items():
+        b.set(int(rid.lstrip("r")), text)
+    return b
+
+
+class JvmCase(LauncherCase):
+    def app(self, block, script=None, flavour_i=True):
+        """Launcher, private runtime and the launcher class's archive."""
+        self.vm = recording_home(self.dir / "jre", script)
+        if flavour_i:
+            make_jar(self.dir / ".vandrel" / "vdlruntime.jar", WIN_LAUNCHER_I, FIRST_RUN)
+        return self.make_exe(block)
+
+    def start(self, exe, args="", **kw):
+        env = {"MANPATH": "<unset>"}
+        env.update(kw.pop("env", {}))
+        r = self.run_launcher(exe, args, env=env, **kw)
+        return r, Record(self.vm)
+
+    def path(self, *parts):
+        return "\\".join([winpath(self.dir)] + list(parts))
+
+
+class OptionsAndArguments(JvmCase):
+    def test_shipped_style_start(self):
+        exe = self.app(installer_block())
+        (self.dir / "app.vmoptions").write_text("  -Dfrom.file=1  \r\n# comment\r\n\r\n-Dx=a#b\r\n")
+        r, rec = self.start(exe, "-J-Dfrom.cmd=1 first \"two words\"")
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual(r.dialogs, [])
+        exe_path = self.path("app.exe")
+        o = rec.options
+        self.assertEqual(o[:4], ["-Dkorvo.isVandrel=true", f"-Dkorvo.moduleName={exe_path}",
+                                 f"-Dsun.java.command={exe_path}", "-Dkorvo.tempDir="])
+        self.assertEqual(o[4], "-Dkorvo.unextractedPosition=0")
+        self.assertTrue(o[5].startswith("-Djava.library.path="), o[5])
+        self.assertIn(self.path("jre", "bin").lower(), o[5].lower(), "the runtime's bin directory is on PATH")
+        self.assertRegex(o[6], r"^-Dkorvo\.consoleCodepage=cp\d+$")
+        self.assertEqual(o[7:], [
+            "-Xmx192m", "-Xms35m", "-Dvandrel.launcherId=5376", "-Dvandrel.swt=false",
+            "-Dfrom.cmd=1",
+            "-Dfrom.file=1", "-Dx=a#b",
+            "-Djava.class.path=" + self.path(".vandrel", "vdlruntime.jar") + ";"
+            + self.path(".", "lib", "app.jar") + ";" + self.path(".", "lang") + ";",
+        ])
+        self.assertTrue(rec.has("create", "version=0x10002", f"options={len(o)}", "ignoreUnrecognized=1"))
+        self.assertEqual(rec.args, ["true", "com.example.Main", self.path("output.log"),
+                                    self.path("output.log"), "true", exe_path, "first", "two words"])
+        self.assertTrue(rec.has("main", "8", WIN_LAUNCHER_I))
+        self.assertEqual(rec.keys()[-2:], ["destroy", "destroy"])
+        for line in ("launching program", "Creating JVM", "JVM created", "main class: " + WIN_LAUNCHER_I,
+                     "param count: 8", "calling main", "main returned", "dest JVM", "launch done"):
+            self.assertLogHas(r, line)
+        self.assertLogHas(r, f"vmoption count {len(o)}")
+        self.assertLogHas(r, f"vmoption {len(o) - 1}: {o[-1]}")
+
+    def test_korvo_flavour_finds_its_class_in_a_directory(self):
+        b = installer_block(r2001="e", r121="D1.\\classes", r102="0", r104="0", r106="0", r124="--fixed 'a b'")
+        copy_classes(self.dir / "classes", WIN_LAUNCHER_E)
+        exe = self.app(b, flavour_i=False)
+        r, rec = self.start(exe, "-Dsun.locale.formatasdefault=true user")
+        self.assertEqual(r.code, 0, r)
+        self.assertNotIn("-Dkorvo.isVandrel=true", rec.options)
+        self.assertEqual(rec.options[-1], "-Djava.class.path=" + self.path(".", "classes") + ";")
+        self.assertEqual(rec.args, ["true", "com.example.Main", "", "", "false", self.path("app.exe"),
+                                    "--fixed", "a b", "user"])
+        self.assertTrue(rec.has("findclass", WIN_LAUNCHER_E, "found"))
+
+    def test_j_options_only_when_accepted(self):
+        for accept, expect_option in (("1", True), ("0", False)):
+            with self.subTest(accept=accept):
+                exe = self.app(installer_block(r125=accept))
+                r, rec = self.start(exe, "-J-Xmx512m")
+                self.assertEqual(r.code, 0)
+                self.assertEqual("-Xmx512m" in rec.options, expect_option)
+                self.assertEqual("-J-Xmx512m" in rec.args, not expect_option)
+                (self.vm / "jvm-record.txt").unlink()
+
+    def test_user_interface_language_options(self):
+        exe = self.app(installer_block())
+        cases = {
+            "-Dsun.locale.formatasdefault=false": ["-Dsun.locale.formatasdefault=false",
+                                                   "-Duser.language=de", "-Duser.country=CH"],
+            "-Dsun.locale.formatasdefault=true": ["-Dsun.locale.formatasdefault=true"],
+        }
+        for args, expected in cases.items():
+            with self.subTest(args):
+                r, rec = self.start(exe, args, unix_env={"LC_ALL": "de_CH.UTF-8"})
+                self.assertEqual(r.code, 0)
+                i = rec.options.index("-Dvandrel.swt=false")
+                self.assertEqual(rec.options[i + 1:-1], expected)
+                self.assertNotIn(args, rec.args, "the locale switch is the launcher's, not the application's")
+                (self.vm / "jvm-record.txt").unlink()
+
+    def test_arguments_beyond_latin1_reach_main_whole(self):
+        exe = self.app(installer_block())
+        r, rec = self.start(exe, "\u65e5\u672c\u8a9e \u00e9t\u00e9 \u0416")
+        self.assertEqual(r.code, 0)
+        self.assertEqual(rec.args[6:], ["\u65e5\u672c\u8a9e", "\u00e9t\u00e9", "\u0416"])
+
+    def test_language_restart(self):
+        exe = self.app(installer_block())
+        r, rec = self.start(exe, "__vdl_lang_restart x")
+        self.assertEqual(r.code, 0)
+        self.assertIn("-Dkorvo.unextractedPosition=-1", rec.options)
+        self.assertEqual(rec.args[6:], ["__vdl_lang_restart", "x"])
+
+    def test_manpath_suppresses_console_codepage(self):
+        exe = self.app(installer_block())
+        r, rec = self.start(exe, env={"MANPATH": "/usr/man"})
+        self.assertEqual(r.code, 0)
+        self.assertFalse([o for o in rec.options if o.startswith("-Dkorvo.consoleCodepage")])
+
+    def test_destroy_waits_for_the_application_threads(self):
+        exe = self.app(installer_block(), script={"main-thread-ms": "1500"})
+        r, rec = self.start(exe)
+        self.assertEqual(r.code, 0)
+        keys = [tuple(row) for row in rec.rows if row[0] in ("app-thread", "destroy")]
+        self.assertEqual(keys, [("app-thread", "started"), ("destroy", "begin"), ("app-thread", "ended"),
+                                ("destroy", "end")])
+
+
+class OptionsFiles(JvmCase):
+    def test_includes_are_relative_to_the_including_file_and_directives_apply(self):
+        b = installer_block(r123="-Dfirst=1 -include-options conf\\a.vmoptions")
+        exe = self.app(b)
+        (self.dir / "conf" / "sub").mkdir(parents=True)
+        (self.dir / "conf" / "a.vmoptions").write_text(
+            "-Da=1\n-include-options sub\\b.vmoptions\n-classpath/a one.jar\n-classpath/a two.jar\n")
+        (self.dir / "conf" / "sub" / "b.vmoptions").write_text("-Db=1\n-classpath/p pre.jar\n")
+        (self.dir / "app.exe.vmoptions").write_text("-Ddefault=1\n")
+        r, rec = self.start(exe)
+        self.assertEqual(r.code, 0, r)
+        i = rec.options.index("-Dfirst=1")
+        self.assertEqual(rec.options[i:i + 4], ["-Dfirst=1", "-Da=1", "-Db=1", "-Ddefault=1"])
+        self.assertTrue(rec.options[-1].startswith("-Djava.class.path=pre.jar;" + self.path(".vandrel")),
+                        rec.options[-1])
+        self.assertTrue(rec.options[-1].endswith(self.path(".", "lang") + ";two.jar"), rec.options[-1])
+        self.assertLogMatches(r, re.escape(f"adding vmoptions from <{self.path('conf', 'sub', 'b.vmoptions')}> "
+                                           "(sub\\b.vmoptions) (") + r"[0-9A-Fa-f]+\)")
+
+    def test_a_file_including_itself_stops_at_the_limit(self):
+        exe = self.app(installer_block())
+        (self.dir / "app.vmoptions").write_text("-Dloop=1\n-include-options app.vmoptions\n")
+        r, rec = self.start(exe, timeout_ms=60000)
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual(rec.options.count("-Dloop=1"), 33)
+        self.assertLogMatches(r, r"ERROR: options files nested deeper than 32 levels: .*app\.vmoptions not read")
+
+    def test_classpath_directive_replaces_the_configured_entries(self):
+        exe = self.app(installer_block())
+        (self.dir / "app.vmoptions").write_text("-classpath C:\\only.jar\n")
+        r, rec = self.start(exe)
+        self.assertEqual(rec.options[-1], "-Djava.class.path=" + self.path(".vandrel", "vdlruntime.jar")
+                         + ";C:\\only.jar")
+
+
+class Failures(JvmCase):
+    def expect(self, block, script, code, dialog, log_line, args=""):
+        exe = self.app(block, script)
+        r, rec = self.start(exe, args)
+        self.assertEqual(r.code, code, r)
+        texts = [d[1].split("\n\nLog: ")[0] for d in r.dialogs]
+        self.assertEqual(texts, [] if dialog is None else [dialog])
+        if log_line:
+            self.assertLogHas(r, log_line)
+        return r, rec
+
+    def test_creation_fails(self):
+        self.expect(installer_block(), {"create": "fail"}, 1, "The JVM could not be started.",
+                    "ERROR: could not initialize JVM")
+
+    def test_launcher_class_or_main_missing(self):
+        b = installer_block(r2001="x")  # looks for the korvo class, which no archive holds
+        self.expect(b, None, 1, "Couldn't load main class.", "ERROR: could not find main class")
+        self.expect(installer_block(), {"missing-method": "main"}, 1, "Main method not found.",
+                    "ERROR: could not find main method")
+
+    def test_main_leaves_an_exception(self):
+        r, rec = self.expect(installer_block(), {"main": "throw"}, 1, "The JVM could not be started.",
+                             "ERROR: an exception occured")
+        self.assertLogHas(r, "ERROR: could not call main")
+        self.assertIn(["exception-describe"], rec.rows)
+        self.assertNotIn("destroy", rec.keys())
+
+    def test_internal_assertions_end_with_a_message(self):
+        for script, expression in (({"array": "fail"}, "paramArray"), ({"string": "fail"}, "jstr")):
+            with self.subTest(expression):
+                self.expect(installer_block(), script, 1,
+                            f"Internal error: assertion failed: {expression} (JavaVMLauncher)",
+                            f"ERROR: assertion failed: {expression} (JavaVMLauncher)")
+                (self.vm / "jvm-record.txt").unlink()
+
+
+class FirstRun(JvmCase):
+    def marker(self):
+        (self.dir / ".vandrel").mkdir(exist_ok=True)
+        (self.dir / ".vandrel" / "firstrun").write_text("")
+
+    def test_without_marker_first_run_is_not_looked_up(self):
+        r, rec = self.start(self.app(installer_block()))
+        self.assertEqual(r.code, 0)
+        self.assertFalse([row for row in rec.rows if FIRST_RUN in row])
+
+    def test_answers_of_first_run(self):
+        for answer, main_called in (("true", True), ("false", False), ("throw", False)):
+            with self.subTest(answer):
+                exe = self.app(installer_block(), {"firstRun": answer})
+                self.marker()
+                r, rec = self.start(exe)
+                self.assertEqual(r.code, 0, r)
+                self.assertTrue(rec.has("call", "firstRun", answer))
+                self.assertEqual("main" in rec.keys(), main_called)
+                if not main_called:
+                    self.assertLogHas(r, "checkFirstRun stopped further execution")
+                (self.vm / "jvm-record.txt").unlink()
+
+    def test_missing_class_or_method(self):
+        exe = self.app(installer_block(), {"missing-method": "firstRun"})
+        self.marker()
+        r, _ = self.start(exe)
+        self.assertEqual((r.code, [d[1].split("\n\nLog: ")[0] for d in r.dialogs]),
+                         (1, ["An internal error occurred (error code: 15)"]))
+        make_jar(self.dir / ".vandrel" / "vdlruntime.jar", WIN_LAUNCHER_I)  # no FirstRun class
+        (self.vm / "jvm-script.txt").unlink()
+        r, _ = self.start(exe)
+        self.assertEqual((r.code, [d[1].split("\n\nLog: ")[0] for d in r.dialogs]),
+                         (1, ["An internal error occurred (error code: 14)"]))
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -3,7 +3,10 @@ failure paths, seen from a recording jvm.dll."""
 import re
 import unittest
 
-from harness import LauncherCase, base_block, winpath
+import struct
+from pathlib import Path
+
+from harness import SCRAMBLE_MASK, LauncherCase, base_block, winpath
 from jvmstart import (FIRST_RUN, WIN_LAUNCHER_E, WIN_LAUNCHER_I, Record, copy_classes, make_jar,
                       recording_home)
 
@@ -172,6 +175,81 @@ class OptionsFiles(JvmCase):
         r, rec = self.start(exe)
         self.assertEqual(rec.options[-1], "-Djava.class.path=" + self.path(".vandrel", "vdlruntime.jar")
                          + ";C:\\only.jar")
+
+
+def included(files):
+    """Included-file records and the data behind the block, as laid out there."""
+    names = ";".join(files)
+    tail = b"".join(struct.pack("<q", len(d)) + bytes(b ^ SCRAMBLE_MASK for b in d) for d in files.values())
+    return {"r2002": str(len(files)), "r2003": names}, tail
+
+
+class ClassPathSources(JvmCase):
+    def test_temporary_directory_archives_come_first_and_stay_after_a_normal_run(self):
+        files = {"b.zip": b"zip", "a.jar": b"jar", "user\\c.zip": b"z2", "user\\d.jar": b"j2"}
+        records, tail = included(files)
+        self.vm = recording_home(self.dir / "jre")
+        make_jar(self.dir / ".vandrel" / "vdlruntime.jar", WIN_LAUNCHER_I, FIRST_RUN)
+        exe = self.make_exe(installer_block(**records), tail=tail)
+        r, rec = self.start(exe)
+        self.assertEqual(r.code, 0, r)
+        temp = [o for o in rec.options if o.startswith("-Dkorvo.tempDir=")][0].split("=", 1)[1]
+        self.assertTrue(temp, "a temporary directory was made")
+        cp = rec.options[-1]
+        self.assertTrue(cp.startswith("-Djava.class.path=" + ";".join(
+            [temp + "\\a.jar", temp + "\\b.zip", temp + "\\user\\d.jar", temp + "\\user\\c.zip"]) + ";"
+            + self.path(".vandrel")), cp)
+        self.assertNotIn("-Dkorvo.unextractedPosition=0", rec.options)
+        unix_temp = "/" + temp[3:].replace("\\", "/") if temp[:2].upper() == "Z:" else None
+        self.assertIsNotNone(unix_temp, temp)
+        self.assertTrue((Path(unix_temp) / "user" / "d.jar").exists(), "the application keeps its files")
+
+    def test_entry_kinds_and_variables(self):
+        (self.dir / "scan").mkdir()
+        for name in ("z.zip", "a.jar", "readme.txt"):
+            (self.dir / "scan" / name).write_text("x")
+        b = installer_block(r121="A0missing.jar;S0scan;E0CP_ONE;E0CP_TWO;E0CP_UNSET;X1whatever")
+        exe = self.app(b)
+        r, rec = self.start(exe, env={"CP_ONE": '"C:\\with space\\one.jar"', "CP_TWO": "C:\\two.jar;",
+                                      "CP_UNSET": "<unset>"})
+        self.assertEqual(r.code, 0, r)
+        self.assertTrue(rec.options[-1].endswith(
+            ";" + self.path("missing.jar") + ";" + self.path("scan", "a.jar") + ";" + self.path("scan", "z.zip")
+            + ";C:\\with space\\one.jar;C:\\two.jar;"), rec.options[-1])
+
+    def test_mandatory_entries(self):
+        (self.dir / "empty").mkdir()
+        b = base_block(r1006="File or directory {0} not found or empty\n",
+                       r1008="The environment variable {0} has to be defined")
+        cases = [("A1lib\\gone.jar", "File or directory lib\\gone.jar not found or empty\n"),
+                 ("S1nothere", "File or directory nothere not found or empty\n"),
+                 ("E1KVO_NOT_SET", "The environment variable KVO_NOT_SET has to be defined")]
+        for entry, message in cases:
+            with self.subTest(entry):
+                blk = installer_block(r121=entry)
+                blk.narrow += [(1006, "File or directory {0} not found or empty\n"),
+                               (1008, "The environment variable {0} has to be defined")]
+                exe = self.app(blk)
+                r, rec = self.start(exe, log=False, env={"KVO_NOT_SET": "<unset>"})
+                self.assertEqual((r.code, [d[1] for d in r.dialogs]), (1, [message]))
+                self.assertNotIn("main", rec.keys())
+                (self.vm / "jvm-record.txt").unlink()
+        exe = self.app(installer_block(r121="S1empty"))
+        r, _ = self.start(exe)
+        self.assertEqual(r.code, 0, "an existing empty directory counts as found")
+
+    def test_a_class_path_too_long_leaves_entries_out_whole(self):
+        value = "C:\\" + "x" * 7000 + ".jar"
+        b = installer_block(r121=";".join(f"E0BIG{i}" for i in range(6)))
+        exe = self.app(b)
+        # Through the environment Wine starts with: too long for a command line.
+        r, rec = self.start(exe, unix_env={f"BIG{i}": value.replace(".jar", f"{i}.jar") for i in range(6)})
+        self.assertEqual(r.code, 0, r)
+        cp = rec.options[-1]
+        self.assertLess(len(cp), 40960)
+        for piece in cp.split("=", 1)[1].split(";")[1:]:
+            self.assertIn(piece, [""] + [value.replace(".jar", f"{i}.jar") for i in range(6)])
+        self.assertLogMatches(r, r"ERROR: class path longer than 40959 bytes: C:\\x+\d\.jar; left out")
 
 
 class Failures(JvmCase):

@@ -176,6 +176,15 @@ int32_t loadConfiguration(const WideArgs& arguments) {
 
 uint32_t blockEndOffset() { return blockEnd; }
 
+int64_t readLong(HANDLE file) {
+    FileSource source(file);
+    BlockDecoder decoder(source, logBlockLine);
+    int64_t value = 0;
+    if (!decoder.readLong(value))
+        failBlock(decoder.failure());
+    return value;
+}
+
 static bool copyPart(const char* part, char* out, size_t capacity) {
     if (part[0] == '\0' || capacity < 3)
         return false;

@@ -23,6 +23,10 @@ uint32_t blockEndOffset();
 bool localeLanguage(char* out, size_t capacity);
 bool localeCountry(char* out, size_t capacity);
 
+// The typed 8-byte read of the launcher file at its current position; a
+// short read is fatal ("Internal Error: readLong").
+int64_t readLong(HANDLE file);
+
 // Copies `length` bytes from the current position of `source`; 0 when done,
 // 1 on a failed read, 2 on a failed write.
 int copyRange(HANDLE source, HANDLE destination, int64_t length, bool scramble);

@@ -189,16 +189,7 @@ void createLauncherTempDir() {
 }
 
 int extractIncludedFile(HANDLE launcherFile, const char* target) {
-    unsigned char raw[8];
-    DWORD got = 0;
-    if (!ReadFile(launcherFile, raw, sizeof raw, &got, nullptr) || got != sizeof raw) {
-        logMessage("error %d\n", static_cast<int>(GetLastError()));
-        fatalError("Internal Error: readLong");
-    }
-    uint64_t bits = 0;
-    for (int i = 7; i >= 0; --i)
-        bits = bits << 8 | raw[i];
-    const int64_t length = static_cast<int64_t>(bits);
+    const int64_t length = readLong(launcherFile);
     logMessage("extracting %s (size: %lld)", target, static_cast<long long>(length));
     if (length <= 0)
         return 0;

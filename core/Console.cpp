@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <string>
-#include <string_view>
 
 #include "core/ConfigStore.h"
 #include "core/Log.h"
@@ -47,18 +46,7 @@ void setNativeLibraryPath() {
     logMessage("native lib dir is %s", list.c_str());
     expandVariables(list);
 
-    std::string value;
-    std::string_view rest(list);
-    while (!rest.empty()) {
-        const size_t semi = rest.find(';');
-        const std::string_view entry = rest.substr(0, semi);
-        rest = semi == std::string_view::npos ? std::string_view() : rest.substr(semi + 1);
-        if (entry.empty())
-            continue;
-        if (!value.empty())
-            value += ';';
-        value += resolvePath(std::string(entry));
-    }
+    std::string value = resolvePathList(list);
     if (!value.empty() && value.back() != ';')
         value += ';';
 

@@ -99,6 +99,21 @@ std::string canonicalPath(const std::string& path, bool lowerCase) {
     return result;
 }
 
+std::string resolvePathList(std::string_view list) {
+    std::string joined;
+    while (!list.empty()) {
+        const size_t semi = list.find(';');
+        const std::string_view entry = list.substr(0, semi);
+        list = semi == std::string_view::npos ? std::string_view() : list.substr(semi + 1);
+        if (entry.empty())
+            continue;
+        if (!joined.empty())
+            joined += ';';
+        joined += resolvePath(std::string(entry));
+    }
+    return joined;
+}
+
 bool pathExists(const std::string& path) {
     if (isDriveRootText(path))
         return true;

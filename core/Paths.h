@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "core/PathText.h"
 
@@ -15,6 +16,9 @@ void lowerCasePath(std::string& path);
 std::string resolvePath(const std::string& path, const char* baseFile = nullptr);
 // resolvePath, then the platform's full-path normalisation.
 std::string canonicalPath(const std::string& path, bool lowerCase);
+// Every non-empty ";"-separated entry made absolute with resolvePath (no base
+// file), joined with ";" again.
+std::string resolvePathList(std::string_view list);
 bool pathExists(const std::string& path);
 // The launcher's directory with its trailing backslash.
 const std::string& launcherDirectory();

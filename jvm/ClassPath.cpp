@@ -23,25 +23,6 @@ void appendOrLog(ClassPathText& classPath, std::string_view piece) {
                  piece.data());
 }
 
-// Every ";"-separated piece made absolute against the launcher's directory.
-std::string absolutePieces(const std::string& text) {
-    std::string joined;
-    std::string_view rest(text);
-    bool first = true;
-    while (!rest.empty()) {
-        const size_t semi = rest.find(';');
-        const std::string_view piece = rest.substr(0, semi);
-        rest = semi == std::string_view::npos ? std::string_view() : rest.substr(semi + 1);
-        if (piece.empty())
-            continue;
-        if (!first)
-            joined += ';';
-        joined += resolvePath(std::string(piece));
-        first = false;
-    }
-    return joined;
-}
-
 bool allPiecesExist(const std::string& joined) {
     bool any = false;
     std::string_view rest(joined);
@@ -127,7 +108,7 @@ void appendConfiguredClassPath(ClassPathText& classPath) {
             // Judged by the absolute paths that go on the class path: a
             // relative entry means the launcher's directory, not wherever
             // the working directory happens to be.
-            const std::string absolute = absolutePieces(entry.text);
+            const std::string absolute = resolvePathList(entry.text);
             found = allPiecesExist(absolute);
             appendOrLog(classPath, absolute + ";");
             break;

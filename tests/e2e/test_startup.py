@@ -94,6 +94,18 @@ class StartupSequence(LauncherCase):
                              for l in r.log), r.log)
         self.assertNotIn("single-instance check not built yet: skipped", r.log)
 
+    def test_native_library_directories_go_in_front_of_path(self):
+        cases = {
+            ".\\bin;.\\bin64": winpath(self.dir) + "\\.\\bin;" + winpath(self.dir) + "\\.\\bin64;",
+            "D:\\libs;;\\\\server\\share\\x;": "D:\\libs;\\\\server\\share\\x;",
+            "": "",
+        }
+        for record, front in cases.items():
+            with self.subTest(record):
+                r = self.run_launcher(self.make_exe(base_block(r10004=record)), env={"PATH": "C:\\old"})
+                self.assertLogHas(r, "native lib dir is " + record)
+                self.assertLogHas(r, "Setting PATH (native libs) " + front + "C:\\old")
+
     def test_reboot_keyword_ends_at_once_with_nothing_read(self):
         # A broken block proves that the configuration is not even opened.
         exe = self.make_exe(b"")

@@ -7,6 +7,7 @@
 #include "core/Log.h"
 #include "core/Paths.h"
 #include "core/Platform.h"
+#include "core/UserInterface.h"
 #include "jvm/Variables.h"
 
 bool attachConsole() {
@@ -38,7 +39,7 @@ void rebootSystem() {
     AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
     // A privilege that was not granted is reported only through GetLastError.
     if (GetLastError() == ERROR_SUCCESS)
-        ExitWindowsEx(EWX_REBOOT, 0);
+        exitWindows(EWX_REBOOT, 0);
 }
 
 void setNativeLibraryPath() {

@@ -7,6 +7,7 @@
 #include "core/Log.h"
 #include "core/MessageText.h"
 #include "core/StartupState.h"
+#include "core/UserInterface.h"
 #include "services/TempDir.h"
 #include "splash/SplashWindow.h"
 
@@ -26,7 +27,7 @@ void showError(const char* text) {
         shown += (n > 0 && n < sizeof longPath) ? longPath : path;
     }
     if (useErrorDialogs) {
-        MessageBoxA(errorOwner, shown.c_str(), getConfigString(msg::Title), MB_ICONERROR);
+        showMessageBox(errorOwner, shown.c_str(), getConfigString(msg::Title), MB_ICONERROR);
     } else {
         std::fprintf(stderr, "%s\n", shown.c_str());
         std::fflush(stderr);

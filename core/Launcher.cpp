@@ -13,9 +13,8 @@
 #include "core/Paths.h"
 #include "core/Platform.h"
 
-#include <commctrl.h>
-
 #include "core/StartupState.h"
+#include "core/UserInterface.h"
 #include "jvm/JavaVMLauncher.h"
 #include "jvm/Variables.h"
 #include "runtime/JvmLibrary.h"
@@ -62,7 +61,7 @@ void offerLogInExplorer() {
     std::string text = "The following log file will be created:\n\n";
     text += path ? path : "";
     text += "\n\nDo you want to open an Explorer window?";
-    if (MessageBoxA(nullptr, text.c_str(), productTitle, MB_YESNO) != IDYES)
+    if (showMessageBox(nullptr, text.c_str(), productTitle, MB_YESNO) != IDYES)
         return;
     char shortPath[MAX_PATH] = "";
     char windowsDir[MAX_PATH] = "";
@@ -113,7 +112,7 @@ void applyLauncherSwitches(const WideArgs& args) {
             useErrorDialogs = false;
             if (attachConsole())
                 break;
-            MessageBoxA(nullptr, "Error: Could not allocate console.", "vandrel", MB_OK);
+            showMessageBox(nullptr, "Error: Could not allocate console.", "vandrel", MB_OK);
             exitLauncher(1);
         }
     }
@@ -122,7 +121,8 @@ void applyLauncherSwitches(const WideArgs& args) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR tail, int showCommand) {
-    InitCommonControls();
+    // The common controls are initialised before the first window instead
+    // (initCommonControls): a start without one never loads them.
     if (!handleFirstArguments(tail))
         return 0;
 

@@ -18,10 +18,16 @@ void logRefused(const char* pattern, size_t wouldBe, const char* text) {
              pattern, static_cast<unsigned>(wouldBe), static_cast<unsigned>(kExpandedTextLimit), text);
 }
 
-// Variable names are in the ANSI code page; its own rule upper-cases them.
+// Variable names are in the ANSI code page; the system's casing rule for it
+// upper-cases them (kernel32's, so that expansion loads no user32).
 void upperCaseAnsi(std::string& pattern) {
-    if (!pattern.empty())
-        CharUpperBuffA(pattern.data(), static_cast<DWORD>(pattern.size()));
+    if (pattern.empty() || pattern.size() > 0x7FFFFFFF)
+        return;
+    std::string upper(pattern.size(), '\0');
+    const int n = LCMapStringA(LOCALE_INVARIANT, LCMAP_UPPERCASE, pattern.data(), static_cast<int>(pattern.size()),
+                               upper.data(), static_cast<int>(upper.size()));
+    if (n == static_cast<int>(pattern.size()))
+        pattern = upper;
 }
 
 }  // namespace
@@ -35,6 +41,11 @@ void expandVariables(std::string& text) {
     report.refused = logRefused;
     replaceLauncherVariables(text, values, report);
 
+    // Every environment pattern has the form "${NAME}": without "${" there
+    // is nothing to find, and walking the whole environment costs more than
+    // anything else here.
+    if (text.find("${") == std::string::npos)
+        return;
     char* block = GetEnvironmentStringsA();
     if (!block)
         return;

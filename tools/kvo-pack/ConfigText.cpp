@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "core/ConfigStore.h"
+#include "services/IncludedFileName.h"
 #include "tools/kvo-pack/RecordNames.h"
 
 namespace kvopack {
@@ -349,14 +350,6 @@ PackConfig Parser::run(std::string_view text) {
     return std::move(config_);
 }
 
-bool isReservedDeviceName(std::string_view component) {
-    const std::string base = asciiLower(component.substr(0, component.find('.')));
-    if (base == "con" || base == "prn" || base == "aux" || base == "nul")
-        return true;
-    return base.size() == 4 && (base.starts_with("com") || base.starts_with("lpt")) &&
-           base[3] >= '1' && base[3] <= '9';
-}
-
 // --- formatting ----------------------------------------------------------
 
 bool needsNoEscape(std::string_view utf8) {
@@ -408,41 +401,16 @@ PackConfig parseConfigText(std::string_view text, std::string_view fileName, con
 }
 
 const char* includedNameProblem(std::string_view name) {
-    if (name.empty())
-        return "the name is empty";
+    // What the configuration text and record 2003 add to the launcher's own
+    // rules for where an included file may go.
     if (name.find(';') != std::string_view::npos)
         return "';' separates the names in IncludedFileNames and cannot be part of one";
-    if (name.find('/') != std::string_view::npos)
-        return "use '\\' to separate the directory from the file name";
-    if (name.front() == '\\')
-        return "an absolute name would leave the temporary directory";
-    if (name.find(':') != std::string_view::npos)
-        return "a drive letter or ':' would leave the temporary directory";
-    if (name.front() == '#' || name.front() == '[' || name.find('=') != std::string_view::npos ||
-        name != trim(name))
+    if (!name.empty() && (name.front() == '#' || name.front() == '[' || name.find('=') != std::string_view::npos ||
+                          name != trim(name)))
         return "such a name cannot be written in a configuration line";
-    for (char c : name)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F ||
-            std::string_view("<>\"|?*").find(c) != std::string_view::npos)
-            return "the name holds a character that Windows does not allow in file names";
-    const size_t slash = name.find('\\');
-    const std::string_view parts[2] = {
-        name.substr(0, slash),
-        slash == std::string_view::npos ? std::string_view() : name.substr(slash + 1)};
-    if (slash != std::string_view::npos && parts[1].find('\\') != std::string_view::npos)
-        return "the launcher creates one directory level only";
-    for (int k = 0; k < (slash == std::string_view::npos ? 1 : 2); ++k) {
-        const std::string_view part = parts[k];
-        if (part.empty())
-            return "the name has an empty part";
-        if (part == "." || part == "..")
-            return "'.' and '..' would leave the temporary directory";
-        if (part.back() == '.' || part.back() == ' ')
-            return "Windows drops a trailing dot or blank from a file name";
-        if (isReservedDeviceName(part))
-            return "the name is a Windows device name";
-    }
-    return nullptr;
+    if (name.find('\x7F') != std::string_view::npos)
+        return "the name holds a character that Windows does not allow in file names";
+    return includedFileNameProblem(name);
 }
 
 std::string formatNarrow(std::string_view bytes, const CodePage& page, bool allowLiteral,

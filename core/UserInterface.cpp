@@ -2,39 +2,54 @@
 
 namespace {
 
-// Looks a function up in a system library, loading the library once; the
-// library stays loaded for the life of the process.
-template <class Fn>
-Fn systemFunction(HMODULE& module, const char* library, const char* name) {
-    if (!module)
-        module = LoadLibraryA(library);
-    return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+bool loadApi(UserApi& api) {
+    HMODULE user32 = LoadLibraryA("user32.dll");
+    HMODULE gdi32 = LoadLibraryA("gdi32.dll");
+    if (!user32 || !gdi32)
+        return false;
+    bool complete = true;
+    // Every function must be there; a table with holes would crash later in
+    // whatever window code happens to need the missing one.
+#define KVO_BIND(module, name)                                                                          \
+    api.name = reinterpret_cast<decltype(api.name)>(reinterpret_cast<void*>(GetProcAddress(module, #name))); \
+    complete = complete && api.name != nullptr;
+#define KVO_BIND_USER32(name) KVO_BIND(user32, name)
+#define KVO_BIND_GDI32(name) KVO_BIND(gdi32, name)
+    KVO_USER32_FUNCTIONS(KVO_BIND_USER32)
+    KVO_GDI32_FUNCTIONS(KVO_BIND_GDI32)
+#undef KVO_BIND_GDI32
+#undef KVO_BIND_USER32
+#undef KVO_BIND
+    return complete;
 }
 
-HMODULE user32 = nullptr;
-HMODULE comctl32 = nullptr;
 bool commonControlsDone = false;
 
 }  // namespace
+
+const UserApi* userApi() {
+    static UserApi api;
+    static const bool loaded = loadApi(api);
+    return loaded ? &api : nullptr;
+}
 
 void initCommonControls() {
     if (commonControlsDone)
         return;
     commonControlsDone = true;
     using InitFn = void(WINAPI*)();
-    if (auto init = systemFunction<InitFn>(comctl32, "comctl32.dll", "InitCommonControls"))
-        init();
+    if (HMODULE comctl32 = LoadLibraryA("comctl32.dll"))
+        if (auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(comctl32, "InitCommonControls"))))
+            init();
 }
 
 int showMessageBox(HWND owner, const char* text, const char* title, UINT type) {
     initCommonControls();
-    using MessageBoxFn = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
-    auto messageBox = systemFunction<MessageBoxFn>(user32, "user32.dll", "MessageBoxA");
-    return messageBox ? messageBox(owner, text, title, type) : 0;
+    const UserApi* api = userApi();
+    return api ? api->MessageBoxA(owner, text, title, type) : 0;
 }
 
 bool exitWindows(UINT flags, DWORD reason) {
-    using ExitWindowsFn = BOOL(WINAPI*)(UINT, DWORD);
-    auto exitWindowsEx = systemFunction<ExitWindowsFn>(user32, "user32.dll", "ExitWindowsEx");
-    return exitWindowsEx && exitWindowsEx(flags, reason);
+    const UserApi* api = userApi();
+    return api && api->ExitWindowsEx(flags, reason);
 }

@@ -1,14 +1,85 @@
-// The launcher's calls into user32 and comctl32. Both libraries are loaded
-// on first use: a start that shows no window never pays for them, and under
-// some systems (Wine among them) their loading costs more than the whole
-// rest of a start up to the JVM.
+// The launcher's calls into user32, gdi32 and comctl32. These libraries are
+// loaded on first use: a start that shows no window never pays for them, and
+// on some systems (Wine among them) their loading costs more than the whole
+// rest of a start up to the JVM. Every window, dialog and painting call goes
+// through userApi(); the list below is the complete set the launcher uses.
 #pragma once
 
 #include "core/Platform.h"
 
+#define KVO_USER32_FUNCTIONS(X) \
+    X(BeginPaint)               \
+    X(CreateWindowExA)          \
+    X(DefWindowProcA)           \
+    X(DestroyWindow)            \
+    X(DispatchMessageA)         \
+    X(EndPaint)                 \
+    X(EnumWindows)              \
+    X(ExitWindowsEx)            \
+    X(FillRect)                 \
+    X(FindWindowA)              \
+    X(GetClientRect)            \
+    X(GetDC)                    \
+    X(GetDesktopWindow)         \
+    X(GetForegroundWindow)      \
+    X(GetLastActivePopup)       \
+    X(GetMessageA)              \
+    X(GetSystemMetrics)         \
+    X(GetWindowRect)            \
+    X(GetWindowThreadProcessId) \
+    X(InvalidateRect)           \
+    X(IsIconic)                 \
+    X(IsWindow)                 \
+    X(IsWindowVisible)          \
+    X(KillTimer)                \
+    X(LoadCursorA)              \
+    X(LoadIconA)                \
+    X(LoadImageA)               \
+    X(MessageBoxA)              \
+    X(PostMessageA)             \
+    X(PostQuitMessage)          \
+    X(PostThreadMessageA)       \
+    X(RegisterClassA)           \
+    X(ReleaseDC)                \
+    X(SendMessageA)             \
+    X(SetForegroundWindow)      \
+    X(SetTimer)                 \
+    X(SetWindowPos)             \
+    X(ShowWindow)               \
+    X(TranslateMessage)         \
+    X(UpdateWindow)
+
+#define KVO_GDI32_FUNCTIONS(X) \
+    X(BitBlt)                  \
+    X(CreateCompatibleBitmap)  \
+    X(CreateCompatibleDC)      \
+    X(CreateFontIndirectA)     \
+    X(DeleteDC)                \
+    X(DeleteObject)            \
+    X(GetBkMode)               \
+    X(GetDeviceCaps)           \
+    X(GetStockObject)          \
+    X(SelectObject)            \
+    X(SetBkMode)               \
+    X(SetTextColor)            \
+    X(TextOutA)
+
+// Typed entry points, named as the system names them: api->ShowWindow(...).
+struct UserApi {
+#define KVO_USER_API_MEMBER(name) decltype(&::name) name;
+    KVO_USER32_FUNCTIONS(KVO_USER_API_MEMBER)
+    KVO_GDI32_FUNCTIONS(KVO_USER_API_MEMBER)
+#undef KVO_USER_API_MEMBER
+};
+
+// The table, loaded once (thread-safe after the first call, which start-up
+// makes on the main thread before any other thread exists); nullptr when a
+// library or one of its functions cannot be had.
+const UserApi* userApi();
+
 // InitCommonControls, once, before the first window of the process.
 void initCommonControls();
-// MessageBoxA; 0 when user32 cannot be had.
+// MessageBoxA after initCommonControls; 0 when user32 cannot be had.
 int showMessageBox(HWND owner, const char* text, const char* title, UINT type);
 // ExitWindowsEx; false when user32 cannot be had.
 bool exitWindows(UINT flags, DWORD reason);

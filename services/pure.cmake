@@ -1,4 +1,5 @@
 # Files of this folder that include no Windows header (built natively too).
 list(APPEND KVO_PURE_SOURCES
     services/IncludedFileName.cpp
+    services/InstanceText.cpp
 )

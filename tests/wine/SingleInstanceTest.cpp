@@ -1,0 +1,173 @@
+// Instance identity against Wine's kernel objects, registry and windows: the
+// numbered semaphore names, the pids value, and the raising and counting of
+// another process's windows.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "core/ConfigStore.h"
+#include "core/LauncherFile.h"
+#include "core/Paths.h"
+#include "core/Platform.h"
+#include "services/InstanceText.h"
+#include "services/ProcessWindows.h"
+#include "services/SingleInstance.h"
+
+namespace {
+
+constexpr char kPidsKey[] = "SOFTWARE\\orrin-labs\\korvo\\pids";
+
+std::string ownKeyName() { return canonicalPath(launcherPath(), true); }
+
+std::string nameWith(bool global, long number) {
+    char out[kInstanceNameCapacity];
+    buildInstanceName(out, sizeof out, ownKeyName(), global, number);
+    return out;
+}
+
+LONG setPidValue(const void* data, DWORD size, DWORD type) {
+    ScopedKey key;
+    LONG r = RegCreateKeyExA(HKEY_CURRENT_USER, kPidsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.receive(),
+                             nullptr);
+    if (r == ERROR_SUCCESS)
+        r = RegSetValueExA(key.get(), ownKeyName().c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    return r;
+}
+
+void deletePidValue() {
+    ScopedKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kPidsKey, 0, KEY_ALL_ACCESS, key.receive()) == ERROR_SUCCESS)
+        RegDeleteValueA(key.get(), ownKeyName().c_str());
+}
+
+TEST(InstanceSemaphore, NumberedNameSkipsNamesInUse) {
+    configStore().narrow[rec::SingleInstance] = "0";
+    configStore().narrow[rec::GlobalSemaphore] = "0";
+    // Another holder of number 0 (in the namespace this process would use).
+    ScopedHandle taken(CreateSemaphoreA(nullptr, 1, 1, nameWith(false, 0).c_str()));
+    ASSERT_TRUE(taken.valid());
+    checkSingleInstance();
+    ASSERT_NE(instanceSemaphoreName(), nullptr);
+    EXPECT_EQ(std::string(instanceSemaphoreName()), nameWith(false, 1));
+    EXPECT_EQ(nameWith(false, 1).rfind("Local\\", 0), 0u);
+    // The name is held for the life of the process.
+    ScopedHandle probe(CreateSemaphoreA(nullptr, 1, 1, instanceSemaphoreName()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_TRUE(isMainProcessAlive());
+}
+
+TEST(InstancePid, WrittenReadAndRejected) {
+    deletePidValue();
+    EXPECT_EQ(readInstancePid(), 0u);
+    EXPECT_EQ(registerInstancePid(), ERROR_SUCCESS);
+    EXPECT_EQ(readInstancePid(), GetCurrentProcessId());
+    {
+        ScopedKey key;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kPidsKey, 0, KEY_READ, key.receive()), ERROR_SUCCESS);
+        DWORD type = 0, data = 0, size = sizeof data;
+        ASSERT_EQ(RegQueryValueExA(key.get(), ownKeyName().c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data),
+                                   &size),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+        EXPECT_EQ(data, GetCurrentProcessId());
+    }
+    // Only data of exactly four bytes is a process id; the type is not looked at.
+    const unsigned char three[3] = {1, 2, 3};
+    ASSERT_EQ(setPidValue(three, sizeof three, REG_BINARY), ERROR_SUCCESS);
+    EXPECT_EQ(readInstancePid(), 0u);
+    const unsigned char eight[8] = {1, 0, 0, 0, 0, 0, 0, 0};
+    ASSERT_EQ(setPidValue(eight, sizeof eight, REG_BINARY), ERROR_SUCCESS);
+    EXPECT_EQ(readInstancePid(), 0u);
+    const DWORD four = 4242;
+    ASSERT_EQ(setPidValue(&four, sizeof four, REG_BINARY), ERROR_SUCCESS);
+    EXPECT_EQ(readInstancePid(), 4242u);
+    deletePidValue();
+}
+
+std::string ownDirectory() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string s = path;
+    return s.substr(0, s.find_last_of('\\') + 1);
+}
+
+// The fixture process with its windows: "main" with an owned "popup", a
+// minimised window and a hidden one.
+class OtherProcessWindows : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string tag = std::to_string(GetCurrentProcessId());
+        const std::string readyName = "kvo_windows_ready_" + tag, quitName = "kvo_windows_quit_" + tag;
+        ready_ = ScopedHandle(CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()));
+        quit_ = ScopedHandle(CreateEventA(nullptr, TRUE, FALSE, quitName.c_str()));
+        std::string command =
+            "\"" + ownDirectory() + "fixtures\\windows\\kvo-windows.exe\" " + readyName + " " + quitName;
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            << GetLastError();
+        CloseHandle(pi.hThread);
+        process_ = ScopedHandle(pi.hProcess);
+        pid_ = pi.dwProcessId;
+        HANDLE both[2] = {ready_.get(), process_.get()};
+        ASSERT_EQ(WaitForMultipleObjects(2, both, FALSE, 30000), WAIT_OBJECT_0) << "fixture did not get ready";
+        minimised_ = findWindow("minimised");
+        ASSERT_NE(minimised_, nullptr);
+    }
+    void TearDown() override {
+        SetEvent(quit_.get());
+        WaitForSingleObject(process_.get(), 10000);
+    }
+    HWND findWindow(const char* title) { return FindWindowA("KvoWindowsFixture", title); }
+
+    ScopedHandle ready_, quit_, process_;
+    DWORD pid_ = 0;
+    HWND minimised_ = nullptr;
+};
+
+TEST_F(OtherProcessWindows, CountsVisibleTopLevelWindowsOfThatProcessOnly) {
+    EXPECT_EQ(countProcessWindows(pid_), 3);
+    EXPECT_EQ(countProcessWindows(GetCurrentProcessId()), 0);
+    EXPECT_EQ(countProcessWindows(0), 0);
+}
+
+TEST_F(OtherProcessWindows, RestoresMinimisedWindowsOnlyWhenAsked) {
+    ASSERT_TRUE(IsIconic(minimised_));
+    activateProcessWindows(pid_, false);
+    EXPECT_TRUE(IsIconic(minimised_));
+    activateProcessWindows(pid_, true);
+    // The restore is carried out by the window's own thread.
+    for (int i = 0; i < 100 && IsIconic(minimised_); ++i)
+        Sleep(20);
+    EXPECT_FALSE(IsIconic(minimised_));
+    EXPECT_FALSE(IsWindowVisible(findWindow("hidden")));
+    EXPECT_EQ(countProcessWindows(pid_), 3);
+}
+
+TEST_F(OtherProcessWindows, CallsOnTwoThreadsKeepTheirOwnCounts) {
+    // The splash thread counts while the main thread may raise windows: the
+    // state of one enumeration must not leak into the other.
+    HWND own = CreateWindowExA(0, "STATIC", "own", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                               nullptr);
+    ASSERT_NE(own, nullptr);
+    std::atomic<int> wrongOther{0}, wrongOwn{0};
+    std::thread other([&] {
+        for (int i = 0; i < 40; ++i)
+            if (countProcessWindows(pid_) != 3)
+                ++wrongOther;
+    });
+    for (int i = 0; i < 40; ++i) {
+        if (countProcessWindows(GetCurrentProcessId()) != 1)
+            ++wrongOwn;
+        activateProcessWindows(pid_, false);
+    }
+    other.join();
+    DestroyWindow(own);
+    EXPECT_EQ(wrongOther.load(), 0);
+    EXPECT_EQ(wrongOwn.load(), 0);
+}
+
+}  // namespace

@@ -3,9 +3,7 @@
 // another process's windows.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
 
 #include "core/ConfigStore.h"
 #include "core/LauncherFile.h"
@@ -145,29 +143,6 @@ TEST_F(OtherProcessWindows, RestoresMinimisedWindowsOnlyWhenAsked) {
     EXPECT_FALSE(IsIconic(minimised_));
     EXPECT_FALSE(IsWindowVisible(findWindow("hidden")));
     EXPECT_EQ(countProcessWindows(pid_), 3);
-}
-
-TEST_F(OtherProcessWindows, CallsOnTwoThreadsKeepTheirOwnCounts) {
-    // The splash thread counts while the main thread may raise windows: the
-    // state of one enumeration must not leak into the other.
-    HWND own = CreateWindowExA(0, "STATIC", "own", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                               nullptr);
-    ASSERT_NE(own, nullptr);
-    std::atomic<int> wrongOther{0}, wrongOwn{0};
-    std::thread other([&] {
-        for (int i = 0; i < 40; ++i)
-            if (countProcessWindows(pid_) != 3)
-                ++wrongOther;
-    });
-    for (int i = 0; i < 40; ++i) {
-        if (countProcessWindows(GetCurrentProcessId()) != 1)
-            ++wrongOwn;
-        activateProcessWindows(pid_, false);
-    }
-    other.join();
-    DestroyWindow(own);
-    EXPECT_EQ(wrongOther.load(), 0);
-    EXPECT_EQ(wrongOwn.load(), 0);
 }
 
 }  // namespace

@@ -52,13 +52,14 @@ class OptionsAndArguments(JvmCase):
         self.assertEqual(r.dialogs, [])
         exe_path = self.path("app.exe")
         o = rec.options
-        self.assertEqual(o[:4], ["-Dkorvo.isVandrel=true", f"-Dkorvo.moduleName={exe_path}",
+        self.assertEqual(o[0], "-Dkorvo.semaphoreName=Local\\" + exe_path.lower().replace("\\", "_") + "0")
+        self.assertEqual(o[1:5], ["-Dkorvo.isVandrel=true", f"-Dkorvo.moduleName={exe_path}",
                                  f"-Dsun.java.command={exe_path}", "-Dkorvo.tempDir="])
-        self.assertEqual(o[4], "-Dkorvo.unextractedPosition=0")
-        self.assertTrue(o[5].startswith("-Djava.library.path="), o[5])
-        self.assertIn(self.path("jre", "bin").lower(), o[5].lower(), "the runtime's bin directory is on PATH")
-        self.assertRegex(o[6], r"^-Dkorvo\.consoleCodepage=cp\d+$")
-        self.assertEqual(o[7:], [
+        self.assertEqual(o[5], "-Dkorvo.unextractedPosition=0")
+        self.assertTrue(o[6].startswith("-Djava.library.path="), o[6])
+        self.assertIn(self.path("jre", "bin").lower(), o[6].lower(), "the runtime's bin directory is on PATH")
+        self.assertRegex(o[7], r"^-Dkorvo\.consoleCodepage=cp\d+$")
+        self.assertEqual(o[8:], [
             "-Xmx192m", "-Xms35m", "-Dvandrel.launcherId=5376", "-Dvandrel.swt=false",
             "-Dfrom.cmd=1",
             "-Dfrom.file=1", "-Dx=a#b",

@@ -13,6 +13,7 @@ RECORDING_JVM = BUILD_WIN32 / "fixtures" / "recording-jvm" / "jvm.dll"
 WIN_LAUNCHER_I = "com/vandrel/runtime/launcher/WinLauncher"
 WIN_LAUNCHER_E = "com/korvo/runtime/WinLauncher"
 FIRST_RUN = "com/vandrel/runtime/launcher/FirstRun"
+KORVO_CONTROLLER = "com/korvo/runtime/KorvoController"
 
 _classes_dir = None
 
@@ -37,6 +38,7 @@ def compiled_classes() -> Path:
         WIN_LAUNCHER_I: "public static void main(String[] a) {}",
         WIN_LAUNCHER_E: "public static void main(String[] a) {}",
         FIRST_RUN: "public static boolean firstRun() { return true; }",
+        KORVO_CONTROLLER: "public static int getAction() { return 0; } public static String getText() { return null; }",
     }.items():
         package, _, cls = name.rpartition("/")
         path = src / "src" / (name + ".java")

@@ -240,6 +240,23 @@ class Controller(SplashCase):
         self.assertIn(watch.kinds(), (["shown", "gone"], ["shown", "hidden", "gone"]), watch.events)
         self.assertLogHas(r, "Hiding splash screen")
 
+    def test_same_text_every_tick(self):
+        script = {"main-thread-ms": "1500", "action": "2", "text": "Same text"}
+        exe = self.splash_app(splash_block(r10111=""), script)
+        r, rec, watch = self.watched(exe)
+        self.assertEqual((r.code, r.dialogs), (0, []))
+        texts = rec.values("call").count(["getText", "Same text"])
+        self.assertGreaterEqual(texts, 5, "asked and painted on every 100 ms tick")
+        self.assertEqual(rec.keys().count("release-chars"), texts, "every string's characters are released")
+        self.assertGreater(count(watch.painted()[-1], STATUS_RGB, (20, 150, 220, 180)), 50)
+
+    def test_auto_off_leaves_a_splash_that_is_the_only_window(self):
+        exe = self.splash_app(splash_block(r145="1"), {"main-thread-ms": "1200"})
+        r, rec, watch = self.watched(exe)
+        self.assertEqual((r.code, r.dialogs), (0, []))
+        self.assertIn(watch.kinds(), (["shown"], ["shown", "gone"]), watch.events)
+        self.assertNotIn("Splash screen auto off", r.log)
+
     def test_null_text_leaves_the_status_line(self):
         script = {"main-thread-ms": "1500", "action": "2", "text": "<null>"}
         exe = self.splash_app(splash_block(), script)

@@ -24,7 +24,24 @@ HWND waitForSplash(bool visible, DWORD timeoutMs) {
     return nullptr;
 }
 
+// A splash starts once per process; ctest runs every test in a process of
+// its own, a whole run of this program only the first window test.
+bool splashUsed = false;
+
+#define REQUIRE_FRESH_SPLASH()                                                              \
+    if (splashUsed)                                                                         \
+        GTEST_SKIP() << "the splash was already used in this process; run this test alone"; \
+    splashUsed = true
+
+bool gone(HWND window, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (IsWindow(window) && GetTickCount() - start < timeoutMs)
+        Sleep(5);
+    return !IsWindow(window);
+}
+
 TEST(SplashWindow, CentredTitledHiddenAndGoneWithinATick) {
+    REQUIRE_FRESH_SPLASH();
     ConfigStore& store = configStore();
     store.narrow[rec::SplashEnabled] = "1";
     store.narrow[rec::ApplicationName] = "Splash In Test";
@@ -52,9 +69,7 @@ TEST(SplashWindow, CentredTitledHiddenAndGoneWithinATick) {
     showSplash(0);
     EXPECT_FALSE(IsWindowVisible(window)) << "hidden before showSplash returns";
     const DWORD hidden = GetTickCount();
-    while (IsWindow(window) && GetTickCount() - hidden < 2000)
-        Sleep(5);
-    EXPECT_FALSE(IsWindow(window)) << "the splash thread ends at its next tick";
+    EXPECT_TRUE(gone(window, 2000)) << "the splash thread ends at its next tick";
     EXPECT_LT(GetTickCount() - hidden, 400u);
     EXPECT_EQ(splashWindow(), nullptr);
 
@@ -62,6 +77,28 @@ TEST(SplashWindow, CentredTitledHiddenAndGoneWithinATick) {
     showSplash(SW_SHOWNORMAL);
     EXPECT_EQ(waitForSplash(false, 300), nullptr);
     setStatusText(L"ignored without a window");
+}
+
+TEST(SplashWindow, AutoOffWhenTheApplicationShowsAWindow) {
+    REQUIRE_FRESH_SPLASH();
+    ConfigStore& store = configStore();
+    store.narrow[rec::SplashEnabled] = "1";
+    store.narrow[rec::SplashAutoOff] = "1";
+    store.narrow[rec::SplashImageWidth] = "120";
+    store.narrow[rec::SplashImageHeight] = "60";
+
+    showSplash(SW_SHOWNORMAL);
+    HWND splash = waitForSplash(true, 5000);
+    ASSERT_NE(splash, nullptr);
+    Sleep(350);
+    EXPECT_TRUE(IsWindowVisible(splash)) << "the splash alone is not an application window";
+
+    HWND application = CreateWindowExA(0, "STATIC", "application", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
+                                       nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(application, nullptr);
+    EXPECT_TRUE(gone(splash, 2000)) << "hidden and ended once a second window shows";
+    EXPECT_TRUE(IsWindowVisible(application));
+    DestroyWindow(application);
 }
 
 TEST(StatusText, AnsiCodePageWithReplacement) {

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <cwchar>
 
 #include "core/ConfigStore.h"
 #include "core/Errors.h"
@@ -67,9 +66,8 @@ void createSplashFonts(const UserApi* ui, HDC dc) {
 }
 
 void drawLine(const UserApi* ui, HDC dc, HFONT font, COLORREF color, int x, int y, const char* text) {
-    // A font that could not be made leaves the context's own in place.
-    if (font)
-        ui->SelectObject(dc, font);
+    // A font that could not be made gives way to the system font.
+    ui->SelectObject(dc, font ? static_cast<HGDIOBJ>(font) : ui->GetStockObject(SYSTEM_FONT));
     ui->SetTextColor(dc, color);
     ui->TextOutA(dc, x, y, text, int(std::strlen(text)));
 }
@@ -115,6 +113,7 @@ void paintSplash(HWND hwnd) {
     const COLORREF previousColor = ui->SetTextColor(memory, statusColor);
     drawLine(ui, memory, statusFont, statusColor, statusX, statusY, statusText);
     drawLine(ui, memory, versionFont, versionColor, versionX, versionY, versionText);
+    // Restored, so the kept fonts are never left selected into a context.
     ui->SelectObject(memory, previousFont);
     ui->SetBkMode(memory, previousMode);
     ui->SetTextColor(memory, previousColor);
@@ -201,20 +200,19 @@ DWORD WINAPI splashThread(void* parameter) {
             ui->ShowWindow(window, showCommand);
             if (getConfigBool(rec::SplashTopmost))
                 ui->SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+            // Under the lock, so that a hide that clears the owner cannot
+            // come between.
+            setErrorOwnerWindow(window);
         }
         ReleaseSRWLockExclusive(&splashLock);
     }
-    if (window)
-        setErrorOwnerWindow(window);
     setSplashAutoOff(getConfigBool(rec::SplashAutoOff));
     timer = ui->SetTimer(nullptr, splashTimerId, splashTimerPeriodMs, splashTimer);
     if (!timer) {
         // Without the tick nothing would ever end this thread or hide the
         // window; a splash that cannot be steered is not shown at all.
         logError("splash timer not started (%lu)", GetLastError());
-        setErrorOwnerWindow(nullptr);
-        if (window)
-            ui->DestroyWindow(window);
+        closeSplashWindow();
         return 0;
     }
     MSG message;
@@ -242,15 +240,15 @@ void hideNativeSplash() {
     const bool existed = splashInitialized;
     splashInitialized = true;
     HWND shown = window;
+    // The window goes with its thread at the next tick; a dialog it owned
+    // would go with it, so later error dialogs have no owner.
+    setErrorOwnerWindow(nullptr);
     ReleaseSRWLockExclusive(&splashLock);
     if (!existed || !shown)
         return;
     const UserApi* ui = userApi();
     if (!ui)
         return;
-    // The window goes with its thread at the next tick; a dialog it owned
-    // would go with it, so later error dialogs have no owner.
-    setErrorOwnerWindow(nullptr);
     ui->ShowWindow(shown, SW_HIDE);
     DWORD foregroundProcess = 0;
     if (HWND foreground = ui->GetForegroundWindow())
@@ -335,8 +333,8 @@ void closeSplashWindow() {
     AcquireSRWLockExclusive(&splashLock);
     HWND closing = window;
     window = nullptr;
-    ReleaseSRWLockExclusive(&splashLock);
     setErrorOwnerWindow(nullptr);
+    ReleaseSRWLockExclusive(&splashLock);
     const UserApi* ui = userApi();
     // No tick may come between the close and the end of the message loop.
     ui->KillTimer(nullptr, timer);

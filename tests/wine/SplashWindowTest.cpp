@@ -48,6 +48,7 @@ TEST(SplashWindow, CentredTitledHiddenAndGoneWithinATick) {
     store.narrow[rec::SplashImageWidth] = "201";
     store.narrow[rec::SplashImageHeight] = "99";
     store.narrow[rec::StatusText] = "status";
+    store.narrow[rec::SplashTopmost] = "1";
 
     showSplash(SW_SHOWNORMAL);
     HWND window = waitForSplash(true, 5000);
@@ -65,6 +66,7 @@ TEST(SplashWindow, CentredTitledHiddenAndGoneWithinATick) {
     GetWindowTextA(window, title, sizeof title);
     EXPECT_STREQ(title, "Splash In Test");
     EXPECT_EQ(GetWindowLongA(window, GWL_STYLE) & (WS_POPUP | WS_CAPTION | WS_THICKFRAME), LONG(WS_POPUP));
+    EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
 
     showSplash(0);
     EXPECT_FALSE(IsWindowVisible(window)) << "hidden before showSplash returns";
@@ -86,10 +88,12 @@ TEST(SplashWindow, AutoOffWhenTheApplicationShowsAWindow) {
     store.narrow[rec::SplashAutoOff] = "1";
     store.narrow[rec::SplashImageWidth] = "120";
     store.narrow[rec::SplashImageHeight] = "60";
+    store.narrow[rec::SplashTopmost] = "0";
 
     showSplash(SW_SHOWNORMAL);
     HWND splash = waitForSplash(true, 5000);
     ASSERT_NE(splash, nullptr);
+    EXPECT_FALSE(GetWindowLongA(splash, GWL_EXSTYLE) & WS_EX_TOPMOST);
     Sleep(350);
     EXPECT_TRUE(IsWindowVisible(splash)) << "the splash alone is not an application window";
 

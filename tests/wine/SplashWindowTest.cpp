@@ -13,10 +13,29 @@
 
 namespace {
 
+// The splash window of this process: tests of other processes running at
+// the same time show theirs on the same display.
+BOOL CALLBACK findOwnSplash(HWND h, LPARAM param) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    char cls[64] = "";
+    GetClassNameA(h, cls, sizeof cls);
+    if (pid != GetCurrentProcessId() || std::strcmp(cls, "KorvoSplashScreen") != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(param) = h;
+    return FALSE;
+}
+
+HWND ownSplash() {
+    HWND found = nullptr;
+    EnumWindows(findOwnSplash, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 HWND waitForSplash(bool visible, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     do {
-        HWND h = FindWindowA("KorvoSplashScreen", nullptr);
+        HWND h = ownSplash();
         if (h && (!visible || IsWindowVisible(h)))
             return h;
         Sleep(10);

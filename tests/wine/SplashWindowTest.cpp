@@ -52,10 +52,17 @@ bool splashUsed = false;
         GTEST_SKIP() << "the splash was already used in this process; run this test alone"; \
     splashUsed = true
 
+// Waits for the window to go while serving this thread's own windows, as an
+// application's UI thread would: the splash thread may call into them (to
+// raise them when it hides), and those calls wait for this thread.
 bool gone(HWND window, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
-    while (IsWindow(window) && GetTickCount() - start < timeoutMs)
+    while (IsWindow(window) && GetTickCount() - start < timeoutMs) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
         Sleep(5);
+    }
     return !IsWindow(window);
 }
 

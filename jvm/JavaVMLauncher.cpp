@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/ConfigStore.h"
+#include "core/Environment.h"
 #include "core/Errors.h"
 #include "core/LauncherFile.h"
 #include "core/Log.h"
@@ -72,23 +73,6 @@ std::string property(const char* name, const std::string& value) {
     return text;
 }
 
-std::string environmentValue(const char* name, bool& defined) {
-    char buffer[kPropertyCapacity];
-    SetLastError(ERROR_SUCCESS);
-    const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
-    if (n == 0) {
-        defined = GetLastError() != ERROR_ENVVAR_NOT_FOUND;
-        return std::string();
-    }
-    defined = true;
-    if (n < sizeof buffer)
-        return std::string(buffer, n);
-    std::string big(n, '\0');
-    const DWORD m = GetEnvironmentVariableA(name, big.data(), n);
-    big.resize(m < n ? m : 0);
-    return big;
-}
-
 OptionList buildSystemProperties() {
     OptionList props;
     if (const char* semaphore = instanceSemaphoreName())
@@ -105,15 +89,15 @@ OptionList buildSystemProperties() {
     props.push_back(property("korvo.tempDir", launcherTempDir));
     props.push_back("-Dkorvo.unextractedPosition=" +
                     std::to_string(langRestart ? -1 : static_cast<long long>(unextractedPosition)));
-    bool defined = false;
-    std::string path = "-Djava.library.path=" + environmentValue("PATH", defined);
+    std::string value;
+    readEnvironmentVariable("PATH", value);
+    std::string path = "-Djava.library.path=" + value;
     if (path.size() >= kPropertyCapacity) {
         logError("java.library.path longer than %u bytes: cut", static_cast<unsigned>(kPropertyCapacity - 1));
         path.resize(kPropertyCapacity - 1);
     }
     props.push_back(path);
-    environmentValue("MANPATH", defined);
-    if (!defined)
+    if (!readEnvironmentVariable("MANPATH", value))
         props.push_back("-Dkorvo.consoleCodepage=cp" + std::to_string(GetConsoleOutputCP()));
     return props;
 }

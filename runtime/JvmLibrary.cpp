@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/ConfigStore.h"
+#include "core/Environment.h"
 #include "core/Errors.h"
 #include "core/Log.h"
 #include "core/Paths.h"
@@ -28,21 +29,8 @@ struct EnvironmentValue {
 // was there.
 EnvironmentValue readPath() {
     EnvironmentValue value;
-    std::vector<char> buffer(16384);
-    for (;;) {
-        SetLastError(ERROR_SUCCESS);
-        const DWORD n = GetEnvironmentVariableA("PATH", buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) {
-            value.defined = GetLastError() != ERROR_ENVVAR_NOT_FOUND;
-            return value;
-        }
-        if (n < buffer.size()) {
-            value.defined = true;
-            value.text.assign(buffer.data(), n);
-            return value;
-        }
-        buffer.resize(n);
-    }
+    value.defined = readEnvironmentVariable("PATH", value.text);
+    return value;
 }
 
 // The process environment and the C runtime's copy (what getenv reads, and

@@ -3,8 +3,9 @@
 # without questions. Does nothing when everything is there already.
 set -e
 pkgs="cmake make g++ clang libclang-rt-14-dev googletest python3
-g++-mingw-w64-i686 wine wine32 wine64 xvfb xauth
-gobjc libgnustep-base-dev gnustep-make openjdk-17-jdk-headless"
+g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 xvfb xauth
+gobjc libgnustep-base-dev gnustep-make openjdk-17-jdk-headless
+zlib1g-dev libz-mingw-w64-dev"
 
 missing=""
 for p in $pkgs; do
@@ -20,5 +21,19 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -q
-$SUDO apt-get install -y -q $missing
+# A mirror caught mid-sync fails one index now and then: try again, and go on
+# with the lists that did arrive (the install below fails clearly if a
+# package is really missing).
+for attempt in 1 2 3; do
+    $SUDO apt-get update -q && break
+    echo "apt-get update failed (attempt $attempt); retrying" >&2
+    sleep 5
+done
+if ! $SUDO apt-get install -y -q $missing; then
+    # With one architecture's security index missing, apt wants a newer
+    # amd64 library than the i386 copy it can see; the release's own
+    # versions are consistent across both.
+    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    echo "retrying with the versions of $codename itself" >&2
+    $SUDO apt-get install -y -q -t "$codename" $missing
+fi

@@ -1,5 +1,7 @@
 #include "tools/kvo-pack/ConfigText.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <map>
@@ -55,7 +57,7 @@ public:
     PackConfig run(std::string_view text);
 
 private:
-    enum class Section { narrow, wide, locale, files };
+    enum class Section { narrow, wide, locale, files, resources, version };
 
     [[noreturn]] void fail(const std::string& message) const {
         throw PackError(fileName_ + ":" + std::to_string(line_) + ": " + message);
@@ -79,6 +81,9 @@ private:
     int32_t recordId(std::string_view key) const;
     void narrowRecord(int32_t id, std::string_view value, bool escaped);
     void includedFile(std::string_view name, std::string_view value, bool escaped);
+    void resourceSetting(std::string_view key, std::string_view value, bool escaped);
+    void versionSetting(std::string_view key, std::string_view value, bool escaped);
+    void finishVersion();
     void finish();
 
     std::string fileName_;
@@ -88,6 +93,10 @@ private:
     int line_ = 0;
     std::map<int32_t, int> narrowLines_;
     std::map<std::string, int> fileNames_;
+    std::map<std::string, int> resourceLines_;
+    std::map<std::string, int> versionLines_;
+    std::map<std::string, std::u16string> versionStrings_;
+    std::optional<std::array<uint16_t, 4>> fileVersion_, productVersion_;
 };
 
 std::vector<Piece> Parser::unescape(std::string_view value) const {
@@ -195,6 +204,15 @@ void Parser::header(std::string_view inner) {
     } else if (inner == "files") {
         section_ = Section::files;
         config_.hasFilesSection = true;
+    } else if (inner == "resources") {
+        section_ = Section::resources;
+        if (!config_.resources.line)
+            config_.resources.line = line_;
+    } else if (inner == "version") {
+        section_ = Section::version;
+        if (!config_.version.present)
+            config_.version.line = line_;
+        config_.version.present = true;
     } else if (inner == "locale" || (inner.starts_with("locale") && isBlank(inner[6]))) {
         std::string_view key = trim(inner.substr(6));
         const bool escaped = key.starts_with(":=");
@@ -204,7 +222,8 @@ void Parser::header(std::string_view inner) {
         config_.records.locales.push_back({toNarrow(pieces(key, escaped)), {}, line_});
     } else {
         fail("unknown section '[" + std::string(inner) +
-             "]' (sections are [narrow], [wide], [locale KEY] and [files])");
+             "]' (sections are [narrow], [wide], [locale KEY], [files], [resources] and "
+             "[version])");
     }
 }
 
@@ -266,7 +285,139 @@ void Parser::includedFile(std::string_view name, std::string_view value, bool es
     config_.files.push_back({std::string(name), std::move(path), line_});
 }
 
+void Parser::resourceSetting(std::string_view key, std::string_view value, bool escaped) {
+    static const std::string_view keys[] = {"icon", "splash-icon", "splash-bitmap",
+                                            "splash-image", "execution-level", "dpi-aware"};
+    if (std::find(std::begin(keys), std::end(keys), key) == std::end(keys))
+        fail("unknown resource setting '" + std::string(key) +
+             "' (settings are icon, splash-icon, splash-bitmap, splash-image, execution-level "
+             "and dpi-aware)");
+    const std::string k(key);
+    if (auto seen = resourceLines_.find(k); seen != resourceLines_.end())
+        fail(k + " is already set on line " + std::to_string(seen->second));
+    resourceLines_[k] = line_;
+    ResourceSettings& r = config_.resources;
+    if (key == "execution-level") {
+        r.executionLevel = executionLevelByName(value);
+        if (!r.executionLevel)
+            fail("execution-level '" + std::string(value) +
+                 "' is none of asInvoker, highestAvailable, requireAdministrator");
+        return;
+    }
+    if (key == "dpi-aware") {
+        r.dpiAware = dpiAwarenessByName(value);
+        if (!r.dpiAware)
+            fail("dpi-aware '" + std::string(value) + "' is none of false, true, per-monitor-v2");
+        return;
+    }
+    ResourcePath path{toPath(pieces(value, escaped)), line_};
+    if (path.path.empty())
+        fail(k + " names no file");
+    (key == "icon"            ? r.icon
+     : key == "splash-icon"   ? r.splashIcon
+     : key == "splash-bitmap" ? r.splashBitmap
+                              : r.splashImage) = path;
+}
+
+namespace {
+
+// "1.2.3.4": four numbers from 0 to 65535.
+bool parseFourNumbers(std::string_view text, std::array<uint16_t, 4>& out) {
+    for (size_t i = 0; i < 4; ++i) {
+        const size_t dot = text.find('.');
+        if ((dot == std::string_view::npos) != (i == 3))
+            return false;
+        const std::string_view part = text.substr(0, dot);
+        unsigned value = 0;
+        auto [ptr, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
+        if (part.empty() || ec != std::errc() || ptr != part.data() + part.size() || value > 0xFFFF)
+            return false;
+        out[i] = uint16_t(value);
+        text.remove_prefix(i < 3 ? dot + 1 : text.size());
+    }
+    return true;
+}
+
+bool parseHex4(std::string_view text, uint16_t& out) {
+    if (text.size() != 4)
+        return false;
+    unsigned value = 0;
+    for (char c : text) {
+        const int h = hexValue(c);
+        if (h < 0)
+            return false;
+        value = value * 16 + unsigned(h);
+    }
+    out = uint16_t(value);
+    return true;
+}
+
+}  // namespace
+
+void Parser::versionSetting(std::string_view key, std::string_view value, bool escaped) {
+    const auto& strings = versionStringKeys();
+    const bool isString = std::find(strings.begin(), strings.end(), key) != strings.end();
+    if (!isString && key != "Translation") {
+        std::string message = "unknown version setting '" + std::string(key) + "' (settings are " +
+                              "FileVersion, ProductVersion, Translation";
+        for (std::string_view k : strings)
+            if (k != "FileVersion" && k != "ProductVersion")
+                message += ", " + std::string(k);
+        fail(message + ")");
+    }
+    const std::string k(key);
+    if (auto seen = versionLines_.find(k); seen != versionLines_.end())
+        fail(k + " is already set on line " + std::to_string(seen->second));
+    versionLines_[k] = line_;
+    if (key == "FileVersion" || key == "ProductVersion") {
+        std::array<uint16_t, 4> numbers{};
+        if (escaped || !parseFourNumbers(value, numbers))
+            fail(k + " '" + std::string(value) +
+                 "' is not four numbers from 0 to 65535 separated by dots (like 1.2.3.4)");
+        (key == "FileVersion" ? fileVersion_ : productVersion_) = numbers;
+        return;
+    }
+    if (key == "Translation") {
+        const std::string_view v = value;
+        const size_t blank = v.find_first_of(" \t");
+        const std::string_view language = blank == std::string_view::npos ? v.substr(0, 4) : v.substr(0, blank);
+        const std::string_view codePage =
+            blank == std::string_view::npos ? v.substr(std::min<size_t>(4, v.size())) : trim(v.substr(blank));
+        VersionInfo& info = config_.version.info;
+        if (escaped || !parseHex4(language, info.language) || !parseHex4(codePage, info.codePage))
+            fail("Translation '" + std::string(value) +
+                 "' is not a language and a code page as two four-digit hexadecimal numbers "
+                 "(like 0409 04b0)");
+        return;
+    }
+    versionStrings_[k] = toWide(pieces(value, escaped));
+}
+
+void Parser::finishVersion() {
+    VersionSettings& v = config_.version;
+    if (!v.present)
+        return;
+    if (!fileVersion_) {
+        line_ = v.line;
+        fail("the [version] section needs FileVersion (four numbers, like 1.2.3.4)");
+    }
+    v.info.fileVersion = *fileVersion_;
+    v.info.productVersion = productVersion_ ? *productVersion_ : *fileVersion_;
+    const auto dotted = [](const std::array<uint16_t, 4>& n) {
+        std::string text;
+        for (size_t i = 0; i < 4; ++i)
+            text += (i ? "." : "") + std::to_string(n[i]);
+        return std::u16string(text.begin(), text.end());
+    };
+    versionStrings_["FileVersion"] = dotted(v.info.fileVersion);
+    versionStrings_["ProductVersion"] = dotted(v.info.productVersion);
+    for (std::string_view key : versionStringKeys())
+        if (auto found = versionStrings_.find(std::string(key)); found != versionStrings_.end())
+            v.info.strings.emplace_back(std::string(key), found->second);
+}
+
 void Parser::finish() {
+    finishVersion();
     // Records 2002 and 2003 describe the data behind the block; only the
     // packer knows that data, so it writes them whenever there is a [files]
     // section, and refuses a count it would not back with data.
@@ -343,6 +494,12 @@ PackConfig Parser::run(std::string_view text) {
         }
         case Section::files:
             includedFile(key, value, escaped);
+            break;
+        case Section::resources:
+            resourceSetting(key, value, escaped);
+            break;
+        case Section::version:
+            versionSetting(key, value, escaped);
             break;
         }
     }
@@ -578,6 +735,32 @@ std::string formatConfigText(const BlockRecords& records, bool withFiles,
         }
     }
     return out;
+}
+
+}  // namespace kvopack
+
+namespace kvopack {
+
+std::string formatVersionSection(const VersionInfo& info) {
+    const auto dotted = [](const std::array<uint16_t, 4>& n) {
+        std::string text;
+        for (size_t i = 0; i < 4; ++i)
+            text += (i ? "." : "") + std::to_string(n[i]);
+        return text;
+    };
+    std::string out = "\n[version]\nFileVersion = " + dotted(info.fileVersion) +
+                      "\nProductVersion = " + dotted(info.productVersion) + "\n";
+    for (const auto& [key, value] : info.strings) {
+        if (key == "FileVersion" || key == "ProductVersion")
+            continue;
+        bool escaped = false;
+        const std::string text = formatWideValue(value, escaped);
+        out += key + (escaped ? " :=" : " =") + (text.empty() ? "" : " " + text) + "\n";
+    }
+    char translation[16];
+    std::snprintf(translation, sizeof translation, "%04x %04x", unsigned(info.language),
+                  unsigned(info.codePage));
+    return out + "Translation = " + translation + "\n";
 }
 
 }  // namespace kvopack

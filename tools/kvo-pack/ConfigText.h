@@ -11,17 +11,23 @@
 //                             has the empty key, [locale := ...] an escaped one
 //   [narrow]                  back to the ANSI records
 //   [files]                   name-in-temp-dir = path-on-this-machine
+//   [resources]               icon, splash-icon, splash-bitmap, splash-image
+//                             (paths), execution-level, dpi-aware
+//   [version]                 FileVersion, ProductVersion, Translation and
+//                             the version strings
 //
 // In a narrow value \xHH is a byte of the code page as it stands and \uHHHH
 // a character to convert; in a wide value both are UTF-16 code units.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "tools/kvo-pack/Encoding.h"
+#include "tools/kvo-pack/ResourceFiles.h"
 
 namespace kvopack {
 
@@ -56,10 +62,38 @@ struct IncludedFile {
     int line = 0;
 };
 
+// A file named in [resources]: as written, relative to the configuration.
+struct ResourcePath {
+    std::string path;
+    int line = 0;
+};
+
+struct ResourceSettings {
+    std::optional<ResourcePath> icon;
+    std::optional<ResourcePath> splashIcon;
+    std::optional<ResourcePath> splashBitmap;
+    std::optional<ResourcePath> splashImage;
+    std::optional<ExecutionLevel> executionLevel;
+    std::optional<DpiAwareness> dpiAware;
+    int line = 0;  // of the first [resources] header
+
+    bool any() const {
+        return icon || splashIcon || splashBitmap || splashImage || executionLevel || dpiAware;
+    }
+};
+
+struct VersionSettings {
+    bool present = false;
+    int line = 0;  // of the [version] header
+    VersionInfo info;
+};
+
 struct PackConfig {
     BlockRecords records;
     bool hasFilesSection = false;
     std::vector<IncludedFile> files;
+    ResourceSettings resources;
+    VersionSettings version;
     std::vector<std::string> warnings;
 };
 
@@ -87,5 +121,8 @@ struct FileLine {
 std::string formatConfigText(const BlockRecords& records, bool withFiles,
                              const std::vector<FileLine>& files, const CodePage& page,
                              std::string_view heading);
+
+// The [version] section that builds `info` back.
+std::string formatVersionSection(const VersionInfo& info);
 
 }  // namespace kvopack

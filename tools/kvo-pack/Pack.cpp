@@ -13,6 +13,9 @@
 #include "core/ConfigStore.h"
 #include "tools/kvo-pack/Block.h"
 #include "tools/kvo-pack/ConfigText.h"
+#include "tools/kvo-pack/PackResources.h"
+#include "tools/kvo-pack/PeImage.h"
+#include "tools/kvo-pack/ResourceTree.h"
 
 namespace fs = std::filesystem;
 
@@ -21,6 +24,8 @@ namespace {
 
 // The launcher keeps file offsets in 32-bit signed values.
 constexpr int64_t kLargestFile = INT32_MAX;
+// The stub is rewritten in memory.
+constexpr int64_t kLargestStub = 512 * 1024 * 1024;
 
 std::string systemError(const std::string& what, int error) {
     return what + ": " + std::strerror(error);
@@ -54,19 +59,6 @@ struct OpenedFiles {
                 ::close(f.fd);
     }
 };
-
-void copyBytes(BlockSource& source, int64_t from, int64_t length, AtomicFile& out,
-               const std::string& what) {
-    std::string buffer(64 * 1024, '\0');
-    source.seek(from);
-    while (length > 0) {
-        const uint32_t n = uint32_t(std::min<int64_t>(length, int64_t(buffer.size())));
-        if (source.read(buffer.data(), n) != n)
-            throw PackError(systemError("cannot read " + what, int(source.lastError())));
-        out.write(buffer.data(), n);
-        length -= n;
-    }
-}
 
 void writeIncludedFile(const OpenedFile& f, AtomicFile& out, const std::string& config) {
     std::string length;
@@ -110,8 +102,18 @@ struct FilesLayout {
 
 // The included files are written back as a [files] section only when the
 // packer would write exactly these bytes for it; else the reason.
-std::string filesLayoutProblem(const DecodedBlock& block, BlockSource& source,
-                               const CodePage& page, FilesLayout& layout) {
+bool allZero(BlockSource& source, int64_t from, int64_t to) {
+    char c = 0;
+    for (int64_t p = from; p < to; ++p)
+        if (!source.seek(p) || source.read(&c, 1) != 1 || c != 0)
+            return false;
+    return true;
+}
+
+// `end` is where the launcher's data ends: the file's end, or where a
+// signature begins, which a signing tool aligns to 8 bytes with zeros.
+std::string filesLayoutProblem(const DecodedBlock& block, BlockSource& source, int64_t end,
+                               bool signedFile, const CodePage& page, FilesLayout& layout) {
     const auto& narrow = block.records.narrow;
     std::vector<size_t> countAt, namesAt;
     for (size_t i = 0; i < narrow.size(); ++i) {
@@ -159,13 +161,13 @@ std::string filesLayoutProblem(const DecodedBlock& block, BlockSource& source,
         for (int i = 7; i >= 0; --i)
             value = (value << 8) | length[i];
         const int64_t size = static_cast<int64_t>(value);
-        if (size < 0 || size > source.size() - pos - 8)
+        if (size < 0 || size > end - pos - 8)
             return "an included file's length is negative or runs past the end of the file";
         layout.data.push_back({name, pos + 8, size});
         pos += 8 + size;
     }
-    if (pos != source.size())
-        return std::to_string(source.size() - pos) + " bytes follow the included files";
+    if (pos != end && !(signedFile && pos < end && end - pos < 8 && allZero(source, pos, end)))
+        return std::to_string(end - pos) + " bytes follow the included files";
     return {};
 }
 
@@ -222,6 +224,40 @@ void extractFiles(const std::string& dir, const FilesLayout& layout, BlockSource
     }
 }
 
+// Drops a signature and writes the configured resources into `image`.
+// Returns where the checksum goes when the headers changed.
+std::optional<size_t> prepareImage(std::string& image, const ResourceInputs& inputs,
+                                   const PackConfig& config, bool wantsResources,
+                                   const std::string& what, std::vector<std::string>& warnings) {
+    const PeHeaders headers = readPeHeaders(image, what);
+    bool changed = false;
+    const DataDirectory certificate = headers.directory(kCertificateDirectory);
+    if (certificate.address || certificate.size) {
+        clearCertificateEntry(image);
+        warnings.push_back(what + ": warning: its Authenticode signature is not copied: it would "
+                                  "not match the packed launcher; sign the output again");
+        changed = true;
+    }
+    std::vector<Resource> existing;
+    try {
+        existing = readResources(image, headers, what);
+    } catch (const PackError&) {
+        // Resources the packer does not touch may be as they are.
+        if (wantsResources)
+            throw;
+    }
+    if (wantsResources || std::any_of(existing.begin(), existing.end(), isPackerResource)) {
+        const std::vector<Resource> resources =
+            combineResources(std::move(existing), inputs, config, what);
+        placeResourceSection(
+            image, [&](uint32_t rva) { return buildResourceSection(resources, rva); }, what);
+        changed = true;
+    }
+    if (!changed)
+        return std::nullopt;
+    return headers.checksumOffset;
+}
+
 }  // namespace
 
 unsigned defaultFileMode() {
@@ -248,6 +284,8 @@ AtomicFile::~AtomicFile() {
 }
 
 void AtomicFile::write(const char* data, size_t size) {
+    if (sum_)
+        sum_->add(data, size);
     while (size > 0) {
         const ssize_t n = ::write(fd_, data, size);
         if (n < 0 && errno == EINTR)
@@ -258,6 +296,11 @@ void AtomicFile::write(const char* data, size_t size) {
         size -= size_t(n);
         written_ += n;
     }
+}
+
+void AtomicFile::patch(int64_t offset, const std::string& bytes) {
+    if (::pwrite(fd_, bytes.data(), bytes.size(), offset) != ssize_t(bytes.size()))
+        throw PackError(systemError("cannot write " + path_, errno));
 }
 
 void AtomicFile::commit() {
@@ -301,37 +344,64 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
                             "the names of the included files exceed the 8191 bytes the launcher "
                             "reads of IncludedFileNames");
     }
+    ResourceInputs resourceInputs;
+    const bool wantsResources = config.resources.any() || config.version.present;
+    if (wantsResources) {
+        if (!o.stub)
+            throw PackError(lineOf(o.config, config.resources.line ? config.resources.line
+                                                                   : config.version.line) +
+                            "resources are written into a launcher image; build with --stub, "
+                            "not --overlay");
+        resourceInputs = loadResourceInputs(config, o.config);
+    }
     if (config.hasFilesSection)
         addIncludedRecords(config.records.narrow, names);
     const std::string block = encodeBlock(config.records);
+    std::vector<std::string> warnings = std::move(config.warnings);
 
-    std::optional<FileSource> stub;
-    int64_t stubEnd = 0;
+    std::string image;
+    std::optional<size_t> checksumAt;
     unsigned mode = defaultFileMode();
     if (o.stub) {
-        stub.emplace(*o.stub);
-        stubEnd = imageEnd(*stub, *o.stub);
+        FileSource stub(*o.stub);
+        const int64_t stubEnd = imageEnd(stub, *o.stub);
+        if (stubEnd > kLargestStub)
+            throw PackError(*o.stub + ": an image of " + std::to_string(stubEnd) +
+                            " bytes is no launcher stub");
+        image.resize(size_t(stubEnd));
+        stub.seek(0);
+        if (stub.read(image.data(), uint32_t(image.size())) != image.size())
+            throw PackError(systemError("cannot read " + *o.stub, int(stub.lastError())));
+        checksumAt = prepareImage(image, resourceInputs, config, wantsResources, *o.stub, warnings);
         struct stat st {};
         if (::stat(o.stub->c_str(), &st) == 0)
             mode = st.st_mode & 0777;
     }
-    int64_t total = stubEnd + int64_t(block.size());
+    int64_t total = int64_t(image.size()) + int64_t(block.size());
     for (const OpenedFile& f : files.list)
         total += 8 + f.size;
     if (total > kLargestFile)
         throw PackError(o.out + " would be " + std::to_string(total) +
                         " bytes; the launcher addresses at most " + std::to_string(kLargestFile));
 
+    PeChecksum sum(checksumAt.value_or(0));
     AtomicFile out(o.out, mode);
-    if (stub)
-        copyBytes(*stub, 0, stubEnd, out, *o.stub);
+    if (checksumAt)
+        out.track(&sum);
+    out.write(image);
     out.write(block);
     for (const OpenedFile& f : files.list)
         writeIncludedFile(f, out, o.config);
     if (files.list.empty())
         out.write(blockTrailer(out.written()));
+    if (checksumAt) {
+        std::string value;
+        for (int i = 0; i < 4; ++i)
+            value += char((sum.value() >> (8 * i)) & 0xFF);
+        out.patch(int64_t(*checksumAt), value);
+    }
     out.commit();
-    return std::move(config.warnings);
+    return warnings;
 }
 
 DumpResult dumpPackage(const DumpOptions& o) {
@@ -343,6 +413,31 @@ DumpResult dumpPackage(const DumpOptions& o) {
     const auto warn = [&](const std::string& text) {
         result.warnings.push_back(o.input + ": warning: " + text);
     };
+    int64_t contentEnd = source.size();
+    bool signedFile = false;
+    std::vector<Resource> resources;
+    if (!o.overlay) {
+        std::string image(size_t(start), '\0');
+        source.seek(0);
+        if (source.read(image.data(), uint32_t(image.size())) != image.size())
+            throw PackError(systemError("cannot read " + o.input, int(source.lastError())));
+        const PeHeaders headers = readPeHeaders(image, o.input);
+        const DataDirectory certificate = headers.directory(kCertificateDirectory);
+        if (certificate.address && certificate.size) {
+            if (certificate.address >= block.end &&
+                int64_t(certificate.address) + certificate.size == source.size()) {
+                contentEnd = certificate.address;
+                signedFile = true;
+            } else {
+                warn("the certificate table entry does not describe the end of the file");
+            }
+        }
+        try {
+            resources = readResources(image, headers, o.input);
+        } catch (const PackError& e) {
+            warn(std::string(e.what()) + "; the resources are left out");
+        }
+    }
     if (block.bytes != encodeBlock(block.records))
         warn("the block's header fields or counts differ from what kvo-pack writes; a build "
              "of this dump has the same records in other bytes");
@@ -356,7 +451,8 @@ DumpResult dumpPackage(const DumpOptions& o) {
     bool withFiles = false;
     bool buildsBack = true;
     if (count > 0) {
-        const std::string problem = filesLayoutProblem(block, source, page, layout);
+        const std::string problem =
+            filesLayoutProblem(block, source, contentEnd, signedFile, page, layout);
         if (problem.empty()) {
             withFiles = true;
         } else if (o.recordsOnly) {
@@ -367,10 +463,15 @@ DumpResult dumpPackage(const DumpOptions& o) {
                             "writes (" + problem + "); --records-only dumps the records alone");
         }
     } else {
-        std::string tail(static_cast<size_t>(source.size() - block.end), '\0');
+        std::string tail(static_cast<size_t>(std::max<int64_t>(0, contentEnd - block.end)), '\0');
         source.seek(block.end);
         if (source.read(tail.data(), uint32_t(tail.size())) != tail.size())
             throw PackError(systemError("cannot read " + o.input, int(source.lastError())));
+        const size_t trailer = blockTrailer(block.end).size();
+        const bool padded = signedFile && tail.size() > trailer && tail.size() - trailer < 8 &&
+                            tail.find_first_not_of('\0', trailer) == std::string::npos;
+        if (padded)
+            tail.resize(trailer);
         if (!tail.empty() && !isBlockTrailer(tail, block.end))
             warn(std::to_string(tail.size()) +
                  " bytes behind the block are not part of the dump (the launcher does not read them)");
@@ -406,7 +507,11 @@ DumpResult dumpPackage(const DumpOptions& o) {
                    "# the [files] lines name the places where it would put them.\n";
     if (!buildsBack)
         heading += "# The included files are left out: this text does not build.\n";
-    result.text = formatConfigText(shown, withFiles, lines, page, heading + "\n");
+    if (signedFile)
+        heading += "# The launcher is signed; a launcher built from this text is not (sign it\n"
+                   "# again).\n";
+    result.text = formatConfigText(shown, withFiles, lines, page, heading + "\n") +
+                  describeResources(resources);
 
     if (buildsBack) {
         // What build would make of this text must be the block that was read.

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/kvo-pack/PeImage.h"
+
 namespace kvopack {
 
 struct BuildOptions {
@@ -53,9 +55,14 @@ public:
     void write(const char* data, size_t size);
     void write(const std::string& bytes) { write(bytes.data(), bytes.size()); }
     int64_t written() const { return written_; }
+    // Every byte written from now on is also added to `sum`.
+    void track(PeChecksum* sum) { sum_ = sum; }
+    // Overwrites bytes already written.
+    void patch(int64_t offset, const std::string& bytes);
     void commit();
 
 private:
+    PeChecksum* sum_ = nullptr;
     std::string path_;
     std::string temp_;
     int fd_ = -1;

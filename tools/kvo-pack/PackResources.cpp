@@ -1,0 +1,275 @@
+#include "tools/kvo-pack/PackResources.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "core/ConfigStore.h"
+#include "tools/kvo-pack/RecordNames.h"
+
+namespace fs = std::filesystem;
+
+namespace kvopack {
+namespace {
+
+// Inputs larger than this are no icon or splash screen.
+constexpr int64_t kLargestInput = 64 * 1024 * 1024;
+
+std::string at(const std::string& config, int line) {
+    return config + ":" + std::to_string(line) + ": ";
+}
+
+std::string readInput(const ResourcePath& p, const std::string& config, const std::string& base,
+                      std::string& fullPath) {
+    fullPath = fs::path(p.path).is_absolute() ? p.path : (fs::path(base) / p.path).string();
+    const int fd = ::open(fullPath.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        throw PackError(at(config, p.line) + "cannot read " + fullPath + ": " + std::strerror(error));
+    }
+    if (!S_ISREG(st.st_mode) || st.st_size > kLargestInput) {
+        ::close(fd);
+        throw PackError(at(config, p.line) + "cannot read " + fullPath +
+                        (S_ISREG(st.st_mode) ? ": larger than 64 MiB" : ": not a regular file"));
+    }
+    std::string bytes(size_t(st.st_size), '\0');
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : EIO;
+            ::close(fd);
+            throw PackError(at(config, p.line) + "cannot read " + fullPath + ": " +
+                            std::strerror(error));
+        }
+        done += size_t(n);
+    }
+    ::close(fd);
+    return bytes;
+}
+
+// Runs `read` over the bytes of `p`, prefixing its complaint with the place.
+template <typename Read>
+auto readResourceFile(const ResourcePath& p, const std::string& config, const std::string& base,
+                      std::string_view what, Read read) {
+    std::string fullPath;
+    const std::string bytes = readInput(p, config, base, fullPath);
+    try {
+        return read(bytes);
+    } catch (const PackError& e) {
+        throw PackError(at(config, p.line) + std::string(what) + " " + fullPath + ": " + e.what());
+    }
+}
+
+const NarrowRecord* lastRecord(const std::vector<NarrowRecord>& narrow, int32_t id) {
+    const NarrowRecord* found = nullptr;
+    for (const NarrowRecord& r : narrow)
+        if (r.id == id)
+            found = &r;
+    return found;
+}
+
+// The splash window takes its size from these records; a bitmap of
+// another size would be cut or framed in grey.
+void fillSplashSize(PackConfig& config, const Dib& dib, const std::string& configPath,
+                    const ResourcePath& p) {
+    auto& narrow = config.records.narrow;
+    const std::pair<int32_t, int32_t> sides[] = {{rec::SplashImageWidth, dib.width},
+                                                 {rec::SplashImageHeight, dib.height}};
+    for (auto [id, value] : sides) {
+        if (const NarrowRecord* r = lastRecord(narrow, id)) {
+            if (parseConfigInt(r->value) != value)
+                throw PackError(at(configPath, p.line) + "the splash bitmap " + p.path + " is " +
+                                std::to_string(dib.width) + " x " + std::to_string(dib.height) +
+                                " pixels, but " + std::string(findRecordById(id)->name) +
+                                " on line " + std::to_string(r->line) + " is " + r->value);
+            continue;
+        }
+        size_t pos = 0;
+        while (pos < narrow.size() && narrow[pos].id <= id)
+            ++pos;
+        narrow.insert(narrow.begin() + ptrdiff_t(pos), NarrowRecord{id, std::to_string(value), p.line});
+    }
+}
+
+Resource make(uint32_t type, ResourceKey name, std::string data, uint16_t language = 0) {
+    Resource r;
+    r.type = ResourceKey::number(type);
+    r.name = std::move(name);
+    r.language = language;
+    r.data = std::move(data);
+    return r;
+}
+
+void addIconGroup(std::vector<Resource>& out, const std::vector<IconImage>& images, uint16_t firstId,
+                  std::u16string_view group, bool withImages) {
+    if (withImages)
+        for (size_t i = 0; i < images.size(); ++i)
+            out.push_back(make(rt::icon, ResourceKey::number(uint32_t(firstId + i)), images[i].data));
+    out.push_back(make(rt::groupIcon, ResourceKey::named(group), groupIconData(images, firstId)));
+}
+
+std::string iconSizes(const std::vector<IconImage>& entries) {
+    std::string out;
+    for (const IconImage& e : entries) {
+        if (!out.empty())
+            out += ", ";
+        out += std::to_string(e.width ? e.width : 256) + "x" + std::to_string(e.height ? e.height : 256) +
+               " " + std::to_string(e.bitCount) + "-bit";
+    }
+    return out;
+}
+
+}  // namespace
+
+ResourceInputs loadResourceInputs(PackConfig& config, const std::string& configPath) {
+    const std::string base = fs::path(configPath).parent_path().string();
+    const ResourceSettings& s = config.resources;
+    ResourceInputs in;
+    if (s.icon)
+        in.icon = readResourceFile(*s.icon, configPath, base, "icon", readIconFile);
+    if (s.splashIcon)
+        in.splashIcon = readResourceFile(*s.splashIcon, configPath, base, "splash icon", readIconFile);
+    if (s.splashBitmap) {
+        in.splashBitmap =
+            readResourceFile(*s.splashBitmap, configPath, base, "splash bitmap", readSplashBitmap);
+        fillSplashSize(config, *in.splashBitmap, configPath, *s.splashBitmap);
+    }
+    if (s.splashImage)
+        in.splashImage = readResourceFile(*s.splashImage, configPath, base, "splash image",
+                                          [](const std::string& bytes) {
+                                              splashImageKind(bytes);
+                                              return bytes;
+                                          });
+    if (in.icon.size() + in.splashIcon.size() > 0x7FFF)
+        throw PackError(at(configPath, s.icon ? s.icon->line : s.splashIcon->line) +
+                        "the icons hold too many images");
+    return in;
+}
+
+bool isPackerResource(const Resource& r) {
+    if (r.type.isName())
+        return false;
+    const uint32_t t = r.type.id;
+    if (t == rt::icon || t == rt::groupIcon || t == rt::version)
+        return true;
+    return (t == rt::bitmap || t == rt::rcdata) && !r.name.isName() && r.name.id == kSplashResourceId;
+}
+
+std::vector<Resource> combineResources(std::vector<Resource> existing, const ResourceInputs& in,
+                                       const PackConfig& config, const std::string& what) {
+    std::erase_if(existing, isPackerResource);
+    std::vector<Resource>& out = existing;
+    const ResourceSettings& s = config.resources;
+    if (s.executionLevel || s.dpiAware) {
+        bool found = false;
+        for (Resource& r : out)
+            if (!r.type.isName() && r.type.id == rt::manifest) {
+                try {
+                    r.data = rewriteManifest(r.data, s.executionLevel, s.dpiAware);
+                } catch (const PackError& e) {
+                    throw PackError(what + ": " + e.what());
+                }
+                found = true;
+            }
+        if (!found)
+            throw PackError(what + ": carries no application manifest to set execution-level "
+                            "or dpi-aware in");
+    }
+    if (!in.icon.empty()) {
+        addIconGroup(out, in.icon, 1, kApplicationIconName, true);
+        if (in.splashIcon.empty())
+            addIconGroup(out, in.icon, 1, kSplashIconName, false);
+    }
+    if (!in.splashIcon.empty())
+        addIconGroup(out, in.splashIcon, uint16_t(in.icon.size() + 1), kSplashIconName, true);
+    if (in.splashBitmap)
+        out.push_back(make(rt::bitmap, ResourceKey::number(kSplashResourceId), in.splashBitmap->data));
+    if (in.splashImage)
+        out.push_back(make(rt::rcdata, ResourceKey::number(kSplashResourceId), *in.splashImage));
+    if (config.version.present)
+        out.push_back(make(rt::version, ResourceKey::number(1),
+                           buildVersionResource(config.version.info), config.version.info.language));
+    return out;
+}
+
+std::string describeResources(const std::vector<Resource>& resources) {
+    std::string lines, version;
+    bool packerKinds = false, images = false;
+    for (const Resource& r : resources) {
+        if (r.type.isName())
+            continue;
+        packerKinds = packerKinds || isPackerResource(r);
+        const std::string name = r.name.text();
+        images = images || r.type.id == rt::groupIcon || r.type.id == rt::bitmap ||
+                 r.type.id == rt::rcdata;
+        if (r.type.id == rt::groupIcon) {
+            std::vector<IconImage> entries;
+            std::vector<uint16_t> ids;
+            const std::string role = r.name.name == kApplicationIconName ? "icon"
+                                     : r.name.name == kSplashIconName    ? "splash icon"
+                                                                         : "icon group";
+            if (readGroupIcon(r.data, entries, ids))
+                lines += "# " + role + " (icon group " + name + "): " + std::to_string(entries.size()) +
+                         " images, " + iconSizes(entries) + "\n";
+            else
+                lines += "# " + role + " (icon group " + name + "): damaged\n";
+        } else if (r.type.id == rt::bitmap && r.name == ResourceKey::number(kSplashResourceId)) {
+            int32_t w = 0, h = 0;
+            lines += dibSize(r.data, w, h) ? "# splash-bitmap (bitmap 10000): " + std::to_string(w) +
+                                                 " x " + std::to_string(h) + " pixels\n"
+                                           : "# splash-bitmap (bitmap 10000): damaged\n";
+        } else if (r.type.id == rt::rcdata && r.name == ResourceKey::number(kSplashResourceId)) {
+            std::string kind;
+            try {
+                kind = splashImageKind(r.data);
+            } catch (const PackError&) {
+                kind = "not a PNG, GIF or JPEG image";
+            }
+            lines += "# splash-image (RT_RCDATA 10000): " + kind + ", " + std::to_string(r.data.size()) +
+                     " bytes\n";
+        } else if (r.type.id == rt::version) {
+            VersionInfo info;
+            if (readVersionResource(r.data, info) && buildVersionResource(info) == r.data)
+                version = formatVersionSection(info);
+            else
+                lines += "# a version resource (" + std::to_string(r.data.size()) +
+                         " bytes) that the [version] section cannot express\n";
+        } else if (r.type.id == rt::manifest) {
+            const std::string level = manifestExecutionLevel(r.data);
+            const std::string dpi = manifestDpiSetting(r.data);
+            if (!level.empty() && executionLevelByName(level)) {
+                lines += "execution-level = " + level + "\n";
+                packerKinds = packerKinds || level != "asInvoker";
+            }
+            if (dpiAwarenessByName(dpi)) {
+                lines += "dpi-aware = " + dpi + "\n";
+                packerKinds = true;
+            } else if (!dpi.empty()) {
+                lines += "# dpi-aware: the manifest says " + dpi.substr(7) + "\n";
+            }
+        }
+    }
+    if (!packerKinds)
+        return {};
+    std::string out;
+    if (!lines.empty())
+        out = "\n[resources]\n" +
+              std::string(images ? "# The images are not written out: name their files here to build "
+                                   "them in.\n"
+                                 : "") +
+              lines;
+    return out + version;
+}
+
+}  // namespace kvopack

@@ -1,0 +1,701 @@
+#include "tools/kvo-pack/ResourceFiles.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "tools/kvo-pack/Encoding.h"
+
+namespace kvopack {
+namespace {
+
+uint32_t get(std::string_view s, size_t at, int width) {
+    uint32_t v = 0;
+    for (int i = width - 1; i >= 0; --i)
+        v = (v << 8) | static_cast<unsigned char>(s[at + size_t(i)]);
+    return v;
+}
+
+void put(std::string& s, size_t at, uint32_t value, int width) {
+    for (int i = 0; i < width; ++i)
+        s[at + size_t(i)] = char((value >> (8 * i)) & 0xFF);
+}
+
+void append(std::string& s, uint32_t value, int width) {
+    s.append(size_t(width), '\0');
+    put(s, s.size() - size_t(width), value, width);
+}
+
+[[noreturn]] void fail(const std::string& why) { throw PackError(why); }
+
+constexpr std::string_view kPngSignature("\x89PNG\r\n\x1A\n", 8);
+// Bitmaps larger than this are no splash screen.
+constexpr int64_t kLargestSide = 16384;
+constexpr int64_t kMostPixels = 64 * 1024 * 1024;
+constexpr size_t kMostIconImages = 1024;
+
+// The splash window is filled with this grey before the bitmap is drawn.
+constexpr png_color kSplashGrey = {0xC0, 0xC0, 0xC0};
+
+}  // namespace
+
+// --- icons -------------------------------------------------------------------
+
+std::vector<IconImage> readIconFile(std::string_view bytes) {
+    if (bytes.size() < 6 || get(bytes, 0, 2) != 0)
+        fail("not an .ico file");
+    const uint32_t type = get(bytes, 2, 2);
+    if (type == 2)
+        fail("a cursor (.cur) file, not an icon");
+    if (type != 1)
+        fail("not an .ico file");
+    const size_t count = get(bytes, 4, 2);
+    if (count == 0)
+        fail("the icon holds no images");
+    if (count > kMostIconImages)
+        fail("the icon claims " + std::to_string(count) + " images");
+    if (bytes.size() < 6 + 16 * count)
+        fail("the file is cut short inside its directory of " + std::to_string(count) + " images");
+    std::vector<IconImage> images;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t entry = 6 + 16 * i;
+        const std::string which = "image " + std::to_string(i + 1);
+        const uint32_t size = get(bytes, entry + 8, 4), offset = get(bytes, entry + 12, 4);
+        if (offset > bytes.size() || bytes.size() - offset < size)
+            fail(which + " runs past the end of the file (the file is cut short)");
+        IconImage image;
+        image.width = uint8_t(bytes[entry]);
+        image.height = uint8_t(bytes[entry + 1]);
+        image.colours = uint8_t(bytes[entry + 2]);
+        image.planes = uint16_t(get(bytes, entry + 4, 2));
+        image.bitCount = uint16_t(get(bytes, entry + 6, 2));
+        image.data = std::string(bytes.substr(offset, size));
+        if (image.data.starts_with(kPngSignature)) {
+            if (image.data.size() < 33 || image.data.substr(12, 4) != "IHDR")
+                fail(which + " is a damaged PNG");
+            if (image.bitCount == 0)
+                image.bitCount = 32;
+        } else {
+            if (image.data.size() < 40 || get(image.data, 0, 4) < 40)
+                fail(which + " is neither a bitmap nor a PNG, or is cut short");
+            const int32_t w = int32_t(get(image.data, 4, 4)), h = int32_t(get(image.data, 8, 4));
+            if (w <= 0 || w > 256 || h <= 0 || h > 512)
+                fail(which + " has an impossible size");
+            if (image.bitCount == 0)
+                image.bitCount = uint16_t(get(image.data, 14, 2));
+        }
+        if (image.planes == 0)
+            image.planes = 1;
+        images.push_back(std::move(image));
+    }
+    return images;
+}
+
+std::string groupIconData(const std::vector<IconImage>& images, uint16_t firstId) {
+    std::string out;
+    append(out, 0, 2);
+    append(out, 1, 2);
+    append(out, uint32_t(images.size()), 2);
+    for (size_t i = 0; i < images.size(); ++i) {
+        const IconImage& image = images[i];
+        out += char(image.width);
+        out += char(image.height);
+        out += char(image.colours);
+        out += '\0';
+        append(out, image.planes, 2);
+        append(out, image.bitCount, 2);
+        append(out, uint32_t(image.data.size()), 4);
+        append(out, uint32_t(firstId + i), 2);
+    }
+    return out;
+}
+
+bool readGroupIcon(std::string_view data, std::vector<IconImage>& entries,
+                   std::vector<uint16_t>& ids) {
+    if (data.size() < 6 || get(data, 0, 2) != 0 || get(data, 2, 2) != 1)
+        return false;
+    const size_t count = get(data, 4, 2);
+    if (data.size() < 6 + 14 * count)
+        return false;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t at = 6 + 14 * i;
+        IconImage e;
+        e.width = uint8_t(data[at]);
+        e.height = uint8_t(data[at + 1]);
+        e.colours = uint8_t(data[at + 2]);
+        e.planes = uint16_t(get(data, at + 4, 2));
+        e.bitCount = uint16_t(get(data, at + 6, 2));
+        entries.push_back(e);
+        ids.push_back(uint16_t(get(data, at + 12, 2)));
+    }
+    return true;
+}
+
+// --- bitmaps -----------------------------------------------------------------
+
+Dib dibFromBmp(std::string_view bytes) {
+    if (bytes.size() < 18 || bytes.substr(0, 2) != "BM")
+        fail("not a .bmp file");
+    const uint32_t pixelsAt = get(bytes, 10, 4);
+    const uint32_t headerSize = get(bytes, 14, 4);
+    if (headerSize == 12)
+        fail("an OS/2 bitmap; save it as a Windows bitmap");
+    if (headerSize != 40 && headerSize != 52 && headerSize != 56 && headerSize != 108 &&
+        headerSize != 124)
+        fail("an unknown bitmap header of " + std::to_string(headerSize) + " bytes");
+    if (bytes.size() < 14 + size_t(headerSize))
+        fail("the file is cut short inside its header");
+    const std::string_view info = bytes.substr(14, headerSize);
+    const int64_t width = int32_t(get(info, 4, 4));
+    const int64_t height = int32_t(get(info, 8, 4));
+    const uint32_t planes = get(info, 12, 2), bits = get(info, 14, 2);
+    const uint32_t compression = get(info, 16, 4), sizeImage = get(info, 20, 4);
+    uint32_t colours = get(info, 32, 4);
+    const int64_t rows = height < 0 ? -height : height;
+    if (width <= 0 || rows == 0 || width > kLargestSide || rows > kLargestSide ||
+        width * rows > kMostPixels)
+        fail("an impossible size of " + std::to_string(width) + " x " + std::to_string(height));
+    if (planes != 1 || (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32))
+        fail(std::to_string(bits) + " bits per pixel is not a bitmap format Windows draws");
+    const bool rle = compression == 1 || compression == 2;
+    if (compression > 3 || (compression == 1 && bits != 8) || (compression == 2 && bits != 4) ||
+        (compression == 3 && bits != 16 && bits != 32))
+        fail("compression " + std::to_string(compression) + " with " + std::to_string(bits) +
+             " bits per pixel is not supported (use an uncompressed bitmap)");
+    if (rle && height < 0)
+        fail("a compressed bitmap must be stored bottom-up");
+    if (bits <= 8) {
+        if (colours > (1u << bits))
+            fail("the colour table is larger than " + std::to_string(bits) + " bits can index");
+        if (colours == 0)
+            colours = 1u << bits;
+    } else {
+        colours = std::min<uint32_t>(colours, 256);
+    }
+    // Bit masks follow a 40-byte header; larger headers hold them inside.
+    std::string masks;
+    size_t tableAt = 14 + headerSize;
+    if (compression == 3) {
+        if (headerSize == 40) {
+            if (bytes.size() < tableAt + 12)
+                fail("the file is cut short inside its colour masks");
+            masks = std::string(bytes.substr(tableAt, 12));
+            tableAt += 12;
+        } else {
+            masks = std::string(info.substr(40, 12));
+        }
+    }
+    const size_t tableBytes = size_t(colours) * 4;
+    if (bytes.size() < tableAt + tableBytes)
+        fail("the file is cut short inside its colour table");
+    const uint64_t stride = (uint64_t(width) * bits + 31) / 32 * 4;
+    const uint64_t pixelBytes = rle ? sizeImage : stride * uint64_t(rows);
+    if (rle && sizeImage == 0)
+        fail("a compressed bitmap that does not give its data size");
+    if (pixelsAt < tableAt + tableBytes && pixelsAt != 0)
+        fail("the pixel data overlaps the header");
+    const uint64_t start = pixelsAt ? pixelsAt : tableAt + tableBytes;
+    if (start > bytes.size() || bytes.size() - start < pixelBytes)
+        fail("the file is cut short: " + std::to_string(pixelBytes) + " bytes of pixels expected, " +
+             std::to_string(start > bytes.size() ? 0 : bytes.size() - start) + " present");
+
+    Dib dib;
+    dib.width = int32_t(width);
+    dib.height = int32_t(rows);
+    dib.data = std::string(info.substr(0, 40));
+    put(dib.data, 0, 40, 4);
+    put(dib.data, 20, uint32_t(pixelBytes), 4);
+    put(dib.data, 32, bits <= 8 ? colours : uint32_t(colours), 4);
+    dib.data += masks;
+    dib.data += bytes.substr(tableAt, tableBytes);
+    dib.data += bytes.substr(size_t(start), size_t(pixelBytes));
+    return dib;
+}
+
+namespace {
+
+struct PngImage {
+    png_image image{};
+    PngImage() { image.version = PNG_IMAGE_VERSION; }
+    ~PngImage() { png_image_free(&image); }
+};
+
+// Decodes to tightly packed BGR rows, top row first.
+std::string decodePng(std::string_view bytes, int32_t& width, int32_t& height) {
+    PngImage png;
+    if (!png_image_begin_read_from_memory(&png.image, bytes.data(), bytes.size()))
+        fail(std::string("a damaged PNG (") + png.image.message + ")");
+    if (png.image.width == 0 || png.image.height == 0 || png.image.width > kLargestSide ||
+        png.image.height > kLargestSide ||
+        int64_t(png.image.width) * png.image.height > kMostPixels)
+        fail("an impossible size of " + std::to_string(png.image.width) + " x " +
+             std::to_string(png.image.height));
+    png.image.format = PNG_FORMAT_BGR;
+    std::string pixels(PNG_IMAGE_SIZE(png.image), '\0');
+    if (!png_image_finish_read(&png.image, &kSplashGrey, pixels.data(), 0, nullptr))
+        fail(std::string("a damaged or cut short PNG (") + png.image.message + ")");
+    width = int32_t(png.image.width);
+    height = int32_t(png.image.height);
+    return pixels;
+}
+
+}  // namespace
+
+Dib dibFromPng(std::string_view bytes) {
+    Dib dib;
+    const std::string pixels = decodePng(bytes, dib.width, dib.height);
+    const size_t row = size_t(dib.width) * 3;
+    const size_t stride = (row + 3) / 4 * 4;
+    std::string& out = dib.data;
+    append(out, 40, 4);
+    append(out, uint32_t(dib.width), 4);
+    append(out, uint32_t(dib.height), 4);  // bottom-up
+    append(out, 1, 2);
+    append(out, 24, 2);
+    append(out, 0, 4);
+    append(out, uint32_t(stride * size_t(dib.height)), 4);
+    append(out, 2835, 4);  // 72 dpi
+    append(out, 2835, 4);
+    append(out, 0, 4);
+    append(out, 0, 4);
+    for (int32_t y = dib.height - 1; y >= 0; --y) {
+        out.append(pixels, size_t(y) * row, row);
+        out.append(stride - row, '\0');
+    }
+    return dib;
+}
+
+Dib readSplashBitmap(std::string_view bytes) {
+    if (bytes.starts_with(kPngSignature))
+        return dibFromPng(bytes);
+    if (bytes.starts_with("BM"))
+        return dibFromBmp(bytes);
+    fail("neither a .bmp nor a .png file");
+}
+
+bool dibSize(std::string_view dib, int32_t& width, int32_t& height) {
+    if (dib.size() < 40 || get(dib, 0, 4) < 40)
+        return false;
+    width = int32_t(get(dib, 4, 4));
+    height = int32_t(get(dib, 8, 4));
+    if (height < 0)
+        height = -height;
+    return true;
+}
+
+std::string splashImageKind(std::string_view bytes) {
+    if (bytes.starts_with(kPngSignature)) {
+        int32_t w = 0, h = 0;
+        decodePng(bytes, w, h);
+        return "PNG";
+    }
+    if (bytes.starts_with("GIF87a") || bytes.starts_with("GIF89a")) {
+        if (bytes.size() < 14 || bytes.back() != '\x3B')
+            fail("a GIF that is cut short (it does not end with its trailer)");
+        return "GIF";
+    }
+    if (bytes.starts_with("\xFF\xD8\xFF")) {
+        if (!bytes.ends_with("\xFF\xD9"))
+            fail("a JPEG that is cut short (it does not end with its end marker)");
+        return "JPEG";
+    }
+    fail("not a PNG, GIF or JPEG image (the formats the runtime's splash library reads)");
+}
+
+// --- version -----------------------------------------------------------------
+
+namespace {
+
+void appendUtf16z(std::string& out, std::u16string_view text) {
+    for (char16_t c : text)
+        append(out, c, 2);
+    append(out, 0, 2);
+}
+
+void pad4(std::string& out) { out.append((4 - out.size() % 4) % 4, '\0'); }
+
+// One node of the version tree: length, value length, type, key, value, children.
+std::string versionNode(std::u16string_view key, std::string_view value, uint32_t valueLength,
+                        uint32_t type, const std::vector<std::string>& children) {
+    std::string out(6, '\0');
+    appendUtf16z(out, key);
+    pad4(out);
+    out += value;
+    for (const std::string& child : children) {
+        pad4(out);
+        out += child;
+    }
+    put(out, 0, uint32_t(out.size()), 2);
+    put(out, 2, valueLength, 2);
+    put(out, 4, type, 2);
+    return out;
+}
+
+std::u16string ascii16(std::string_view s) { return std::u16string(s.begin(), s.end()); }
+
+std::string hex4(uint32_t v) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (int shift = 12; shift >= 0; shift -= 4)
+        out += digits[(v >> shift) & 0xF];
+    return out;
+}
+
+struct Node {
+    std::u16string key;
+    std::string_view value;
+    uint32_t valueLength = 0;
+    uint32_t type = 0;
+    std::vector<std::string_view> children;
+};
+
+bool readNode(std::string_view data, Node& node) {
+    if (data.size() < 6)
+        return false;
+    const size_t length = get(data, 0, 2);
+    if (length < 6 || length > data.size())
+        return false;
+    data = data.substr(0, length);
+    node.valueLength = get(data, 2, 2);
+    node.type = get(data, 4, 2);
+    size_t at = 6;
+    for (;;) {
+        if (at + 2 > data.size())
+            return false;
+        const char16_t c = char16_t(get(data, at, 2));
+        at += 2;
+        if (c == 0)
+            break;
+        node.key += c;
+    }
+    at = (at + 3) / 4 * 4;
+    const size_t valueBytes = node.type == 1 ? node.valueLength * 2 : node.valueLength;
+    if (at > data.size() || data.size() - at < valueBytes)
+        return false;
+    node.value = data.substr(at, valueBytes);
+    at += valueBytes;
+    for (;;) {
+        at = (at + 3) / 4 * 4;
+        if (at >= data.size())
+            break;
+        if (data.size() - at < 6)
+            return false;
+        const size_t childLength = get(data, at, 2);
+        if (childLength < 6 || childLength > data.size() - at)
+            return false;
+        node.children.push_back(data.substr(at, childLength));
+        at += childLength;
+    }
+    return true;
+}
+
+}  // namespace
+
+const std::vector<std::string_view>& versionStringKeys() {
+    static const std::vector<std::string_view> keys = {
+        "Comments",         "CompanyName",  "FileDescription", "FileVersion",
+        "InternalName",     "LegalCopyright", "LegalTrademarks", "OriginalFilename",
+        "PrivateBuild",     "ProductName",  "ProductVersion",  "SpecialBuild"};
+    return keys;
+}
+
+std::string buildVersionResource(const VersionInfo& info) {
+    std::string fixed;
+    append(fixed, 0xFEEF04BD, 4);
+    append(fixed, 0x00010000, 4);
+    const auto pair = [&](const std::array<uint16_t, 4>& v) {
+        append(fixed, (uint32_t(v[0]) << 16) | v[1], 4);
+        append(fixed, (uint32_t(v[2]) << 16) | v[3], 4);
+    };
+    pair(info.fileVersion);
+    pair(info.productVersion);
+    append(fixed, 0x3F, 4);        // flags mask
+    append(fixed, 0, 4);           // flags
+    append(fixed, 0x00040004, 4);  // VOS_NT_WINDOWS32
+    append(fixed, 1, 4);           // VFT_APP
+    append(fixed, 0, 4);
+    append(fixed, 0, 4);
+    append(fixed, 0, 4);
+
+    std::vector<std::string> strings;
+    for (const auto& [key, value] : info.strings) {
+        std::string text;
+        appendUtf16z(text, value);
+        strings.push_back(versionNode(ascii16(key), text, uint32_t(value.size() + 1), 1, {}));
+    }
+    const std::string table = versionNode(ascii16(hex4(info.language) + hex4(info.codePage)), {},
+                                          0, 1, strings);
+    std::string translation;
+    append(translation, info.language, 2);
+    append(translation, info.codePage, 2);
+    const std::string var = versionNode(u"Translation", translation, 4, 0, {});
+    return versionNode(u"VS_VERSION_INFO", fixed, uint32_t(fixed.size()), 0,
+                       {versionNode(u"StringFileInfo", {}, 0, 1, {table}),
+                        versionNode(u"VarFileInfo", {}, 0, 1, {var})});
+}
+
+bool readVersionResource(std::string_view data, VersionInfo& info) {
+    Node root;
+    if (!readNode(data, root) || root.key != u"VS_VERSION_INFO" || root.value.size() != 52 ||
+        get(root.value, 0, 4) != 0xFEEF04BD)
+        return false;
+    const auto numbers = [&](size_t at, std::array<uint16_t, 4>& v) {
+        v = {uint16_t(get(root.value, at + 2, 2)), uint16_t(get(root.value, at, 2)),
+             uint16_t(get(root.value, at + 6, 2)), uint16_t(get(root.value, at + 4, 2))};
+    };
+    numbers(8, info.fileVersion);
+    numbers(16, info.productVersion);
+    info.strings.clear();
+    bool sawTable = false, sawTranslation = false;
+    for (std::string_view childData : root.children) {
+        Node child;
+        if (!readNode(childData, child))
+            return false;
+        if (child.key == u"StringFileInfo") {
+            if (child.children.size() != 1 || sawTable)
+                return false;
+            Node table;
+            if (!readNode(child.children[0], table) || table.key.size() != 8)
+                return false;
+            sawTable = true;
+            for (std::string_view stringData : table.children) {
+                Node s;
+                if (!readNode(stringData, s) || s.type != 1)
+                    return false;
+                std::string key;
+                for (char16_t c : s.key) {
+                    if (c > 0x7E || c < 0x20)
+                        return false;
+                    key += char(c);
+                }
+                std::u16string value;
+                for (size_t i = 0; i + 1 < s.value.size(); i += 2)
+                    value += char16_t(get(s.value, i, 2));
+                if (value.empty() || value.back() != 0)
+                    return false;
+                value.pop_back();
+                info.strings.emplace_back(key, value);
+            }
+        } else if (child.key == u"VarFileInfo") {
+            for (std::string_view varData : child.children) {
+                Node var;
+                if (!readNode(varData, var) || var.key != u"Translation" || var.value.size() < 4)
+                    return false;
+                info.language = uint16_t(get(var.value, 0, 2));
+                info.codePage = uint16_t(get(var.value, 2, 2));
+                sawTranslation = true;
+            }
+        } else {
+            return false;
+        }
+    }
+    return sawTable && sawTranslation;
+}
+
+// --- manifest ----------------------------------------------------------------
+
+namespace {
+
+constexpr std::string_view kLevelNames[] = {"asInvoker", "highestAvailable",
+                                            "requireAdministrator"};
+constexpr std::string_view kDpiNames[] = {"false", "true", "per-monitor-v2"};
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The start of the element `name` (not one whose name merely begins so).
+size_t findElement(std::string_view xml, std::string_view name, size_t from = 0) {
+    const std::string open = "<" + std::string(name);
+    for (size_t at = xml.find(open, from); at != std::string_view::npos;
+         at = xml.find(open, at + 1)) {
+        const size_t after = at + open.size();
+        if (after < xml.size() && (isSpace(xml[after]) || xml[after] == '>' || xml[after] == '/'))
+            return at;
+    }
+    return std::string_view::npos;
+}
+
+// [start, end) of a whole element, with the blanks in front of it on its line.
+bool elementExtent(std::string_view xml, std::string_view name, size_t& start, size_t& end) {
+    const size_t at = findElement(xml, name);
+    if (at == std::string_view::npos)
+        return false;
+    const size_t tagEnd = xml.find('>', at);
+    if (tagEnd == std::string_view::npos)
+        return false;
+    if (xml[tagEnd - 1] == '/') {
+        end = tagEnd + 1;
+    } else {
+        const std::string close = "</" + std::string(name) + ">";
+        const size_t closeAt = xml.find(close, tagEnd);
+        if (closeAt == std::string_view::npos)
+            return false;
+        end = closeAt + close.size();
+    }
+    start = at;
+    while (start > 0 && (xml[start - 1] == ' ' || xml[start - 1] == '\t'))
+        --start;
+    if (start > 0 && xml[start - 1] == '\n') {
+        --start;
+        if (start > 0 && xml[start - 1] == '\r')
+            --start;
+    }
+    return true;
+}
+
+// The text of the element `name`, trimmed; empty when absent.
+std::string elementText(std::string_view xml, std::string_view name) {
+    const size_t at = findElement(xml, name);
+    if (at == std::string_view::npos)
+        return {};
+    const size_t tagEnd = xml.find('>', at);
+    if (tagEnd == std::string_view::npos || xml[tagEnd - 1] == '/')
+        return {};
+    const size_t close = xml.find('<', tagEnd);
+    if (close == std::string_view::npos)
+        return {};
+    std::string_view text = xml.substr(tagEnd + 1, close - tagEnd - 1);
+    while (!text.empty() && isSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isSpace(text.back()))
+        text.remove_suffix(1);
+    return std::string(text);
+}
+
+// Position and length of the value of attribute `name` inside the tag at `tag`.
+bool attributeValue(std::string_view xml, size_t tag, std::string_view name, size_t& at,
+                    size_t& length) {
+    const size_t tagEnd = xml.find('>', tag);
+    if (tagEnd == std::string_view::npos)
+        return false;
+    for (size_t p = xml.find(name, tag); p != std::string_view::npos && p < tagEnd;
+         p = xml.find(name, p + 1)) {
+        if (!isSpace(xml[p - 1]))
+            continue;
+        size_t q = p + name.size();
+        while (q < tagEnd && isSpace(xml[q]))
+            ++q;
+        if (q >= tagEnd || xml[q] != '=')
+            continue;
+        ++q;
+        while (q < tagEnd && isSpace(xml[q]))
+            ++q;
+        if (q >= tagEnd || (xml[q] != '"' && xml[q] != '\''))
+            return false;
+        const size_t close = xml.find(xml[q], q + 1);
+        if (close == std::string_view::npos || close > tagEnd)
+            return false;
+        at = q + 1;
+        length = close - at;
+        return true;
+    }
+    return false;
+}
+
+size_t assemblyEnd(std::string_view xml) {
+    const size_t at = xml.rfind("</assembly>");
+    if (at == std::string_view::npos)
+        fail("the stub's manifest has no </assembly> to add to");
+    return at;
+}
+
+// Each element on a line of its own, behind `indent`.
+std::string dpiElements(DpiAwareness dpi, std::string_view indent) {
+    const std::string aware = "\n" + std::string(indent) +
+                              "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">";
+    switch (dpi) {
+    case DpiAwareness::unaware: return aware + "false</dpiAware>";
+    case DpiAwareness::aware: return aware + "true</dpiAware>";
+    case DpiAwareness::perMonitorV2:
+        return aware + "true/pm</dpiAware>\n" + std::string(indent) +
+               "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+               "PerMonitorV2, PerMonitor</dpiAwareness>";
+    }
+    return {};
+}
+
+}  // namespace
+
+std::optional<ExecutionLevel> executionLevelByName(std::string_view name) {
+    for (size_t i = 0; i < std::size(kLevelNames); ++i)
+        if (kLevelNames[i] == name)
+            return ExecutionLevel(i);
+    return std::nullopt;
+}
+
+std::optional<DpiAwareness> dpiAwarenessByName(std::string_view name) {
+    for (size_t i = 0; i < std::size(kDpiNames); ++i)
+        if (kDpiNames[i] == name)
+            return DpiAwareness(i);
+    return std::nullopt;
+}
+
+std::string_view executionLevelName(ExecutionLevel level) { return kLevelNames[size_t(level)]; }
+std::string_view dpiAwarenessName(DpiAwareness dpi) { return kDpiNames[size_t(dpi)]; }
+
+std::string rewriteManifest(std::string_view manifest, std::optional<ExecutionLevel> level,
+                            std::optional<DpiAwareness> dpi) {
+    std::string xml(manifest);
+    if (level) {
+        const std::string name(executionLevelName(*level));
+        const size_t tag = findElement(xml, "requestedExecutionLevel");
+        size_t at = 0, length = 0;
+        if (tag != std::string::npos && attributeValue(xml, tag, "level", at, length)) {
+            xml.replace(at, length, name);
+        } else if (tag != std::string::npos) {
+            xml.insert(tag + std::strlen("<requestedExecutionLevel"), " level=\"" + name + "\"");
+        } else {
+            xml.insert(assemblyEnd(xml),
+                       "  <trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">\n"
+                       "    <security>\n"
+                       "      <requestedPrivileges>\n"
+                       "        <requestedExecutionLevel level=\"" + name + "\" uiAccess=\"false\"/>\n"
+                       "      </requestedPrivileges>\n"
+                       "    </security>\n"
+                       "  </trustInfo>\n");
+        }
+    }
+    if (dpi) {
+        size_t start = 0, end = 0;
+        while (elementExtent(xml, "dpiAwareness", start, end))
+            xml.erase(start, end - start);
+        while (elementExtent(xml, "dpiAware", start, end))
+            xml.erase(start, end - start);
+        const size_t settings = findElement(xml, "windowsSettings");
+        const size_t settingsEnd = settings == std::string::npos ? settings : xml.find('>', settings);
+        if (settingsEnd != std::string::npos && xml[settingsEnd - 1] != '/') {
+            xml.insert(settingsEnd + 1, dpiElements(*dpi, "      "));
+        } else {
+            xml.insert(assemblyEnd(xml),
+                       "  <application xmlns=\"urn:schemas-microsoft-com:asm.v3\">\n"
+                       "    <windowsSettings>" +
+                           dpiElements(*dpi, "      ") +
+                           "\n    </windowsSettings>\n"
+                           "  </application>\n");
+        }
+    }
+    return xml;
+}
+
+std::string manifestExecutionLevel(std::string_view manifest) {
+    const size_t tag = findElement(manifest, "requestedExecutionLevel");
+    size_t at = 0, length = 0;
+    if (tag == std::string_view::npos || !attributeValue(manifest, tag, "level", at, length))
+        return {};
+    return std::string(manifest.substr(at, length));
+}
+
+std::string manifestDpiSetting(std::string_view manifest) {
+    const std::string awareness = elementText(manifest, "dpiAwareness");
+    if (awareness.starts_with("PerMonitorV2"))
+        return "per-monitor-v2";
+    const std::string aware = elementText(manifest, "dpiAware");
+    if (aware == "true" || aware == "false")
+        return aware;
+    if (!aware.empty() || !awareness.empty())
+        return "other: " + (awareness.empty() ? aware : awareness);
+    return {};
+}
+
+}  // namespace kvopack

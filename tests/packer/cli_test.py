@@ -6,11 +6,13 @@ LAUNCHER_EXE is used when it exists (the cross build may not have run).
 """
 import os
 import random
+import shutil
 import struct
 import subprocess
 import sys
 import tempfile
 import unittest
+import zlib
 
 KVO_PACK = EXAMPLE = LAUNCHER = None
 SCRAMBLE = 0x5A
@@ -180,13 +182,169 @@ class RoundTrip(Base):
         self.assertIn("ApplicationName = x\n", dumped.stdout)
 
 
+def pe_image_end(data):
+    pe = struct.unpack_from("<i", data, 60)[0]
+    sections, optional = struct.unpack_from("<hh", data, pe + 6)[0], struct.unpack_from("<h", data, pe + 20)[0]
+    size, offset = struct.unpack_from("<ii", data, pe + 24 + optional + (sections - 1) * 40 + 16)
+    return offset + size
+
+
+def ico(*colours, size=16):
+    """An .ico with one size x size 32-bit image per (r, g, b) colour."""
+    images = []
+    for r, g, b in colours:
+        info = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0, 0, 0, 0, 0, 0)
+        images.append(info + bytes((b, g, r, 255)) * (size * size) + bytes(4 * size))
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for image in images:
+        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(image), offset)
+        offset += len(image)
+    return out + b"".join(images)
+
+
+def png(width, height, rgb):
+    rows = b"".join(b"\0" + bytes(rgb) * width for _ in range(height))
+    chunk = lambda kind, data: (struct.pack(">I", len(data)) + kind + data
+                                + struct.pack(">I", zlib.crc32(kind + data)))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+class RealLauncher(Base):
+    """Resources and signatures on the launcher stub itself, read back by
+    tools that are not the packer's: wrestool and osslsigncode."""
+
+    def setUp(self):
+        super().setUp()
+        if not (LAUNCHER and os.path.exists(LAUNCHER)):
+            self.skipTest("launcher not built")
+        self.write("art/app.ico", ico((200, 30, 40), (10, 20, 230)))
+        self.write("art/splash.png", png(64, 40, (12, 140, 90)))
+        self.write("art/splash.gif", b"GIF89a\x01\x00\x01\x00\x00\x00\x00\x2c\x3b")
+        self.write("app.kvo", "ExecutableType = 1\nSplashEnabled = 1\n"
+                   "[resources]\nicon = art/app.ico\nsplash-bitmap = art/splash.png\n"
+                   "splash-image = art/splash.gif\nexecution-level = requireAdministrator\n"
+                   "[version]\nFileVersion = 3.1.4.1\nProductVersion = 3.1.0.0\n"
+                   "CompanyName = Quartz & Sons\nTranslation = 0407 04e4\n")
+
+    def wrestool(self, *args):
+        if not shutil.which("wrestool"):
+            self.fail("wrestool is missing (Debian package icoutils; scripts/install-deps.sh)")
+        out = subprocess.run(["wrestool", *args], capture_output=True, timeout=60)
+        self.assertEqual(out.returncode, 0, out.stderr)
+        return out.stdout
+
+    def test_wrestool_reads_what_build_wrote(self):
+        self.assert_ok(self.build(stub=LAUNCHER))
+        listing = self.wrestool("-l", self.path("app.exe")).decode()
+        kinds = sorted(line.split(" [")[0] for line in listing.splitlines())
+        self.assertEqual(kinds, [
+            "--type=10 --name=10000 --language=0", "--type=14 --name='APPICON' --language=0",
+            "--type=14 --name='ID_SPLASH_ICON' --language=0", "--type=16 --name=1 --language=1031",
+            "--type=2 --name=10000 --language=0", "--type=24 --name=1 --language=1033",
+            "--type=3 --name=1 --language=0", "--type=3 --name=2 --language=0"])
+        # The icon group made back into an .ico holds the images as they were
+        # (wrestool adds zeros at the end, for windres' output as well).
+        icon = self.wrestool("-x", "--type=14", "--name=APPICON", self.path("app.exe"))
+        expected = ico((200, 30, 40), (10, 20, 230))
+        self.assertEqual(icon[:len(expected)], expected)
+        self.assertEqual(icon[len(expected):].strip(b"\0"), b"")
+        manifest = self.wrestool("-x", "--raw", "--type=24", self.path("app.exe")).decode()
+        self.assertIn('level="requireAdministrator" uiAccess="false"', manifest)
+        self.assertIn('name="Microsoft.Windows.Common-Controls"', manifest)
+        gif = self.wrestool("-x", "--raw", "--type=10", "--name=10000", self.path("app.exe"))
+        self.assertEqual(gif, self.read("art/splash.gif"))
+        # The PNG's size fills the splash records.
+        dumped = run("dump", self.path("app.exe"))
+        self.assert_ok(dumped)
+        self.assertIn("SplashImageWidth = 64\nSplashImageHeight = 40\n", dumped.stdout)
+        self.assertIn("[version]\nFileVersion = 3.1.4.1\nProductVersion = 3.1.0.0\n"
+                      "CompanyName = Quartz & Sons\nTranslation = 0407 04e4\n", dumped.stdout)
+        # The stub keeps no version resource of its own.
+        self.assertNotIn("--type=16", self.wrestool("-l", LAUNCHER).decode())
+
+    def test_broken_inputs_name_file_and_line(self):
+        self.write("art/none.ico", struct.pack("<HHH", 0, 1, 0))
+        self.write("art/cut.png", png(64, 40, (1, 2, 3))[:60])
+        self.write("art/text.bmp", "just text")
+        cases = {
+            "art/none.ico": ("icon", "the icon holds no images"),
+            "art/cut.png": ("splash-bitmap", "a damaged or cut short PNG"),
+            "art/text.bmp": ("splash-bitmap", "neither a .bmp nor a .png file"),
+            "art/app.ico": ("splash-image", "not a PNG, GIF or JPEG image"),
+        }
+        for name, (setting, message) in cases.items():
+            with self.subTest(name):
+                self.write("bad.kvo", f"ExecutableType = 1\n\n[resources]\n{setting} = {name}\n")
+                before = sorted(os.listdir(self.dir))
+                result = self.build(config="bad.kvo", stub=LAUNCHER)
+                self.assertEqual(result.returncode, 1)
+                self.assertIn(f"bad.kvo:4: {setting.replace('-', ' ')} ", result.stderr)
+                self.assertIn(message, result.stderr)
+                self.assertEqual(sorted(os.listdir(self.dir)), before)
+        self.write("bad.kvo", "[version]\nFileVersion = 1.2\n")
+        result = self.build(config="bad.kvo", stub=LAUNCHER)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("bad.kvo:2: FileVersion '1.2' is not four numbers", result.stderr)
+        self.write("bad.kvo", "SplashImageWidth = 65\n[resources]\nsplash-bitmap = art/splash.png\n")
+        result = self.build(config="bad.kvo", stub=LAUNCHER)
+        self.assertIn("bad.kvo:3: the splash bitmap art/splash.png is 64 x 40 pixels, but "
+                      "SplashImageWidth on line 1 is 65", result.stderr)
+
+    def test_signed_launcher(self):
+        for tool in ("openssl", "osslsigncode"):
+            if not shutil.which(tool):
+                self.fail(f"{tool} is missing (scripts/install-deps.sh)")
+        self.write("lib.jar", b"PK\x03\x04 included")
+        with open(self.path("app.kvo"), "a") as f:
+            f.write("[files]\nlib\\app.jar = lib.jar\n")
+        self.assert_ok(self.build(stub=LAUNCHER))
+        key, cert = self.path("key.pem"), self.path("cert.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
+                        "-out", cert, "-days", "2", "-subj", "/CN=kvo-pack test"],
+                       check=True, capture_output=True, timeout=120)
+        signed = subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in",
+                                 self.path("app.exe"), "-out", self.path("signed.exe")],
+                                capture_output=True, text=True, timeout=120)
+        self.assertEqual(signed.returncode, 0, signed.stdout + signed.stderr)
+        verified = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, self.path("signed.exe")],
+                                  capture_output=True, text=True, timeout=120)
+        self.assertEqual(verified.returncode, 0, verified.stdout + verified.stderr)
+        self.assertIn("Signature verification: ok", verified.stdout)
+        # The checksum kvo-pack wrote is the one the signing tool computes.
+        unsigned = subprocess.run(["osslsigncode", "verify", self.path("app.exe")],
+                                  capture_output=True, text=True, timeout=120)
+        self.assertNotIn("MISMATCH", unsigned.stdout.upper())
+        self.assertRegex(unsigned.stdout, r"PE checksum\s*: [0-9A-F]{8}")
+
+        # dump reads the signed launcher as it read the unsigned one.
+        plain = run("dump", self.path("app.exe"))
+        dumped = run("dump", self.path("signed.exe"))
+        self.assert_ok(dumped)
+        self.assertEqual(dumped.stderr, "")
+        self.assertIn("# The launcher is signed", dumped.stdout)
+        body = lambda text: text.split("\n\n", 1)[1]
+        self.assertEqual(body(dumped.stdout), body(plain.stdout))
+        self.assertIn("lib\\app.jar = lib/app.jar\n", dumped.stdout)
+        self.assert_ok(run("dump", "--extract-files", self.path("x"), self.path("signed.exe")))
+        self.assertEqual(self.read("x/lib/app.jar"), b"PK\x03\x04 included")
+
+        # Packing the signed launcher drops the signature and says so.
+        result = self.build(stub="signed.exe", out="repacked.exe")
+        self.assert_ok(result)
+        self.assertIn("signed.exe: warning: its Authenticode signature is not copied", result.stderr)
+        self.assertEqual(self.read("repacked.exe"), self.read("app.exe"))
+
+
 class Example(Base):
     def test_example_configuration(self):
         packed = self.path("app.exe")
         result = run("build", "--stub", self.path("stub.exe"), "--config", EXAMPLE, "--out", packed)
         self.assert_ok(result)
         self.assertEqual(result.stderr, "")  # no warnings
-        block = self.read("app.exe")[len(make_pe32()):]
+        packed_bytes = self.read("app.exe")
+        block = packed_bytes[pe_image_end(packed_bytes):]
         self.assertEqual(struct.unpack_from("<I", block, 20)[0], 80)
         ids, at = [], 24
         for _ in range(80):

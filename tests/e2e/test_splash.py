@@ -1,24 +1,42 @@
 """The splash screen: the native window, its steering by the application's
 controller class, and the Java runtime's splash library, seen from outside
-through the test driver's window watch and the recording jvm.dll."""
+through the test driver's window watch and the recording jvm.dll. The
+launchers are the stock stub with resources written by kvo-pack."""
 import shutil
 import struct
+import tempfile
 import unittest
 from pathlib import Path
 
-from harness import BUILD_WIN32, pe_image_end, stand_in_config, winpath
+from harness import BUILD_WIN32, PACKER, stand_in_config, winpath
 from jvmstart import FIRST_RUN, KORVO_CONTROLLER, WIN_LAUNCHER_I, make_jar, recording_home
+from packing import bmp, ico, image_of, pack, png
 from test_jvm_start import JvmCase, installer_block
 
 SPLASH_FIXTURES = BUILD_WIN32 / "fixtures" / "splash"
-SPLASH_STUB = SPLASH_FIXTURES / "launcher-splash.exe"
 SCREEN = (1024, 768)          # the test display
-IMAGE = (419, 230)            # the test build's bitmap 10000
+IMAGE = (419, 230)            # the packed bitmap 10000
 TOP_RGB = (0x20, 0x40, 0x80)  # its upper half
 BOTTOM_RGB = (0x10, 0x70, 0x30)
-LIBRARY_DATA = b"KVO-SPLASH-DATA\0" + bytes(range(256)) * 3
+ICON_RGB = (0xFF, 0x80, 0x00)  # "ID_SPLASH_ICON", the splash window class's icon
+LIBRARY_IMAGE = png(40, 30, (0x33, 0x66, 0x99))  # RT_RCDATA 10000 for the runtime's library
 STATUS_RGB = (255, 0, 0)
 VERSION_RGB = (255, 255, 0)
+
+_resource_image = None
+
+
+def resource_image() -> bytes:
+    """The stock stub with the splash resources, packed once per run."""
+    global _resource_image
+    if _resource_image is None:
+        with tempfile.TemporaryDirectory(prefix="kvo-splash-") as d:
+            exe = pack(d, "ExecutableType = 1\n[resources]\nicon = app.ico\nsplash-icon = splash.ico\n"
+                          "splash-bitmap = splash.bmp\nsplash-image = library.png\n",
+                       {"app.ico": ico((0, 0, 255)), "splash.ico": ico(ICON_RGB),
+                        "splash.bmp": bmp(*IMAGE, TOP_RGB, BOTTOM_RGB), "library.png": LIBRARY_IMAGE})
+            _resource_image = image_of(exe)
+    return _resource_image
 
 
 def splash_block(**extra):
@@ -102,17 +120,16 @@ class SplashCase(JvmCase):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        if not SPLASH_STUB.exists():
-            raise AssertionError(f"{SPLASH_STUB} is missing: run make first")
+        if not PACKER.exists():
+            raise AssertionError(f"{PACKER} is missing: run make first")
 
     def splash_app(self, block, script=None, controller=True):
         self.vm = recording_home(self.dir / "jre", script)
         make_jar(self.dir / ".vandrel" / "vdlruntime.jar", WIN_LAUNCHER_I, FIRST_RUN)
         if controller:
             make_jar(self.dir / "lib" / "app.jar", KORVO_CONTROLLER)
-        data = SPLASH_STUB.read_bytes()
         exe = self.dir / "app.exe"
-        exe.write_bytes(data[: pe_image_end(data)] + block.bytes())
+        exe.write_bytes(resource_image() + block.bytes())
         return exe
 
     def watched(self, exe, args="", **kw):
@@ -296,10 +313,10 @@ class JavaSplashLibrary(SplashCase):
         r, rec, watch = self.watched(exe)
         self.assertEqual((r.code, r.dialogs), (0, []), r)
         self.assertEqual(self.library_record(),
-                         ["init", f"load\t{len(LIBRARY_DATA)}\t{LIBRARY_DATA[:16].hex()}"])
+                         ["init", f"load\t{len(LIBRARY_IMAGE)}\t{LIBRARY_IMAGE[:16].hex()}"])
         self.assertEqual(watch.states(), [])
         self.assertLogMatches(r, r"loading splashscreen dll from .*\\jre\\bin\\\.\.\\bin\\splashscreen\.dll")
-        self.assertLogMatches(r, rf"splash load memory returned 1 \(\S+, \S+, {len(LIBRARY_DATA)}\)")
+        self.assertLogMatches(r, rf"splash load memory returned 1 \(\S+, \S+, {len(LIBRARY_IMAGE)}\)")
         # Started after the runtime was found, before the JVM is created.
         self.assertLess(r.log.index(next(l for l in r.log if l.startswith("loading splashscreen dll"))),
                         r.log.index("Creating JVM"))

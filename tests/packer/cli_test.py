@@ -28,6 +28,10 @@ def make_pe32(sections=2):
     struct.pack_into("<HH", image, pe_offset + 4, 0x14C, sections)
     struct.pack_into("<H", image, pe_offset + 20, optional_size)
     struct.pack_into("<H", image, pe_offset + 24, 0x10B)
+    # Alignments, the size of the headers and 16 data directories, all empty.
+    struct.pack_into("<II", image, pe_offset + 24 + 32, 0x1000, 0x200)
+    struct.pack_into("<I", image, pe_offset + 24 + 60, 0x200)
+    struct.pack_into("<I", image, pe_offset + 24 + 92, 16)
     table = pe_offset + 24 + optional_size
     for i in range(sections):
         struct.pack_into("<8sIIII", image, table + 40 * i, b".s%d" % i, 0x200, 0x1000 * (i + 1),
@@ -360,8 +364,10 @@ class Example(Base):
             self.skipTest("launcher not built")
         result = run("build", "--stub", LAUNCHER, "--config", EXAMPLE, "--out", self.path("app.exe"))
         self.assert_ok(result)
-        dumped = run("dump", "--out", self.path("dump.kvo"), self.path("app.exe"))
+        dumped = run("dump", "--out", self.path("dump.kvo"), "--extract-files", self.path("files"),
+                     self.path("app.exe"))
         self.assert_ok(dumped)
+        self.assertIn("icon = files/.kvo-resources/icon.ico\n", self.read("dump.kvo").decode())
         result = run("build", "--stub", self.path("app.exe"), "--config", self.path("dump.kvo"),
                      "--out", self.path("again.exe"))
         self.assert_ok(result)

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 
 #include "core/ConfigStore.h"
@@ -487,6 +488,10 @@ DumpResult dumpPackage(const DumpOptions& o) {
         const fs::path textDir = o.textPath ? fs::absolute(*o.textPath).parent_path()
                                             : fs::current_path();
         for (const std::string& name : layout.utf8Names) {
+            if (o.extractDir &&
+                (name.starts_with(".kvo-resources\\") || name.starts_with(".kvo-resources/")))
+                throw PackError(o.input + ": the included file " + name +
+                                " would collide with the images dump writes to .kvo-resources");
             std::string local = name;
             std::replace(local.begin(), local.end(), '\\', '/');
             std::string path = local;
@@ -510,8 +515,20 @@ DumpResult dumpPackage(const DumpOptions& o) {
     if (signedFile)
         heading += "# The launcher is signed; a launcher built from this text is not (sign it\n"
                    "# again).\n";
-    result.text = formatConfigText(shown, withFiles, lines, page, heading + "\n") +
-                  describeResources(resources);
+    const fs::path textDir =
+        o.textPath ? fs::absolute(*o.textPath).parent_path() : fs::current_path();
+    // The images go beside the included files, under a name no included file can have.
+    const std::string imageDir = ".kvo-resources";
+    std::function<std::string(const std::string&)> imagePath;
+    if (o.extractDir)
+        imagePath = [&](const std::string& name) {
+            return fs::absolute(fs::path(*o.extractDir) / imageDir / name)
+                .lexically_normal()
+                .lexically_proximate(textDir)
+                .string();
+        };
+    const ResourceDump images = describeResources(resources, imagePath);
+    result.text = formatConfigText(shown, withFiles, lines, page, heading + "\n") + images.text;
 
     if (buildsBack) {
         // What build would make of this text must be the block that was read.
@@ -528,6 +545,18 @@ DumpResult dumpPackage(const DumpOptions& o) {
     }
     if (o.extractDir && withFiles)
         extractFiles(*o.extractDir, layout, source, o.input);
+    if (o.extractDir && !images.files.empty()) {
+        std::error_code ec;
+        fs::create_directories(fs::path(*o.extractDir) / imageDir, ec);
+        if (ec)
+            throw PackError(systemError("cannot create directory " + *o.extractDir + "/" + imageDir,
+                                        ec.value()));
+        for (const auto& [name, bytes] : images.files) {
+            AtomicFile out((fs::path(*o.extractDir) / imageDir / name).string(), defaultFileMode());
+            out.write(bytes);
+            out.commit();
+        }
+    }
     return result;
 }
 

@@ -203,48 +203,136 @@ std::vector<Resource> combineResources(std::vector<Resource> existing, const Res
     return out;
 }
 
-std::string describeResources(const std::vector<Resource>& resources) {
-    std::string lines, version;
-    bool packerKinds = false, images = false;
-    for (const Resource& r : resources) {
+namespace {
+
+std::string icoFromGroup(const std::vector<Resource>& resources, const std::vector<IconImage>& entries,
+                         const std::vector<uint16_t>& ids) {
+    std::string out;
+    const auto append = [&](uint32_t v, int width) {
+        for (int i = 0; i < width; ++i)
+            out += char((v >> (8 * i)) & 0xFF);
+    };
+    append(0, 2);
+    append(1, 2);
+    append(uint32_t(entries.size()), 2);
+    std::string images;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const Resource* image = nullptr;
+        for (const Resource& r : resources)
+            if (r.type == ResourceKey::number(rt::icon) && r.name == ResourceKey::number(ids[i]))
+                image = &r;
+        if (!image)
+            return {};
+        out += char(entries[i].width);
+        out += char(entries[i].height);
+        out += char(entries[i].colours);
+        out += '\0';
+        append(entries[i].planes, 2);
+        append(entries[i].bitCount, 2);
+        append(uint32_t(image->data.size()), 4);
+        append(uint32_t(6 + 16 * entries.size() + images.size()), 4);
+        images += image->data;
+    }
+    return out + images;
+}
+
+std::string bmpFromDib(const std::string& dib) {
+    std::string out = "BM";
+    const auto append = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            out += char((v >> (8 * i)) & 0xFF);
+    };
+    // Bytes in front of the pixels: the header, masks and colour table.
+    const uint32_t bits = uint8_t(dib[14]) | (uint32_t(uint8_t(dib[15])) << 8);
+    const uint32_t compression = uint8_t(dib[16]);
+    uint32_t colours = uint8_t(dib[32]) | (uint32_t(uint8_t(dib[33])) << 8);
+    if (bits <= 8 && colours == 0)
+        colours = 1u << bits;
+    const uint32_t front = 40 + (compression == 3 ? 12 : 0) + colours * 4;
+    append(uint32_t(14 + dib.size()));
+    append(0);
+    append(14 + front);
+    return out + dib;
+}
+
+}  // namespace
+
+ResourceDump describeResources(const std::vector<Resource>& resources,
+                               const std::function<std::string(const std::string&)>& pathFor) {
+    std::string lines, comments, version;
+    bool packerKinds = false;
+    ResourceDump dump;
+    std::vector<uint16_t> applicationIds;
+    const auto fileLine = [&](const std::string& setting, const std::string& name, std::string bytes) {
+        bool escaped = false;
+        const std::string path = formatPathValue(pathFor(name), escaped);
+        lines += setting + (escaped ? " := " : " = ") + path + "\n";
+        dump.files.emplace_back(name, std::move(bytes));
+    };
+    // The application's group first: the splash icon may share its images.
+    std::vector<const Resource*> ordered;
+    for (const Resource& r : resources)
+        if (r.type == ResourceKey::number(rt::groupIcon) && r.name.name == kApplicationIconName)
+            ordered.push_back(&r);
+    for (const Resource& r : resources)
+        if (!(r.type == ResourceKey::number(rt::groupIcon) && r.name.name == kApplicationIconName))
+            ordered.push_back(&r);
+    for (const Resource* rp : ordered) {
+        const Resource& r = *rp;
         if (r.type.isName())
             continue;
         packerKinds = packerKinds || isPackerResource(r);
         const std::string name = r.name.text();
-        images = images || r.type.id == rt::groupIcon || r.type.id == rt::bitmap ||
-                 r.type.id == rt::rcdata;
         if (r.type.id == rt::groupIcon) {
             std::vector<IconImage> entries;
             std::vector<uint16_t> ids;
-            const std::string role = r.name.name == kApplicationIconName ? "icon"
-                                     : r.name.name == kSplashIconName    ? "splash icon"
-                                                                         : "icon group";
-            if (readGroupIcon(r.data, entries, ids))
-                lines += "# " + role + " (icon group " + name + "): " + std::to_string(entries.size()) +
-                         " images, " + iconSizes(entries) + "\n";
+            const bool application = r.name.name == kApplicationIconName;
+            const bool splash = r.name.name == kSplashIconName;
+            const std::string role = application ? "icon" : splash ? "splash-icon" : "icon group";
+            if (!readGroupIcon(r.data, entries, ids)) {
+                comments += "# " + role + " (icon group " + name + "): damaged\n";
+                continue;
+            }
+            if (application)
+                applicationIds = ids;
+            const std::string ico = icoFromGroup(resources, entries, ids);
+            if (splash && !applicationIds.empty() && ids == applicationIds)
+                continue;  // the application's icon serves
+            if (pathFor && (application || splash) && !ico.empty())
+                fileLine(role, role + ".ico", ico);
             else
-                lines += "# " + role + " (icon group " + name + "): damaged\n";
+                comments += "# " + role + " (icon group " + name + "): " + std::to_string(entries.size()) +
+                            (entries.size() == 1 ? " image, " : " images, ") + iconSizes(entries) + "\n";
         } else if (r.type.id == rt::bitmap && r.name == ResourceKey::number(kSplashResourceId)) {
             int32_t w = 0, h = 0;
-            lines += dibSize(r.data, w, h) ? "# splash-bitmap (bitmap 10000): " + std::to_string(w) +
-                                                 " x " + std::to_string(h) + " pixels\n"
-                                           : "# splash-bitmap (bitmap 10000): damaged\n";
+            if (!dibSize(r.data, w, h))
+                comments += "# splash-bitmap (bitmap 10000): damaged\n";
+            else if (pathFor)
+                fileLine("splash-bitmap", "splash-bitmap.bmp", bmpFromDib(r.data));
+            else
+                comments += "# splash-bitmap (bitmap 10000): " + std::to_string(w) + " x " +
+                            std::to_string(h) + " pixels\n";
         } else if (r.type.id == rt::rcdata && r.name == ResourceKey::number(kSplashResourceId)) {
             std::string kind;
             try {
                 kind = splashImageKind(r.data);
             } catch (const PackError&) {
-                kind = "not a PNG, GIF or JPEG image";
             }
-            lines += "# splash-image (RT_RCDATA 10000): " + kind + ", " + std::to_string(r.data.size()) +
-                     " bytes\n";
+            if (pathFor && !kind.empty())
+                fileLine("splash-image",
+                         "splash-image." + std::string(kind == "PNG" ? "png" : kind == "GIF" ? "gif" : "jpg"),
+                         r.data);
+            else
+                comments += "# splash-image (RT_RCDATA 10000): " +
+                            (kind.empty() ? std::string("not a PNG, GIF or JPEG image") : kind) + ", " +
+                            std::to_string(r.data.size()) + " bytes\n";
         } else if (r.type.id == rt::version) {
             VersionInfo info;
             if (readVersionResource(r.data, info) && buildVersionResource(info) == r.data)
                 version = formatVersionSection(info);
             else
-                lines += "# a version resource (" + std::to_string(r.data.size()) +
-                         " bytes) that the [version] section cannot express\n";
+                comments += "# a version resource (" + std::to_string(r.data.size()) +
+                            " bytes) that the [version] section cannot express\n";
         } else if (r.type.id == rt::manifest) {
             const std::string level = manifestExecutionLevel(r.data);
             const std::string dpi = manifestDpiSetting(r.data);
@@ -256,20 +344,21 @@ std::string describeResources(const std::vector<Resource>& resources) {
                 lines += "dpi-aware = " + dpi + "\n";
                 packerKinds = true;
             } else if (!dpi.empty()) {
-                lines += "# dpi-aware: the manifest says " + dpi.substr(7) + "\n";
+                comments += "# dpi-aware: the manifest says " + dpi.substr(7) + "\n";
             }
         }
     }
-    if (!packerKinds)
-        return {};
-    std::string out;
-    if (!lines.empty())
-        out = "\n[resources]\n" +
-              std::string(images ? "# The images are not written out: name their files here to build "
-                                   "them in.\n"
-                                 : "") +
-              lines;
-    return out + version;
+    if (!packerKinds) {
+        dump.files.clear();
+        return dump;
+    }
+    if (!lines.empty() || !comments.empty()) {
+        if (!comments.empty() && !pathFor)
+            comments = "# The images are not written out (--extract-files DIR does).\n" + comments;
+        dump.text = "\n[resources]\n" + comments + lines;
+    }
+    dump.text += version;
+    return dump;
 }
 
 }  // namespace kvopack

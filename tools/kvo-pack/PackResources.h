@@ -2,6 +2,7 @@
 // dump describes them.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,7 +45,14 @@ std::vector<Resource> combineResources(std::vector<Resource> existing, const Res
 
 // The [resources] and [version] sections dump prints for these resources,
 // or nothing when the launcher carries none of the packer's kinds and the
-// stock manifest choices.
-std::string describeResources(const std::vector<Resource>& resources);
+// stock manifest choices. With `pathFor` the icons and splash images are
+// handed back as files (name, bytes) and named by pathFor(name) in the text;
+// without, they are described in comments.
+struct ResourceDump {
+    std::string text;
+    std::vector<std::pair<std::string, std::string>> files;
+};
+ResourceDump describeResources(const std::vector<Resource>& resources,
+                               const std::function<std::string(const std::string&)>& pathFor);
 
 }  // namespace kvopack

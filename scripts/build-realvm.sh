@@ -1,0 +1,29 @@
+#!/bin/sh
+# build-realvm.sh [ARCH...]: builds the real Java VM the tests and the example
+# run on (Avian as a Windows jvm.dll, from ../shared/avian or KVO_AVIAN_DIR)
+# into build/realvm/ARCH, once; later calls reuse it. Default ARCH: i386.
+# Without the sources it says so and leaves nothing behind: the real-VM tests
+# then report themselves skipped and the example falls back to the stand-in.
+set -e
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+avian="${KVO_AVIAN_DIR:-$root/../shared/avian}"
+[ $# -gt 0 ] || set -- i386
+
+if [ ! -x "$avian/build.sh" ] && [ ! -f "$avian/build.sh" ]; then
+    echo "real JVM: no sources at $avian: the real-VM tests will be skipped, the example uses the stand-in JVM" >&2
+    exit 0
+fi
+for arch in "$@"; do
+    out="$root/build/realvm/$arch"
+    if [ -f "$out/jvm.dll" ] && [ -f "$out/classpath.jar" ] && [ "$out/jvm.dll" -nt "$avian/build.sh" ]; then
+        continue
+    fi
+    echo "building the real JVM ($arch) from $avian (about a minute, once)"
+    rm -f "$out/jvm.dll" "$out/classpath.jar"
+    if ! bash "$avian/build.sh" "$out" "$arch" interpret; then
+        echo "real JVM ($arch): build failed (see $out/work/make-$arch-interpret.log)" >&2
+        rm -f "$out/jvm.dll" "$out/classpath.jar"
+        exit 1
+    fi
+done

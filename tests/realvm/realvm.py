@@ -11,7 +11,7 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent / "e2e"))
 
-from harness import ROOT, LauncherCase, base_block, make_runtime_home, winpath  # noqa: E402
+from harness import ROOT, LauncherCase, base_block, make_runtime_home, unescape, winpath  # noqa: E402
 
 ARCH = os.environ.get("KVO_REALVM_ARCH", "i386")
 REALVM = Path(os.environ.get("KVO_REALVM", ROOT / "build" / "realvm" / ARCH))
@@ -110,8 +110,7 @@ def read_report(path):
         if not line:
             continue
         key, _, value = line.partition("\t")
-        rows.append((key, value.replace("\\t", "\t").replace("\\n", "\n").replace("\\r", "\r")
-                     .replace("\\\\", "\\")))
+        rows.append((key, unescape(value)))
     return rows
 
 
@@ -153,3 +152,7 @@ class RealVmCase(LauncherCase):
 
     def values(self, key):
         return [v for k, v in self.report() if k == key]
+
+    def dialog_texts(self, result):
+        """The dialogs' texts without the log-file line the launcher adds."""
+        return [text.split("\n\nLog: ")[0] for _, text in result.dialogs]

@@ -81,7 +81,7 @@ class HowItEnds(RealVmCase):
         exe = self.real_app("kvotest.Throw", app_entries=["kvotest/Throw"])
         r = self.start(exe)
         self.assertEqual(r.code, 1, r)
-        self.assertEqual([t for _, t in r.dialogs], ["The JVM could not be started."])
+        self.assertEqual(self.dialog_texts(r), ["The JVM could not be started."])
         self.assertIn("IllegalStateException", r.stderr)
         self.assertIn("thrown by the application", r.stderr)
         self.assertLogHas(r, "ERROR: an exception occured")
@@ -100,14 +100,14 @@ class HowItEnds(RealVmCase):
         exe = self.real_app("kvotest.Probe", launcher_entries=["com/korvo/runtime/Report"])
         r = self.start(exe)
         self.assertEqual(r.code, 1, r)
-        self.assertEqual([t for _, t in r.dialogs], ["Couldn't load main class."])
+        self.assertEqual(self.dialog_texts(r), ["Couldn't load main class."])
         self.assertLogHas(r, "ERROR: could not find main class")
 
     def test_launcher_class_without_main(self):
         exe = self.real_app("kvotest.Probe", launcher_tree="nomain", launcher_entries=["com/korvo/runtime/WinLauncher"])
         r = self.start(exe)
         self.assertEqual(r.code, 1, r)
-        self.assertEqual([t for _, t in r.dialogs], ["Main method not found."])
+        self.assertEqual(self.dialog_texts(r), ["Main method not found."])
         self.assertLogHas(r, "ERROR: could not find main method")
 
     def test_threads_that_outlive_main_are_waited_for(self):

@@ -31,7 +31,7 @@ win32: deps $(WIN32)/CMakeCache.txt
 	cmake --build $(WIN32) -j$(JOBS)
 
 realvm: deps
-	@scripts/build-realvm.sh i386
+	@scripts/build-realvm.sh
 
 test: all realvm
 	scripts/run-tests.sh

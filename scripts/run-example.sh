@@ -12,13 +12,21 @@
 set -e
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
-fixtures="$root/build/win32/fixtures"
-realvm="$root/build/realvm/i386"
+. "$here/wine-env.sh"
+# The 32-bit launcher where this machine can run 32-bit programs, the 64-bit
+# one where it cannot (some kernels have no 32-bit support).
+if [ "${KVO_WINE32:-yes}" = yes ]; then
+    tree="$root/build/win32" arch=i386 width=32
+else
+    tree="$root/build/win64" arch=x86_64 width=64
+fi
+fixtures="$tree/fixtures"
+realvm="$root/build/realvm/$arch"
 out="$root/build/example"
 rm -rf "$out"
 mkdir -p "$out/tmp" "$out/jre/bin/server" "$out/.vandrel" "$out/lib" "$out/classes"
 
-"$root/build/native/kvo-pack" build --stub "$root/build/win32/launcher.exe" \
+"$root/build/native/kvo-pack" build --stub "$tree/launcher.exe" \
     --config "$root/examples/app.kvo" --out "$out/app.exe"
 echo "packed $out/app.exe"
 
@@ -47,21 +55,21 @@ jar cf "$out/lib/example-app.jar" -C "$out/classes" com/example
 
 "$here/wine-prefix.sh" start
 trap '"$here/wine-prefix.sh" stop' EXIT INT TERM
-. "$here/wine-env.sh"
 
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 # The driver answers any dialog with OK and reports the full exit code.
 KVO_RUN_CMDLINE="\"$(winpath "$out/app.exe")\" hello \"big world\"" \
-    wine "$fixtures/kvo-run.exe" --env KORVO_LOG=yes \
+    "${KVO_WINE:-wine}" "$fixtures/kvo-run.exe" --env KORVO_LOG=yes \
     --env "TMP=$(winpath "$out/tmp")" --stderr "$(winpath "$out/stderr.txt")" 2>/dev/null \
     | tr -d '\r' > "$out/result.txt"
 
 echo
 echo "=== what was real ==="
-echo "launcher:            real (build/win32/launcher.exe packed with examples/app.kvo)"
+echo "launcher:            real ($width-bit, ${tree#"$root"/}/launcher.exe packed with examples/app.kvo)"
+[ "$width" = 32 ] || echo "                     (this machine cannot run 32-bit programs, so the 64-bit launcher runs)"
 echo "launcher class, app: real Java (examples/java), compiled with the JDK's javac"
 if [ "$real" = yes ]; then
-    echo "jvm.dll:             a real Java VM (Avian, built from ../shared/avian)"
+    echo "jvm.dll:             a real Java VM (Avian, $arch, built from ../shared/avian)"
 else
     echo "jvm.dll:             STAND-IN: ../shared/avian was not found, so the project's recording"
     echo "                     jvm.dll plays the JVM and the application's Java code does not run"

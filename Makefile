@@ -2,13 +2,14 @@
 # make test     build and run every test tier (installs what is missing)
 # make example  pack examples/app.kvo and start it under Wine
 # make fuzz     a long fuzz run of the block decoder (FUZZ_SECONDS, default 600)
+# make realvm   the real JVM the tests and the example run on (from ../shared/avian)
 # make clean
 
 NATIVE := build/native
 WIN32 := build/win32
 JOBS ?= 2
 
-.PHONY: all deps native win32 test example fuzz clean
+.PHONY: all deps native win32 realvm test example fuzz clean
 
 all: deps native win32
 
@@ -29,10 +30,13 @@ native: deps $(NATIVE)/CMakeCache.txt
 win32: deps $(WIN32)/CMakeCache.txt
 	cmake --build $(WIN32) -j$(JOBS)
 
-test: all
+realvm: deps
+	@scripts/build-realvm.sh
+
+test: all realvm
 	scripts/run-tests.sh
 
-example: all
+example: all realvm
 	scripts/run-example.sh
 
 fuzz: native

@@ -141,6 +141,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR tail, int showCommand) {
         exitLauncher(exitCodeNoJvm);
     if (getConfigBool(rec::SplashEnabled) && getConfigBool(rec::JavaSplashLibrary))
         showSplash(showCommand);
+    setBeforeDestroyJavaVM(endSplashForJvmEnd);
     if (!launchProgram(args, true))
         fatalErrorMessage(msg::JvmNotStarted, nullptr);
     return 0;

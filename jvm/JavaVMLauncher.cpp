@@ -13,6 +13,7 @@
 #include "core/Paths.h"
 #include "core/Platform.h"
 #include "core/StartupState.h"
+#include "jvm/ApplicationThreads.h"
 #include "jvm/JvmState.h"
 #include "jvm/LauncherArgs.h"
 #include "jvm/Variables.h"
@@ -24,6 +25,8 @@ JavaVM* javaVM = nullptr;
 JNIEnv* jniEnv = nullptr;
 
 namespace {
+
+void (*beforeDestroy)() = nullptr;
 
 constexpr size_t kPropertyCapacity = 8192;
 
@@ -224,17 +227,26 @@ bool launchProgram(const WideArgs& arguments, bool destroyAfterMain) {
     }
     if (destroyAfterMain) {
         logMessage("dest JVM");
+        // The launcher's own threads serve the application for as long as
+        // it runs, and must be off the JVM before it is torn down.
+        waitForApplicationThreads(jniEnv);
+        if (beforeDestroy)
+            beforeDestroy();
         javaVM->DestroyJavaVM();
     }
     logMessage("launch done");
     return true;
 }
 
+void setBeforeDestroyJavaVM(void (*callback)()) { beforeDestroy = callback; }
+
 JNIEnv* attachThreadToJvm() {
     if (!jvmCreated)
         return nullptr;
+    // As a daemon: an attached ordinary thread would keep DestroyJavaVM
+    // waiting for it, and the launcher's threads never end on their own.
     JNIEnv* env = nullptr;
-    if (javaVM->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK)
+    if (javaVM->AttachCurrentThreadAsDaemon(reinterpret_cast<void**>(&env), nullptr) != JNI_OK)
         return nullptr;
     return env;
 }

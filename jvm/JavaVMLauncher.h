@@ -16,6 +16,10 @@ bool createJavaVM(const OptionList& systemProperties, const WideArgs& arguments)
 bool callMain(const WideArgs& arguments);
 // True: go on and call main.
 bool checkFirstRun();
-// For threads other than the main one; null before the JVM exists.
+// Called on the main thread once the application's threads have ended and
+// before DestroyJavaVM: whatever else uses the JVM lets go of it there.
+void setBeforeDestroyJavaVM(void (*callback)());
+// For threads other than the main one, attached as daemons so they never
+// hold the JVM up; null before the JVM exists.
 JNIEnv* attachThreadToJvm();
 void detachThreadFromJvm();

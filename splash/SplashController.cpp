@@ -50,7 +50,8 @@ void lookupController() {
 
 // Ends the splash thread: its message loop returns once the window is gone.
 void endSplashThread() {
-    detachThreadFromJvm();
+    if (env)
+        detachThreadFromJvm();
     env = nullptr;
     closeSplashWindow();
 }

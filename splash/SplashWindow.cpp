@@ -40,6 +40,11 @@ HFONT statusFont = nullptr;
 HFONT versionFont = nullptr;
 UINT_PTR timer = 0;
 
+// Main thread only: the native splash thread, kept so that the end of the
+// application can wait for it to let go of the JVM.
+HANDLE splashThreadHandle = nullptr;
+constexpr DWORD splashEndWaitMs = 2000;
+
 // The runtime's splash library (main thread only).
 using SplashInitFn = void (*)();
 using SplashLoadMemoryFn = int (*)(void*, int);
@@ -231,7 +236,9 @@ void startNativeSplash(int showCommand) {
         logError("splash screen thread not started (%lu)", GetLastError());
         return;
     }
-    CloseHandle(thread);
+    if (splashThreadHandle)
+        CloseHandle(splashThreadHandle);
+    splashThreadHandle = thread;
 }
 
 void hideNativeSplash() {
@@ -320,6 +327,22 @@ void showSplash(int showCommand) {
         else
             hideNativeSplash();
     }
+}
+
+void endSplashForJvmEnd() {
+    if (!splashThreadHandle)
+        return;
+    if (WaitForSingleObject(splashThreadHandle, 0) == WAIT_TIMEOUT) {
+        logMessage("splash screen still up at the application's end");
+        hideNativeSplash();
+        // The thread detaches and ends on its next tick; one that is stuck
+        // in a call into the application is attached as a daemon and does
+        // not hold the JVM up.
+        if (WaitForSingleObject(splashThreadHandle, splashEndWaitMs) == WAIT_TIMEOUT)
+            logError("splash screen thread did not end within %lu ms", splashEndWaitMs);
+    }
+    CloseHandle(splashThreadHandle);
+    splashThreadHandle = nullptr;
 }
 
 HWND splashWindow() {

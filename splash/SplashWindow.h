@@ -9,6 +9,10 @@
 // Starts the splash screen (non-zero show command) or hides it (0).
 void showSplash(int showCommand);
 
+// Main thread, once the application has ended: hides a native splash that
+// is still up and waits (bounded) until its thread has let go of the JVM.
+void endSplashForJvmEnd();
+
 // Replaces the status line and paints it before returning. Splash thread
 // only; does nothing before the window exists.
 void setStatusText(const wchar_t* text);

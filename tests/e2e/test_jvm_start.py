@@ -134,13 +134,22 @@ class OptionsAndArguments(JvmCase):
         self.assertEqual(r.code, 0)
         self.assertFalse([o for o in rec.options if o.startswith("-Dkorvo.consoleCodepage")])
 
-    def test_destroy_waits_for_the_application_threads(self):
-        exe = self.app(installer_block(), script={"main-thread-ms": "1500"})
-        r, rec = self.start(exe)
-        self.assertEqual(r.code, 0)
-        keys = [tuple(row) for row in rec.rows if row[0] in ("app-thread", "destroy")]
-        self.assertEqual(keys, [("app-thread", "started"), ("destroy", "begin"), ("app-thread", "ended"),
-                                ("destroy", "end")])
+    def test_the_start_ends_after_the_application_threads(self):
+        # The launcher itself waits for them when the JVM lists its threads,
+        # so that its own threads can let go of the JVM before it is
+        # destroyed; otherwise DestroyJavaVM does the waiting.
+        for script, expected in (
+                ({}, [("app-thread", "started"), ("join", "app"), ("app-thread", "ended"), ("destroy", "begin"),
+                      ("destroy", "end")]),
+                ({"threads": "hidden"}, [("app-thread", "started"), ("destroy", "begin"), ("app-thread", "ended"),
+                                         ("destroy", "end")])):
+            with self.subTest(script=script):
+                exe = self.app(installer_block(), script=dict(script, **{"main-thread-ms": "1500"}))
+                (self.vm / "jvm-record.txt").unlink(missing_ok=True)
+                r, rec = self.start(exe)
+                self.assertEqual(r.code, 0)
+                keys = [tuple(row) for row in rec.rows if row[0] in ("app-thread", "destroy", "join")]
+                self.assertEqual(keys, expected)
 
 
 class OptionsFiles(JvmCase):

@@ -1,0 +1,144 @@
+#include "jvm/ApplicationThreads.h"
+
+#include "core/Log.h"
+
+namespace {
+
+struct ThreadApi {
+    jclass thread = nullptr;
+    jclass group = nullptr;
+    jmethodID currentThread = nullptr;
+    jmethodID getThreadGroup = nullptr;
+    jmethodID isAlive = nullptr;
+    jmethodID isDaemon = nullptr;
+    jmethodID join = nullptr;
+    jmethodID getParent = nullptr;
+    jmethodID activeCount = nullptr;
+    jmethodID enumerate = nullptr;
+};
+
+// A failed lookup or call leaves an exception pending, and no further JNI
+// call is allowed until it is cleared.
+bool failed(JNIEnv* env) {
+    if (!env->ExceptionCheck())
+        return false;
+    env->ExceptionClear();
+    return true;
+}
+
+bool lookUp(JNIEnv* env, ThreadApi& api) {
+    api.thread = env->FindClass("java/lang/Thread");
+    if (failed(env) || !api.thread)
+        return false;
+    api.group = env->FindClass("java/lang/ThreadGroup");
+    if (failed(env) || !api.group)
+        return false;
+    api.currentThread = env->GetStaticMethodID(api.thread, "currentThread", "()Ljava/lang/Thread;");
+    api.getThreadGroup = env->GetMethodID(api.thread, "getThreadGroup", "()Ljava/lang/ThreadGroup;");
+    api.isAlive = env->GetMethodID(api.thread, "isAlive", "()Z");
+    api.isDaemon = env->GetMethodID(api.thread, "isDaemon", "()Z");
+    api.join = env->GetMethodID(api.thread, "join", "()V");
+    api.getParent = env->GetMethodID(api.group, "getParent", "()Ljava/lang/ThreadGroup;");
+    api.activeCount = env->GetMethodID(api.group, "activeCount", "()I");
+    api.enumerate = env->GetMethodID(api.group, "enumerate", "([Ljava/lang/Thread;Z)I");
+    return !failed(env) && api.currentThread && api.getThreadGroup && api.isAlive && api.isDaemon && api.join &&
+           api.getParent && api.activeCount && api.enumerate;
+}
+
+// The top of the thread-group tree: every thread of the JVM is below it.
+jobject rootGroup(JNIEnv* env, const ThreadApi& api, jobject self) {
+    jobject group = env->CallObjectMethod(self, api.getThreadGroup);
+    if (failed(env))
+        return nullptr;
+    while (group) {
+        jobject parent = env->CallObjectMethod(group, api.getParent);
+        if (failed(env)) {
+            env->DeleteLocalRef(group);
+            return nullptr;
+        }
+        if (!parent)
+            break;
+        env->DeleteLocalRef(group);
+        group = parent;
+    }
+    return group;
+}
+
+// A live non-daemon thread other than `self`, or null when there is none
+// (or the JVM would not tell). The caller deletes the reference.
+jobject nextApplicationThread(JNIEnv* env, const ThreadApi& api, jobject root, jobject self, bool& broken) {
+    const jint count = env->CallIntMethod(root, api.activeCount);
+    if (failed(env) || count < 0) {
+        broken = true;
+        return nullptr;
+    }
+    // Room for threads started between the count and the listing.
+    jobjectArray threads = env->NewObjectArray(count + 16, api.thread, nullptr);
+    if (failed(env) || !threads) {
+        broken = true;
+        return nullptr;
+    }
+    const jint listed = env->CallIntMethod(root, api.enumerate, threads, JNI_TRUE);
+    if (failed(env)) {
+        env->DeleteLocalRef(threads);
+        broken = true;
+        return nullptr;
+    }
+    jobject found = nullptr;
+    for (jint i = 0; i < listed && !found && !broken; ++i) {
+        jobject thread = env->GetObjectArrayElement(threads, i);
+        if (failed(env)) {
+            broken = true;
+            break;
+        }
+        if (!thread)
+            continue;
+        const bool other = !env->IsSameObject(thread, self);
+        const bool alive = other && env->CallBooleanMethod(thread, api.isAlive) == JNI_TRUE;
+        const bool daemon = alive && env->CallBooleanMethod(thread, api.isDaemon) == JNI_TRUE;
+        if (failed(env))
+            broken = true;
+        else if (alive && !daemon)
+            found = thread;
+        if (found != thread)
+            env->DeleteLocalRef(thread);
+    }
+    env->DeleteLocalRef(threads);
+    return found;
+}
+
+}  // namespace
+
+void waitForApplicationThreads(JNIEnv* env) {
+    ThreadApi api;
+    if (!lookUp(env, api)) {
+        logMessage("application threads not visible: DestroyJavaVM waits for them");
+        return;
+    }
+    jobject self = env->CallStaticObjectMethod(api.thread, api.currentThread);
+    jobject root = !failed(env) && self ? rootGroup(env, api, self) : nullptr;
+    if (!root) {
+        logMessage("application threads not visible: DestroyJavaVM waits for them");
+        if (self)
+            env->DeleteLocalRef(self);
+        return;
+    }
+    bool broken = false;
+    bool announced = false;
+    while (jobject thread = nextApplicationThread(env, api, root, self, broken)) {
+        if (!announced) {
+            logMessage("waiting for the application's threads");
+            announced = true;
+        }
+        env->CallVoidMethod(thread, api.join);
+        env->DeleteLocalRef(thread);
+        if (failed(env)) {
+            broken = true;
+            break;
+        }
+    }
+    if (broken)
+        logMessage("application threads no longer visible: DestroyJavaVM waits for the rest");
+    env->DeleteLocalRef(root);
+    env->DeleteLocalRef(self);
+}

@@ -1,0 +1,44 @@
+package kvotest;
+
+import com.korvo.runtime.Report;
+import java.io.InputStream;
+
+/** Notes what the application sees: its arguments, the properties named in
+ * kvotest.properties (comma-separated), the classes named in
+ * kvotest.classes and the resources named in kvotest.resources. */
+public class Probe {
+    public static void main(String[] args) throws Exception {
+        Report.line("args", String.valueOf(args.length));
+        for (int i = 0; i < args.length; i++)
+            Report.line("arg", i + "\t" + args[i]);
+        for (String name : list("kvotest.properties"))
+            Report.line("property", name + "\t" + System.getProperty(name));
+        for (String name : list("kvotest.classes")) {
+            String found;
+            try {
+                Class.forName(name);
+                found = "loaded";
+            } catch (ClassNotFoundException e) {
+                found = "missing";
+            }
+            Report.line("class", name + "\t" + found);
+        }
+        for (String name : list("kvotest.resources")) {
+            InputStream in = Probe.class.getResourceAsStream(name);
+            Report.line("resource", name + "\t" + (in == null ? "<missing>" : read(in)));
+        }
+    }
+
+    static String[] list(String property) {
+        String value = System.getProperty(property);
+        return value == null || value.length() == 0 ? new String[0] : value.split(",");
+    }
+
+    static String read(InputStream in) throws Exception {
+        StringBuilder b = new StringBuilder();
+        for (int c; (c = in.read()) >= 0;)
+            b.append((char) c);
+        in.close();
+        return b.toString();
+    }
+}

@@ -1,0 +1,31 @@
+package kvotest;
+
+import com.korvo.runtime.KorvoController;
+import com.korvo.runtime.Report;
+
+/** Steers the splash from a thread that outlives main, as a desktop
+ * application does while it builds its window: texts, then the hide. */
+public class SplashSteps {
+    public static void main(final String[] args) {
+        new Thread(new Runnable() {
+            public void run() {
+                try {
+                    for (int i = 0; i < args.length; i++) {
+                        Thread.sleep(700);
+                        if (args[i].equals("hide")) {
+                            KorvoController.hide();
+                            Report.line("step", "hide");
+                        } else {
+                            KorvoController.setText(args[i]);
+                            Report.line("step", "text " + args[i]);
+                        }
+                    }
+                    Thread.sleep(700);
+                } catch (InterruptedException e) {
+                    Report.line("step", "interrupted");
+                }
+                Report.line("step", "done");
+            }
+        }).start();
+    }
+}

@@ -1,0 +1,6 @@
+package com.korvo.runtime;
+
+/** A launcher class without main. */
+public class WinLauncher {
+    public static void start(String[] args) {}
+}

@@ -1,0 +1,31 @@
+"""Single-instance mode seen by Java code: the running instance's
+application reads what a second start handed over."""
+import sys
+import time
+import unittest
+from pathlib import Path
+
+from realvm import RealVmCase
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "e2e"))
+from test_single_instance import InstanceCase  # noqa: E402
+
+
+class HandOver(RealVmCase, InstanceCase):
+    def test_second_start_arguments_reach_the_first_instance(self):
+        exe = self.real_app("kvotest.Receiver", app_entries=["kvotest/Receiver"], r10005="1")
+        first = self.spawn(exe, "20000")
+        end = time.time() + 60
+        while time.time() < end and not self.values("ready"):
+            time.sleep(0.1)
+        self.assertEqual(self.values("ready"), ["yes"], "the first instance's application did not start")
+        second = self.spawn(exe, 'open "two words.txt" --flag')
+        self.assertEqual(second.finish(), (0, []))
+        self.assertEqual(first.finish(), (0, []))
+        self.assertEqual(self.values("received"), ['open "two words.txt" --flag\n'])
+        self.assertEqual(self.values("deleted"), ["true"])
+        self.assertEqual(list(self.tmp.glob("kvo_p*.tmp")), [], "the communication file was taken")
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -113,8 +113,10 @@ void placeResourceSection(std::string& image, const std::function<std::string(ui
     };
     if (h.directoryCount <= kResourceDirectory)
         fail("the image has no resource directory entry");
-    if (h.sectionAlignment == 0 || h.fileAlignment == 0)
-        fail("the image gives no section or file alignment");
+    const auto powerOfTwo = [](uint32_t v) { return v != 0 && (v & (v - 1)) == 0; };
+    if (!powerOfTwo(h.fileAlignment) || h.fileAlignment < 0x200 || h.fileAlignment > 0x10000 ||
+        !powerOfTwo(h.sectionAlignment) || h.sectionAlignment < h.fileAlignment)
+        fail("the image's section and file alignments are not ones a loader accepts");
     const DataDirectory resources = h.directory(kResourceDirectory);
     const PeSection& last = h.sections.back();
     const size_t lastHeader = h.sectionTable + (h.sections.size() - 1) * kSectionHeaderSize;
@@ -128,6 +130,8 @@ void placeResourceSection(std::string& image, const std::function<std::string(ui
     fresh.characteristics = kResourceCharacteristics;
     uint32_t oldRawSize = 0;
     if (replace) {
+        if (last.rawOffset > image.size())
+            fail("its last section lies behind the end of the file");
         fresh.virtualAddress = last.virtualAddress;
         fresh.rawOffset = last.rawOffset;
         oldRawSize = last.rawSize;

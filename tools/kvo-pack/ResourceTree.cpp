@@ -38,7 +38,7 @@ public:
     void directory(uint32_t offset, int level, ResourceKey type, ResourceKey name,
                    std::vector<Resource>& out) {
         const size_t at = base_ + offset;
-        if (offset >= image_.size() || image_.size() - at < kDirectorySize)
+        if (at > image_.size() || image_.size() - at < kDirectorySize)
             damaged("a directory lies outside the image");
         const size_t count = get(image_, at + 12, 2) + size_t(get(image_, at + 14, 2));
         if ((image_.size() - at - kDirectorySize) / kEntrySize < count)
@@ -68,7 +68,7 @@ private:
 
     ResourceKey nameAt(uint32_t offset) const {
         const size_t at = base_ + offset;
-        if (offset >= image_.size() || image_.size() - at < 2)
+        if (at > image_.size() || image_.size() - at < 2)
             damaged("a name lies outside the image");
         const size_t length = get(image_, at, 2);
         if ((image_.size() - at - 2) / 2 < length || length == 0)
@@ -82,7 +82,7 @@ private:
     void data(uint32_t offset, const ResourceKey& type, const ResourceKey& name,
               const ResourceKey& language, std::vector<Resource>& out) const {
         const size_t at = base_ + offset;
-        if (offset >= image_.size() || image_.size() - at < kDataEntrySize)
+        if (at > image_.size() || image_.size() - at < kDataEntrySize)
             damaged("a data entry lies outside the image");
         if (out.size() >= kMostResources)
             damaged("it lists more than " + std::to_string(kMostResources) + " resources");

@@ -70,7 +70,10 @@ void placeResourceSection(std::string& image, const std::function<std::string(ui
 // the image, where the packer does not copy it).
 void clearCertificateEntry(std::string& image);
 
-// The image checksum over a whole file, fed in order in pieces.
+// The image checksum over a whole file, fed in order in pieces: 16-bit
+// words with end-around carry, the checksum field left out, the length
+// added. An odd last byte counts as a word of its own, as it does for the
+// system's own checksum function.
 class PeChecksum {
 public:
     explicit PeChecksum(size_t checksumOffset) : skip_(checksumOffset) {}

@@ -549,6 +549,17 @@ TEST_F(ResourceBuild, BadInputFailsWithFileAndLineAndLeavesNothing) {
     EXPECT_EQ(failure("[resources]\nicon = missing.ico\n").substr(0, kvo.size() + 3), kvo + ":2:");
     EXPECT_EQ(failure("SplashImageWidth = 7\nSplashImageHeight = 6\n[resources]\nsplash-bitmap = splash.bmp\n"),
               kvo + ":4: the splash bitmap splash.bmp is 7 x 5 pixels, but SplashImageHeight on line 2 is 6");
+    // Resources need an image to go into.
+    writeFile(dir / "app.kvo", "ExecutableType = 1\n[version]\nFileVersion = 1.0.0.0\n");
+    BuildOptions overlay;
+    overlay.config = kvo;
+    overlay.out = (dir / "app.exe").string();
+    try {
+        buildPackage(overlay);
+        ADD_FAILURE() << "an overlay with resources was written";
+    } catch (const PackError& e) {
+        EXPECT_EQ(std::string(e.what()).substr(0, kvo.size() + 3), kvo + ":2:");
+    }
     EXPECT_FALSE(std::filesystem::exists(dir / "app.exe"));
     EXPECT_EQ(dir.entries(), 6u);  // the stub, the configuration and four inputs
 }

@@ -207,7 +207,7 @@ Dib dibFromBmp(std::string_view bytes) {
     dib.data = std::string(info.substr(0, 40));
     put(dib.data, 0, 40, 4);
     put(dib.data, 20, uint32_t(pixelBytes), 4);
-    put(dib.data, 32, bits <= 8 ? colours : uint32_t(colours), 4);
+    put(dib.data, 32, colours, 4);
     dib.data += masks;
     dib.data += bytes.substr(tableAt, tableBytes);
     dib.data += bytes.substr(size_t(start), size_t(pixelBytes));

@@ -16,16 +16,17 @@ KVO_PACK = EXAMPLE = LAUNCHER = None
 SCRAMBLE = 0x5A
 
 
-def make_pe32(sections=2):
-    """A minimal PE32 image: headers, then 0x200 bytes per section."""
+def make_pe32(sections=2, machine=0x14C, magic=0x10B):
+    """A minimal PE32 (or, with magic 0x20B, PE32+) image: headers, then
+    0x200 bytes per section."""
     pe_offset, optional_size = 0x80, 0xE0
     image = bytearray(0x200 + sections * 0x200)
     image[0:2] = b"MZ"
     struct.pack_into("<I", image, 60, pe_offset)
     image[pe_offset:pe_offset + 4] = b"PE\0\0"
-    struct.pack_into("<HH", image, pe_offset + 4, 0x14C, sections)
+    struct.pack_into("<HH", image, pe_offset + 4, machine, sections)
     struct.pack_into("<H", image, pe_offset + 20, optional_size)
-    struct.pack_into("<H", image, pe_offset + 24, 0x10B)
+    struct.pack_into("<H", image, pe_offset + 24, magic)
     table = pe_offset + 24 + optional_size
     for i in range(sections):
         struct.pack_into("<8sIIII", image, table + 40 * i, b".s%d" % i, 0x200, 0x1000 * (i + 1),
@@ -90,7 +91,7 @@ class CommandLine(Base):
             "unmappable": ("# c\nApplicationName = \u0142\n", "stub.exe", "app.kvo:2: '\u0142' (U+0142) has no form in code page CP1252"),
             "missing file": ("[files]\nx.dll = nowhere.dll\n", "stub.exe", "app.kvo:2: cannot read "),
             "bad name": ("[files]\n..\\x.dll = stub.exe\n", "stub.exe", "app.kvo:2: included file name"),
-            "not an image": ("ApplicationName = x\n", "app.kvo", "not a PE32 image: no MZ header"),
+            "not an image": ("ApplicationName = x\n", "app.kvo", "not a PE32 or PE32+ image: no MZ header"),
             "missing stub": ("ApplicationName = x\n", "none.exe", "cannot open"),
         }
         for label, (config, stub, message) in cases.items():
@@ -166,6 +167,20 @@ class RoundTrip(Base):
         # In place: the stub and the output may be the same file.
         self.assert_ok(self.build("b.kvo", "a.exe", "a.exe"))
         self.assertEqual(self.read("a.exe"), self.read("b.exe"))
+
+    def test_either_width_of_stub_and_which_one_was_written(self):
+        self.write("app.kvo", "ApplicationName = x\n")
+        self.write("stub64.exe", make_pe32(machine=0x8664, magic=0x20B))
+        for stub, kind in (("stub.exe", "PE32 i386"), ("stub64.exe", "PE32+ x86-64")):
+            with self.subTest(kind):
+                result = self.build(out="app.exe", stub=stub)
+                self.assert_ok(result)
+                self.assertEqual(result.stdout, f"kvo-pack: wrote {self.path('app.exe')}, a {kind} launcher\n")
+                self.assertEqual(result.stderr, "")
+                dumped = run("dump", self.path("app.exe"))
+                self.assert_ok(dumped)
+                self.assertIn(f"# The launcher is a {kind} image.\n", dumped.stdout)
+                self.assertIn("ApplicationName = x\n", dumped.stdout)
 
     def test_overlay_alone(self):
         self.write("app.kvo", "ApplicationName = x\n")

@@ -55,6 +55,12 @@ def launcher_is_64() -> bool:
         return pe_machine(f.read(4096)) == 0x8664
 
 
+def launcher_arch() -> str:
+    """The machine of the tree under test as builds of other parts (a real
+    VM, for instance) name it: "x86_64" or "i386"."""
+    return "x86_64" if launcher_is_64() else "i386"
+
+
 def stub_image() -> bytes:
     data = STUB.read_bytes()
     return data[: pe_image_end(data)]

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Command-line behaviour of kvo-pack.
 
-Usage: cli_test.py KVO_PACK EXAMPLE_KVO [LAUNCHER_EXE]
-LAUNCHER_EXE is used when it exists (the cross build may not have run).
+Usage: cli_test.py KVO_PACK EXAMPLE_KVO [LAUNCHER_EXE...]
+Each LAUNCHER_EXE (32-bit, 64-bit) is used when it exists (the cross builds
+may not have run).
 """
 import os
 import random
@@ -12,7 +13,8 @@ import sys
 import tempfile
 import unittest
 
-KVO_PACK = EXAMPLE = LAUNCHER = None
+KVO_PACK = EXAMPLE = None
+LAUNCHERS = []
 SCRAMBLE = 0x5A
 
 
@@ -213,19 +215,24 @@ class Example(Base):
         self.assertEqual(struct.unpack_from("<ii", block, at), (0, 0))
 
     def test_with_the_real_launcher(self):
-        if not (LAUNCHER and os.path.exists(LAUNCHER)):
+        built = [l for l in LAUNCHERS if os.path.exists(l)]
+        if not built:
             self.skipTest("launcher not built")
-        result = run("build", "--stub", LAUNCHER, "--config", EXAMPLE, "--out", self.path("app.exe"))
-        self.assert_ok(result)
-        dumped = run("dump", "--out", self.path("dump.kvo"), self.path("app.exe"))
-        self.assert_ok(dumped)
-        result = run("build", "--stub", self.path("app.exe"), "--config", self.path("dump.kvo"),
-                     "--out", self.path("again.exe"))
-        self.assert_ok(result)
-        self.assertEqual(self.read("again.exe"), self.read("app.exe"))
+        for launcher in built:
+            with self.subTest(launcher):
+                result = run("build", "--stub", launcher, "--config", EXAMPLE, "--out", self.path("app.exe"))
+                self.assert_ok(result)
+                kind = "PE32+ x86-64" if "win64" in launcher else "PE32 i386"
+                self.assertIn(f", a {kind} launcher", result.stdout)
+                dumped = run("dump", "--out", self.path("dump.kvo"), self.path("app.exe"))
+                self.assert_ok(dumped)
+                result = run("build", "--stub", self.path("app.exe"), "--config", self.path("dump.kvo"),
+                             "--out", self.path("again.exe"))
+                self.assert_ok(result)
+                self.assertEqual(self.read("again.exe"), self.read("app.exe"))
 
 
 if __name__ == "__main__":
     KVO_PACK, EXAMPLE = sys.argv[1], sys.argv[2]
-    LAUNCHER = sys.argv[3] if len(sys.argv) > 3 else None
+    LAUNCHERS = sys.argv[3:]
     unittest.main(argv=[sys.argv[0], "-v"])

@@ -122,29 +122,22 @@ VersionVerdict judgeVersion(std::string_view version, std::string_view lower,
 
 namespace {
 
-// A numeric bound over the shorter of the two counts of numbers.
-int compareShorterNumbers(std::string_view text, std::string_view bound) {
-    const VersionNumbers t = parseVersionNumbers(text);
-    const VersionNumbers b = parseVersionNumbers(bound);
-    return compareOver(t, b, t.count < b.count ? t.count : b.count);
+// One bound of the looser rule, over the shorter of the two texts (legacy
+// bound) or of the two counts of numbers (numeric bound). <0, 0 or >0.
+int compareToBoundLoosely(std::string_view text, std::string_view bound) {
+    if (isNumericBound(bound)) {
+        const VersionNumbers t = parseVersionNumbers(text);
+        const VersionNumbers b = parseVersionNumbers(bound);
+        return compareOver(t, b, t.count < b.count ? t.count : b.count);
+    }
+    const size_t n = text.size() < bound.size() ? text.size() : bound.size();
+    return compareVersionText(text.substr(0, n), bound.substr(0, n));
 }
 
 }  // namespace
 
 bool isVersionInRange(std::string_view text, std::string_view lower, std::string_view upper) {
-    if (isNumericBound(lower) && compareShorterNumbers(text, lower) < 0)
-        return false;
-    if (isNumericBound(upper) && compareShorterNumbers(text, upper) > 0)
-        return false;
-    if (isNumericBound(lower))
-        lower = std::string_view();
-    if (isNumericBound(upper))
-        upper = std::string_view();
-    const size_t nLower = text.size() < lower.size() ? text.size() : lower.size();
-    if (compareVersionText(text.substr(0, nLower), lower.substr(0, nLower)) < 0)
-        return false;
-    const size_t nUpper = text.size() < upper.size() ? text.size() : upper.size();
-    return compareVersionText(text.substr(0, nUpper), upper.substr(0, nUpper)) <= 0;
+    return compareToBoundLoosely(text, lower) >= 0 && compareToBoundLoosely(text, upper) <= 0;
 }
 
 int compareVersionText(std::string_view a, std::string_view b) {

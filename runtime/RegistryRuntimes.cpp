@@ -192,14 +192,13 @@ bool findVendorJvmUnder(const VendorKey& vendor, const VersionBounds& bounds, Ca
     for (const std::string& name : subkeyNames(base.get())) {
         if (vendor.versionNames && !isVersionInRange(name, bounds.lower, bounds.upper))
             continue;
-        const std::string keyName =
-            vendor.homeKey[0] ? name + "\\" + vendor.homeKey : name;
+        const std::string keyName = vendor.homeKey[0] ? name + "\\" + vendor.homeKey : name;
         std::string home;
         {
             ScopedKey key;
             if (RegOpenKeyExA(base.get(), keyName.c_str(), 0, kReadAccess, key.receive()) != ERROR_SUCCESS ||
                 !readHome(key.get(), vendor.homeValue, home)) {
-                logMessage("skipping registry key %s\\%s: no %s value", vendor.base, keyName.c_str(),
+                logMessage("skipping registry key %s\\%s: no %s text value", vendor.base, keyName.c_str(),
                            vendor.homeValue);
                 continue;
             }

@@ -1,4 +1,5 @@
-# make          build everything: build/win32/launcher.exe, build/native/kvo-pack, ...
+# make          build everything: build/win32/launcher.exe, build/win64/launcher.exe,
+#               build/native/kvo-pack, ...
 # make test     build and run every test tier (installs what is missing)
 # make example  pack examples/app.kvo and start it under Wine
 # make fuzz     a long fuzz run of the block decoder (FUZZ_SECONDS, default 600)
@@ -7,11 +8,12 @@
 
 NATIVE := build/native
 WIN32 := build/win32
+WIN64 := build/win64
 JOBS ?= 2
 
-.PHONY: all deps native win32 realvm test example fuzz clean
+.PHONY: all deps native win32 win64 realvm test example fuzz clean
 
-all: deps native win32
+all: deps native win32 win64
 
 deps:
 	@scripts/install-deps.sh
@@ -24,11 +26,18 @@ $(WIN32)/CMakeCache.txt:
 	cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=MinSizeRel \
 	    -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake
 
+$(WIN64)/CMakeCache.txt:
+	cmake -S . -B $(WIN64) -DCMAKE_BUILD_TYPE=MinSizeRel \
+	    -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake
+
 native: deps $(NATIVE)/CMakeCache.txt
 	cmake --build $(NATIVE) -j$(JOBS)
 
 win32: deps $(WIN32)/CMakeCache.txt
 	cmake --build $(WIN32) -j$(JOBS)
+
+win64: deps $(WIN64)/CMakeCache.txt
+	cmake --build $(WIN64) -j$(JOBS)
 
 realvm: deps
 	@scripts/build-realvm.sh

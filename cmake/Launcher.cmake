@@ -13,9 +13,19 @@ target_compile_definitions(launcher_core PUBLIC ${KVO_WIN_DEFINES} __USE_MINGW_A
 target_compile_options(launcher_core PRIVATE -Wall -Wextra -fno-exceptions)
 target_link_libraries(launcher_core PUBLIC advapi32 kernel32)
 
+# One manifest for both machines; only the processor architecture differs.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(KVO_MANIFEST_ARCH amd64)
+else()
+    set(KVO_MANIFEST_ARCH X86)
+endif()
+set(KVO_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+configure_file(${CMAKE_SOURCE_DIR}/core/launcher.manifest.in ${KVO_GENERATED_DIR}/launcher.manifest @ONLY)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${KVO_GENERATED_DIR}")
+
 add_executable(launcher WIN32 ${CMAKE_SOURCE_DIR}/core/Launcher.cpp ${CMAKE_SOURCE_DIR}/core/launcher.rc)
 target_link_libraries(launcher PRIVATE launcher_core)
 target_compile_options(launcher PRIVATE -Wall -Wextra -fno-exceptions)
 target_link_options(launcher PRIVATE ${KVO_STATIC_LINK} -s)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/core/launcher.rc PROPERTIES
-    OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/core/launcher.manifest)
+    OBJECT_DEPENDS ${KVO_GENERATED_DIR}/launcher.manifest)

@@ -91,7 +91,10 @@ constexpr int32_t InternalError = 1009;
 constexpr int32_t MainClassNotLoaded = 1010;
 constexpr int32_t MainMethodNotFound = 1011;
 constexpr int32_t NotPowerUser = 1015;
-constexpr int32_t NoJvm32 = 1016;
+// 1016 serves both launchers, with "32" or "64" for its {0}.
+constexpr int32_t NoJvm = 1016;
 constexpr int32_t EnvVarNoJvm32 = 1017;
+constexpr int32_t EnvVarNoJvm64 = 1018;
 constexpr int32_t JvmDamaged32 = 1019;
+constexpr int32_t JvmDamaged64 = 1020;
 }  // namespace msg

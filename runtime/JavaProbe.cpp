@@ -5,6 +5,7 @@
 #include "core/ConfigStore.h"
 #include "core/Log.h"
 #include "core/Paths.h"
+#include "runtime/MachineCheck.h"
 #include "runtime/RuntimeText.h"
 #include "runtime/VersionCache.h"
 #include "runtime/VersionRules.h"
@@ -16,39 +17,18 @@ constexpr char kFailedRunVersion[] = "1.0.0";
 constexpr int kPathCapacity = 8192;
 DWORD probeTimeoutMs = 60000;
 
-enum class MachineCheck { I386, Other, Unreadable };
-
-// A 32-bit launcher can only load a 32-bit jvm.dll, and a runtime's java
-// executable is built for the same machine as its library. Reading the header
-// costs no process start, so a 64-bit runtime is passed over even when the
-// cache would answer for it.
-MachineCheck checkMachine(const std::string& path) {
-    ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) {
-        const DWORD error = GetLastError();
-        logMessage("could not read the header of %s (error %lu)", path.c_str(), error);
-        return MachineCheck::Unreadable;
+// A JDK up to 8 has lib\tools.jar and its VM in jre\bin; since 9 there is
+// neither, and bin\javac.exe tells a JDK from a runtime image, whose VM lies
+// in bin\server.
+bool isJdkHome(const std::string& home, std::string& javaExecutable) {
+    if (pathExists(home + "\\lib\\tools.jar"))
+        return true;
+    if (pathExists(home + "\\bin\\javac.exe")) {
+        javaExecutable = home + "\\bin\\java.exe";
+        return true;
     }
-    unsigned char dos[64];
-    DWORD got = 0;
-    uint32_t offset = 0;
-    unsigned char signature[6];
-    uint16_t machine = 0;
-    const bool isPe = ReadFile(file.get(), dos, sizeof dos, &got, nullptr) &&
-                      peSignatureOffset(dos, got, offset) &&
-                      SetFilePointer(file.get(), static_cast<LONG>(offset), nullptr, FILE_BEGIN) == offset &&
-                      ReadFile(file.get(), signature, sizeof signature, &got, nullptr) &&
-                      peMachineAt(signature, got, machine);
-    if (!isPe) {
-        logMessage("%s is not a Windows executable", path.c_str());
-        return MachineCheck::Other;
-    }
-    if (machine != peMachineI386) {
-        logMessage("%s is built for machine 0x%04X, not for i386", path.c_str(), machine);
-        return MachineCheck::Other;
-    }
-    return MachineCheck::I386;
+    logMessage("%s is not a JDK: it has neither lib\\tools.jar nor bin\\javac.exe", home.c_str());
+    return false;
 }
 
 std::string probeCommandLine(const std::string& javaExecutable) {
@@ -70,7 +50,7 @@ void setProbeTimeout(DWORD milliseconds) { probeTimeoutMs = milliseconds; }
 bool javaExecutableForHome(const std::string& home, std::string& javaExecutable) {
     javaExecutable = home + "\\jre\\bin\\java.exe";
     if (getConfigBool(rec::RequireJdk))
-        return pathExists(home + "\\lib\\tools.jar");
+        return isJdkHome(home, javaExecutable);
     if (!pathExists(javaExecutable))
         javaExecutable = home + "\\bin\\java.exe";
     return true;
@@ -178,7 +158,12 @@ bool checkJavaExe(std::string& javaExecutable, std::string& version, const std::
     } else {
         logMessage("file exists");
         version.clear();
-        if (checkMachine(javaExecutable) == MachineCheck::Other) {
+        // A process can only load a jvm.dll of its own machine, and a
+        // runtime's java executable is built for the same machine as its
+        // library. Reading the header costs no process start, so a runtime
+        // of the other width is passed over even when the cache would answer
+        // for it.
+        if (checkRuntimeMachine(javaExecutable) == MachineCheck::Other) {
             accepted = false;
         } else if (versionCacheLookup(javaExecutable, lastWrite, version) && version != kFailedRunVersion) {
             logMessage("got version from registry %s", version.c_str());

@@ -7,8 +7,9 @@
 #include "core/Platform.h"
 
 // home\jre\bin\java.exe, or home\bin\java.exe when that is missing. With
-// RequireJdk the jre path is kept and the flag says whether home\lib\tools.jar
-// exists.
+// RequireJdk the flag says whether the home is a JDK: one with
+// home\lib\tools.jar keeps the jre path, one of the layout since 9 (no
+// tools.jar, but bin\javac.exe) gives home\bin\java.exe.
 bool javaExecutableForHome(const std::string& home, std::string& javaExecutable);
 
 // Accepts `javaExecutable` against the bounds. On return it holds the

@@ -12,6 +12,8 @@
 #include "jvm/JvmState.h"
 #include "runtime/JniEntry.h"
 #include "runtime/JvmSearch.h"
+#include "runtime/LauncherMachine.h"
+#include "runtime/MachineCheck.h"
 #include "runtime/RuntimeText.h"
 
 namespace {
@@ -53,6 +55,10 @@ HMODULE tryVmType(const std::string& binDirectory, const char* type) {
         return nullptr;
     const bool exists = pathExists(path);
     logMessage("Trying %s (exists %d)", path.c_str(), exists ? 1 : 0);
+    // A library of the other width cannot load; its own line says why
+    // rather than the loader's bare error code.
+    if (exists && checkRuntimeMachine(path) == MachineCheck::Other)
+        return nullptr;
     HMODULE library = LoadLibraryA(path.c_str());
     const DWORD error = GetLastError();
     if (exists && !library)
@@ -84,13 +90,13 @@ HMODULE tryBinDirectory(const std::string& binDirectory) {
 void showFailureFor(const FoundRuntime& runtime) {
     switch (runtime.foundBy) {
     case PathSearch:
-        showErrorMessage(msg::NoJvm32, "32");
+        showErrorMessage(msg::NoJvm, thisLauncher.bits);
         break;
     case Location:
-        showErrorMessage(msg::JvmDamaged32, runtime.location.c_str());
+        showErrorMessage(thisLauncher.jvmDamagedMessage, runtime.location.c_str());
         break;
     case EnvironmentVariable:
-        showErrorMessage(msg::EnvVarNoJvm32, runtime.location.c_str());
+        showErrorMessage(thisLauncher.envVarNoJvmMessage, runtime.location.c_str());
         break;
     default:
         break;
@@ -121,7 +127,7 @@ bool LoadDLL() {
     const FoundRuntime runtime = findJvm();
     if (runtime.foundBy == FoundByNone) {
         logError("No JVM found");
-        showErrorMessage(msg::NoJvm32, "32");
+        showErrorMessage(msg::NoJvm, thisLauncher.bits);
         return false;
     }
     const char* javaExecutable = runtime.javaExecutable.c_str();

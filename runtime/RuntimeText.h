@@ -49,3 +49,5 @@ std::string unpackCommandLine(std::string_view packedPath, std::string_view arch
 bool peSignatureOffset(const unsigned char* dosHeader, size_t size, uint32_t& offset);
 bool peMachineAt(const unsigned char* signature, size_t size, uint16_t& machine);
 constexpr uint16_t peMachineI386 = 0x014C;
+constexpr uint16_t peMachineAmd64 = 0x8664;
+constexpr uint16_t peMachineArm64 = 0xAA64;

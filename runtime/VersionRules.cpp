@@ -4,7 +4,87 @@ namespace {
 
 int compareBytes(unsigned char a, unsigned char b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
+template <typename T>
+int compareValues(T a, T b) { return a < b ? -1 : (a > b ? 1 : 0); }
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Digits from `at` on; a number too large for 32 bits stays at the largest.
+uint32_t readNumber(std::string_view text, size_t& at) {
+    uint64_t value = 0;
+    for (; at < text.size() && isDigit(text[at]); ++at) {
+        value = value * 10 + uint64_t(text[at] - '0');
+        if (value > UINT32_MAX)
+            value = UINT32_MAX;
+    }
+    return uint32_t(value);
+}
+
+void append(VersionNumbers& numbers, uint32_t value) {
+    if (numbers.count < VersionNumbers::kMax)
+        numbers.part[numbers.count++] = value;
+}
+
+// Number k, or 0 past the end.
+uint32_t numberAt(const VersionNumbers& numbers, int k) { return k < numbers.count ? numbers.part[k] : 0; }
+
+int compareOver(const VersionNumbers& a, const VersionNumbers& b, int count) {
+    for (int k = 0; k < count; ++k)
+        if (int c = compareValues(numberAt(a, k), numberAt(b, k)))
+            return c;
+    return 0;
+}
+
 }  // namespace
+
+VersionNumbers parseVersionNumbers(std::string_view version) {
+    VersionNumbers numbers;
+    size_t at = 0;
+    if (version.empty() || !isDigit(version[0]))
+        return numbers;
+    const bool legacy = version.size() > 2 && version[0] == '1' && version[1] == '.' && isDigit(version[2]);
+    if (legacy)
+        at = 2;
+    append(numbers, readNumber(version, at));
+    while (at + 1 < version.size() && version[at] == '.' && isDigit(version[at + 1])) {
+        ++at;
+        append(numbers, readNumber(version, at));
+    }
+    // The update of a legacy version is the third number: 1.8.0_402 is 8.0.402.
+    if (legacy && at + 1 < version.size() && version[at] == '_' && isDigit(version[at + 1])) {
+        ++at;
+        while (numbers.count < 2)
+            append(numbers, 0);
+        const uint32_t update = readNumber(version, at);
+        if (numbers.count > 2)
+            numbers.part[2] = update;
+        else
+            append(numbers, update);
+    }
+    return numbers;
+}
+
+bool isNumericBound(std::string_view bound) {
+    return !bound.empty() && isDigit(bound[0]) && bound.substr(0, 2) != "1.";
+}
+
+int compareVersionToNumericBound(std::string_view version, std::string_view bound) {
+    const VersionNumbers v = parseVersionNumbers(version);
+    if (v.count == 0)
+        return -1;
+    const VersionNumbers b = parseVersionNumbers(bound);
+    return compareOver(v, b, b.count);
+}
+
+int compareVersionNumbers(std::string_view a, std::string_view b) {
+    const VersionNumbers x = parseVersionNumbers(a);
+    const VersionNumbers y = parseVersionNumbers(b);
+    if (int c = compareOver(x, y, x.count > y.count ? x.count : y.count))
+        return c;
+    if (int c = compareValues(x.count, y.count))
+        return c;
+    return compareVersionText(a, b);
+}
 
 bool isBetaVersion(std::string_view version) {
     return version.find("beta") != std::string_view::npos ||
@@ -27,19 +107,37 @@ VersionVerdict judgeVersion(std::string_view version, std::string_view lower,
                             std::string_view upper, bool betaAllowed) {
     if (!betaAllowed && isBetaVersion(version))
         return VersionVerdict::Beta;
-    if (compareVersionPrefix(version, lower) < 0)
+    const int toLower = isNumericBound(lower) ? compareVersionToNumericBound(version, lower)
+                                              : compareVersionPrefix(version, lower);
+    if (toLower < 0)
         return VersionVerdict::BelowLower;
-    if (compareVersionPrefix(version, upper) > 0)
+    const int toUpper = isNumericBound(upper) ? compareVersionToNumericBound(version, upper)
+                                              : compareVersionPrefix(version, upper);
+    // A version without numbers is below a numeric upper bound too, but it
+    // cannot be said to lie within it.
+    if (toUpper > 0 || (isNumericBound(upper) && parseVersionNumbers(version).count == 0))
         return VersionVerdict::AboveUpper;
     return VersionVerdict::Accepted;
 }
 
+namespace {
+
+// One bound of the looser rule, over the shorter of the two texts (legacy
+// bound) or of the two counts of numbers (numeric bound). <0, 0 or >0.
+int compareToBoundLoosely(std::string_view text, std::string_view bound) {
+    if (isNumericBound(bound)) {
+        const VersionNumbers t = parseVersionNumbers(text);
+        const VersionNumbers b = parseVersionNumbers(bound);
+        return compareOver(t, b, t.count < b.count ? t.count : b.count);
+    }
+    const size_t n = text.size() < bound.size() ? text.size() : bound.size();
+    return compareVersionText(text.substr(0, n), bound.substr(0, n));
+}
+
+}  // namespace
+
 bool isVersionInRange(std::string_view text, std::string_view lower, std::string_view upper) {
-    const size_t nLower = text.size() < lower.size() ? text.size() : lower.size();
-    if (compareVersionText(text.substr(0, nLower), lower.substr(0, nLower)) < 0)
-        return false;
-    const size_t nUpper = text.size() < upper.size() ? text.size() : upper.size();
-    return compareVersionText(text.substr(0, nUpper), upper.substr(0, nUpper)) <= 0;
+    return compareToBoundLoosely(text, lower) >= 0 && compareToBoundLoosely(text, upper) <= 0;
 }
 
 int compareVersionText(std::string_view a, std::string_view b) {

@@ -1,8 +1,12 @@
 // Version texts of Java runtimes and the rules that accept or reject them.
-// All comparisons are byte-wise on the text, never numeric: "1.10" sorts
-// below "1.6", and that is what configured bounds have always meant.
+// A bound in the legacy form ("1.6", "1.8.0_402") is compared byte-wise on
+// the text, never numerically: "1.10" sorts below "1.6", and that is what
+// such bounds have always meant. A bound in today's form ("8", "17.0.2") is
+// compared number by number, since "21.0.10" would otherwise sort below
+// "21.0.2" and "11" below "9.0.4".
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,16 +19,47 @@ bool isBetaVersion(std::string_view version);
 // bytes; a version that ends early counts as smaller. <0, 0 or >0.
 int compareVersionPrefix(std::string_view version, std::string_view bound);
 
+// The numbers of a version as Java's version scheme counts them (feature,
+// interim, update, patch, ...). A legacy "1.N.0_U" counts as N.0.U, so 8u402
+// is comparable with 17.0.10. Reading stops at the first character that
+// continues no number ("+13", "-ea", " LTS"): build and pre-release parts do
+// not take part in comparisons.
+struct VersionNumbers {
+    static constexpr int kMax = 8;
+    uint32_t part[kMax] = {};
+    int count = 0;  // 0: the text does not begin with a number
+};
+VersionNumbers parseVersionNumbers(std::string_view version);
+
+// True for a bound that takes the numeric rule: it begins with a digit but
+// not with "1.". Everything else, the empty bound included, keeps the
+// byte-wise rule.
+bool isNumericBound(std::string_view bound);
+
+// `version` against a numeric bound over the bound's own count of numbers
+// (missing numbers of the version count as 0), so an upper bound "17"
+// covers every 17.x. <0, 0 or >0; a version without numbers is below every
+// bound.
+int compareVersionToNumericBound(std::string_view version, std::string_view bound);
+
 // Beta rule first, then the inclusive bounds; an empty bound is no bound.
 VersionVerdict judgeVersion(std::string_view version, std::string_view lower,
                             std::string_view upper, bool betaAllowed);
 
 // The looser rule for registry key names: each bound is compared over the
-// shorter of the two lengths, so "1.6" lies within a lower bound "1.6.0_10".
+// shorter of the two lengths (texts for legacy bounds, counts of numbers for
+// numeric ones), so "1.6" lies within a lower bound "1.6.0_10" and "17"
+// within "17.0.2".
 bool isVersionInRange(std::string_view text, std::string_view lower, std::string_view upper);
 
 // Whole texts, byte-wise; a text that is a prefix of another sorts first.
 int compareVersionText(std::string_view a, std::string_view b);
+
+// The order in which registry candidates are ranked: by their numbers
+// (21.0.10 above 21.0.9, 1.8.0_402 above 1.8.0_92, missing numbers 0); of
+// equal numbers the one with fewer sorts first, then the texts byte-wise,
+// so that the order is total and equal texts compare equal.
+int compareVersionNumbers(std::string_view a, std::string_view b);
 
 // The version in the first line of a "-version" run: the text between the
 // quotes behind "java version " or "openjdk version ". Releases since 9

@@ -32,14 +32,14 @@ start)
     mkdir -p "$WINEPREFIX"
     if [ ! -f "$WINEPREFIX/.update-timestamp" ]; then
         echo "creating Wine prefix $WINEPREFIX (once)"
-        wineboot -i >/dev/null 2>&1 || true
+        "$KVO_WINE" wineboot -i >/dev/null 2>&1 || true
         wineserver -w
         # Without a window manager Wine waits ~2 s on every window close.
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        "$KVO_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
         wineserver -w
     fi
     wineserver -p >/dev/null 2>&1 </dev/null || true
-    wineboot >/dev/null 2>&1 </dev/null || true
+    "$KVO_WINE" wineboot >/dev/null 2>&1 </dev/null || true
     ;;
 stop)
     wineserver -k >/dev/null 2>&1 || true

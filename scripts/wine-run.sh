@@ -3,4 +3,4 @@
 # (ctest's cross-compiling emulator).
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
-exec wine "$@"
+exec "$KVO_WINE" "$@"

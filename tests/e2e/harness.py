@@ -22,6 +22,9 @@ RUNNER = BUILD_WIN32 / "fixtures" / "kvo-run.exe"
 PACKER = BUILD_NATIVE / "kvo-pack"
 
 DISPLAY_NUMBER = os.environ.get("KVO_DISPLAY", "93")
+# The Wine loader scripts/wine-env.sh chose (the 64-bit one where the kernel
+# cannot run the i386 loader).
+WINE = os.environ.get("KVO_WINE", "wine")
 MAGIC = 0xE8E413D5
 SCRAMBLE_MASK = 0x5A
 
@@ -39,6 +42,23 @@ def pe_image_end(data: bytes) -> int:
     last = pe + 24 + optional + (sections - 1) * 40
     size, offset = struct.unpack_from("<ii", data, last + 16)
     return offset + size
+
+
+def pe_machine(data: bytes) -> int:
+    pe = struct.unpack_from("<i", data, 60)[0]
+    return struct.unpack_from("<H", data, pe + 4)[0]
+
+
+def launcher_is_64() -> bool:
+    """Whether the tree under test holds the 64-bit launcher (build/win64)."""
+    with open(STUB, "rb") as f:
+        return pe_machine(f.read(4096)) == 0x8664
+
+
+def launcher_arch() -> str:
+    """The machine of the tree under test as builds of other parts (a real
+    VM, for instance) name it: "x86_64" or "i386"."""
+    return "x86_64" if launcher_is_64() else "i386"
 
 
 def stub_image() -> bytes:
@@ -144,7 +164,7 @@ class LauncherCase(unittest.TestCase):
                 "VANDREL_LOG": "<unset>"}
         wenv.update(env or {})
         errfile = self.dir / "stderr.txt"
-        argv = ["wine", str(RUNNER), "--answer", answer, "--timeout", str(timeout_ms),
+        argv = [WINE, str(RUNNER), "--answer", answer, "--timeout", str(timeout_ms),
                 "--stderr", winpath(errfile)]
         for k, v in wenv.items():
             argv += ["--env", f"{k}={v}"]
@@ -233,15 +253,23 @@ def stand_in_config(version="1.8.0_402", first_line=None, more_lines=(), exit_co
     return "\n".join(rows) + "\n"
 
 
-def _put_java(bin_dir: Path, config: str, javaw: bool, machine: int):
+def with_machine(data: bytes, machine) -> bytes:
+    """The image with another machine in its PE header (None: unchanged), for
+    runtimes of the other width that the launcher must reject unrun."""
+    if machine is None or machine == pe_machine(data):
+        return data
+    pe = struct.unpack_from("<i", data, 60)[0]
+    return data[: pe + 4] + struct.pack("<H", machine) + data[pe + 6:]
+
+
+def _put_java(bin_dir: Path, config: str, javaw: bool, machine, javac=False):
     bin_dir.mkdir(parents=True, exist_ok=True)
-    data = (RUNTIME_FIXTURES / "java.exe").read_bytes()
-    if machine != 0x14C:
-        pe = struct.unpack_from("<i", data, 60)[0]
-        data = data[: pe + 4] + struct.pack("<H", machine) + data[pe + 6:]
+    data = with_machine((RUNTIME_FIXTURES / "java.exe").read_bytes(), machine)
     (bin_dir / "java.exe").write_bytes(data)
     if javaw:
         (bin_dir / "javaw.exe").write_bytes(data)
+    if javac:
+        (bin_dir / "javac.exe").write_bytes(data)
     (bin_dir / "stand-in.cfg").write_text(config)
 
 
@@ -255,11 +283,14 @@ def _put_vm(bin_dir: Path, vm_types, library: str, dependency: bool):
 
 
 def make_runtime_home(home, version="1.8.0_402", *, jdk=False, vm_types=("server",), jdk_bin_vm_types=(),
-                      javaw=True, dependency=True, machine=0x14C, library="jvm.dll", **output) -> Path:
+                      javaw=True, dependency=True, machine=None, library="jvm.dll", javac=False,
+                      **output) -> Path:
     """Lays out a runtime home as real ones are: a JRE has bin\\java.exe,
     bin\\javaw.exe, its C library in bin and bin\\<type>\\jvm.dll; a JDK has
     bin\\java.exe, lib\\tools.jar and a JRE in jre\\ (VM directories only
-    there unless `jdk_bin_vm_types`). `output` goes to stand_in_config."""
+    there unless `jdk_bin_vm_types`). A JDK since 9 is the JRE layout with
+    `javac` (bin\\javac.exe). `machine` overrides the PE machine of the
+    java executables. `output` goes to stand_in_config."""
     home = Path(home)
     config = stand_in_config(version, **output)
     if jdk:
@@ -270,7 +301,7 @@ def make_runtime_home(home, version="1.8.0_402", *, jdk=False, vm_types=("server
         jre = home / "jre"
     else:
         jre = home
-    _put_java(jre / "bin", config, javaw, machine)
+    _put_java(jre / "bin", config, javaw, machine, javac and not jdk)
     _put_vm(jre / "bin", vm_types, library, dependency)
     (jre / "lib").mkdir(parents=True, exist_ok=True)
     (jre / "lib" / "rt.jar").write_bytes(b"PK\x05\x06" + bytes(18))
@@ -298,7 +329,7 @@ def jvm_record(vm_dir) -> dict:
 
 def reg(*args, check=True) -> subprocess.CompletedProcess:
     """Wine's own reg tool, e.g. reg("add", key, "/v", name, "/d", data, "/f")."""
-    out = subprocess.run(["wine", "reg", *args], env=wine_env(), capture_output=True,
+    out = subprocess.run([WINE, "reg", *args], env=wine_env(), capture_output=True,
                          stdin=subprocess.DEVNULL, timeout=60)
     if check and out.returncode != 0:
         raise AssertionError(f"reg {args} failed: {out.stdout!r} {out.stderr!r}")

@@ -7,7 +7,7 @@ import unittest
 from pathlib import Path
 
 import test_jvm_start as jvm_start
-from harness import RUNNER, LauncherCase, reg, reg_value, unescape, wine_env, winpath
+from harness import RUNNER, WINE, LauncherCase, reg, reg_value, unescape, wine_env, winpath
 from jvmstart import Record, recording_home
 
 PIDS_KEY = "HKCU\\SOFTWARE\\orrin-labs\\korvo\\pids"
@@ -54,7 +54,7 @@ class InstanceCase(LauncherCase):
         """Starts `exe` with `args`; every launcher of a case shares its TMP."""
         InstanceCase.runs += 1
         outfile = self.dir / f"runner{InstanceCase.runs}.txt"
-        argv = ["wine", str(RUNNER), "--answer", "ok", "--timeout", "60000"]
+        argv = [WINE, str(RUNNER), "--answer", "ok", "--timeout", "60000"]
         for k, v in {"TMP": winpath(self.tmp), "KORVO_LOG": "yes", "VANDREL_LOG": "<unset>",
                      "MANPATH": "<unset>"}.items():
             argv += ["--env", f"{k}={v}"]

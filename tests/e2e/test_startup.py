@@ -3,7 +3,7 @@ import struct
 import time
 import unittest
 
-from harness import LauncherCase, STUB, base_block, winpath
+from harness import LauncherCase, STUB, base_block, launcher_is_64, winpath
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comctl32.dll",
                "msvcrt.dll", "shell32.dll", "ole32.dll", "ws2_32.dll", "version.dll"}
@@ -17,7 +17,8 @@ def pe_parts(data):
     opt = pe + 24
     magic, = struct.unpack_from("<H", data, opt)
     subsystem, = struct.unpack_from("<H", data, opt + 68)
-    dirs = opt + 96
+    # The data directories follow the wider fields of a PE32+ header later.
+    dirs = opt + (112 if magic == 0x20B else 96)
     sections = []
     for i in range(nsect):
         s = opt + opt_size + 40 * i
@@ -49,11 +50,12 @@ def pe_parts(data):
 
 
 class ExecutableShape(unittest.TestCase):
-    def test_pe32_gui_static_with_manifest_and_no_version(self):
+    def test_gui_static_with_manifest_and_no_version(self):
         data = STUB.read_bytes()
         machine, magic, subsystem, imports, types, sections, _, _ = pe_parts(data)
-        self.assertEqual(machine, 0x14C, "i386")
-        self.assertEqual(magic, 0x10B, "PE32")
+        wide = launcher_is_64()
+        self.assertEqual(machine, 0x8664 if wide else 0x14C, "x86-64 or i386")
+        self.assertEqual(magic, 0x20B if wide else 0x10B, "PE32+ or PE32")
         self.assertEqual(subsystem, 2, "Windows GUI")
         self.assertTrue(set(imports) <= SYSTEM_DLLS, imports)
         self.assertIn(24, types, "RT_MANIFEST")
@@ -64,7 +66,7 @@ class ExecutableShape(unittest.TestCase):
         self.assertEqual(max(rp + rs for _, _, _, rp, rs in sections), len(data))
         manifest = data[data.index(b"<assembly"):data.index(b"</assembly>")].decode()
         for needed in ('level="asInvoker"', 'uiAccess="false"', 'name="Microsoft.Windows.Common-Controls"',
-                       'version="6.0.0.0"', 'processorArchitecture="X86"',
+                       'version="6.0.0.0"', f'processorArchitecture="{"amd64" if wide else "X86"}"',
                        "e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a"):
             self.assertIn(needed, manifest)
 

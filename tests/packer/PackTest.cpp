@@ -79,6 +79,24 @@ TEST(PeStub, FindsTheEndOfTheLastSection) {
     EXPECT_EQ(imageEnd(withTail, "stub"), int64_t(image.size()));
 }
 
+TEST(PeStub, BothWidthsOfTheLauncherAndWhichOneItIs) {
+    std::string image64 = makePe32(2, 0x20B);
+    packertest::put(image64, 0x84, 0x8664, 2);
+    MemorySource stub64(image64);
+    EXPECT_EQ(imageEnd(stub64, "stub"), int64_t(image64.size()));
+    EXPECT_EQ(imageKind(stub64), "PE32+ x86-64");
+    const std::string image32 = makePe32(2);
+    MemorySource stub32(image32);
+    EXPECT_EQ(imageKind(stub32), "PE32 i386");
+    std::string arm = makePe32(2, 0x20B);
+    packertest::put(arm, 0x84, 0xAA64, 2);
+    MemorySource armStub(arm);
+    EXPECT_EQ(imageKind(armStub), "PE32+ machine 0xAA64");
+    const std::string script = "#!/bin/sh\n";
+    MemorySource notAnImage(script);
+    EXPECT_EQ(imageKind(notAnImage), "");
+}
+
 TEST(PeStub, RejectsWhatIsNotAPe32Image) {
     std::string badSignature = makePe32();
     badSignature[0x81] = 'X';
@@ -93,7 +111,7 @@ TEST(PeStub, RejectsWhatIsNotAPe32Image) {
         {"MZ", "no MZ header"},
         {badSignature, "no PE signature"},
         {hugeOffset, "no PE signature"},
-        {makePe32(2, 0x20B), "it is a 64-bit (PE32+) image"},
+        {makePe32(2, 0x107), "no PE32 or PE32+ optional header"},
         {makePe32(0), "it has no sections"},
         {pastEnd, "the data of section 2 runs past the end of the file"},
         {makePe32(3, 0x10B, true), "its last section header does not describe the end"},
@@ -104,7 +122,7 @@ TEST(PeStub, RejectsWhatIsNotAPe32Image) {
             imageEnd(source, "stub.exe");
             ADD_FAILURE() << "accepted: " << c.expected;
         } catch (const PackError& e) {
-            EXPECT_NE(std::string(e.what()).find("stub.exe: not a PE32 image: " + c.expected),
+            EXPECT_NE(std::string(e.what()).find("stub.exe: not a PE32 or PE32+ image: " + c.expected),
                       std::string::npos)
                 << e.what();
         }

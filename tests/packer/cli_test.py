@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Command-line behaviour of kvo-pack.
 
-Usage: cli_test.py KVO_PACK EXAMPLE_KVO [LAUNCHER_EXE]
-LAUNCHER_EXE is used when it exists (the cross build may not have run).
+Usage: cli_test.py KVO_PACK EXAMPLE_KVO [LAUNCHER_EXE...]
+Each LAUNCHER_EXE (32-bit, 64-bit) is used when it exists (the cross builds
+may not have run).
 """
 import os
 import random
@@ -14,24 +15,29 @@ import tempfile
 import unittest
 import zlib
 
-KVO_PACK = EXAMPLE = LAUNCHER = None
+KVO_PACK = EXAMPLE = None
+LAUNCHERS = []
 SCRAMBLE = 0x5A
 
 
-def make_pe32(sections=2):
-    """A minimal PE32 image: headers, then 0x200 bytes per section."""
+def make_pe32(sections=2, machine=0x14C, magic=0x10B):
+    """A minimal PE32 (or, with magic 0x20B, PE32+) image: headers, then
+    0x200 bytes per section."""
     pe_offset, optional_size = 0x80, 0xE0
     image = bytearray(0x200 + sections * 0x200)
     image[0:2] = b"MZ"
     struct.pack_into("<I", image, 60, pe_offset)
     image[pe_offset:pe_offset + 4] = b"PE\0\0"
-    struct.pack_into("<HH", image, pe_offset + 4, 0x14C, sections)
+    struct.pack_into("<HH", image, pe_offset + 4, machine, sections)
     struct.pack_into("<H", image, pe_offset + 20, optional_size)
-    struct.pack_into("<H", image, pe_offset + 24, 0x10B)
+    if magic == 0x20B:
+        optional_size = 0xF0
+        struct.pack_into("<H", image, pe_offset + 20, optional_size)
+    struct.pack_into("<H", image, pe_offset + 24, magic)
     # Alignments, the size of the headers and 16 data directories, all empty.
     struct.pack_into("<II", image, pe_offset + 24 + 32, 0x1000, 0x200)
     struct.pack_into("<I", image, pe_offset + 24 + 60, 0x200)
-    struct.pack_into("<I", image, pe_offset + 24 + 92, 16)
+    struct.pack_into("<I", image, pe_offset + 24 + (108 if magic == 0x20B else 92), 16)
     table = pe_offset + 24 + optional_size
     for i in range(sections):
         struct.pack_into("<8sIIII", image, table + 40 * i, b".s%d" % i, 0x200, 0x1000 * (i + 1),
@@ -96,7 +102,7 @@ class CommandLine(Base):
             "unmappable": ("# c\nApplicationName = \u0142\n", "stub.exe", "app.kvo:2: '\u0142' (U+0142) has no form in code page CP1252"),
             "missing file": ("[files]\nx.dll = nowhere.dll\n", "stub.exe", "app.kvo:2: cannot read "),
             "bad name": ("[files]\n..\\x.dll = stub.exe\n", "stub.exe", "app.kvo:2: included file name"),
-            "not an image": ("ApplicationName = x\n", "app.kvo", "not a PE32 image: no MZ header"),
+            "not an image": ("ApplicationName = x\n", "app.kvo", "not a PE32 or PE32+ image: no MZ header"),
             "missing stub": ("ApplicationName = x\n", "none.exe", "cannot open"),
         }
         for label, (config, stub, message) in cases.items():
@@ -172,6 +178,20 @@ class RoundTrip(Base):
         # In place: the stub and the output may be the same file.
         self.assert_ok(self.build("b.kvo", "a.exe", "a.exe"))
         self.assertEqual(self.read("a.exe"), self.read("b.exe"))
+
+    def test_either_width_of_stub_and_which_one_was_written(self):
+        self.write("app.kvo", "ApplicationName = x\n")
+        self.write("stub64.exe", make_pe32(machine=0x8664, magic=0x20B))
+        for stub, kind in (("stub.exe", "PE32 i386"), ("stub64.exe", "PE32+ x86-64")):
+            with self.subTest(kind):
+                result = self.build(out="app.exe", stub=stub)
+                self.assert_ok(result)
+                self.assertEqual(result.stdout, f"kvo-pack: wrote {self.path('app.exe')}, a {kind} launcher\n")
+                self.assertEqual(result.stderr, "")
+                dumped = run("dump", self.path("app.exe"))
+                self.assert_ok(dumped)
+                self.assertIn(f"# The launcher is a {kind} image.\n", dumped.stdout)
+                self.assertIn("ApplicationName = x\n", dumped.stdout)
 
     def test_overlay_alone(self):
         self.write("app.kvo", "ApplicationName = x\n")
@@ -363,21 +383,26 @@ class Example(Base):
         self.assertEqual(struct.unpack_from("<ii", block, at), (0, 0))
 
     def test_with_the_real_launcher(self):
-        if not (LAUNCHER and os.path.exists(LAUNCHER)):
+        built = [l for l in LAUNCHERS if os.path.exists(l)]
+        if not built:
             self.skipTest("launcher not built")
-        result = run("build", "--stub", LAUNCHER, "--config", EXAMPLE, "--out", self.path("app.exe"))
-        self.assert_ok(result)
-        dumped = run("dump", "--out", self.path("dump.kvo"), "--extract-files", self.path("files"),
-                     self.path("app.exe"))
-        self.assert_ok(dumped)
-        self.assertIn("icon = files/.kvo-resources/icon.ico\n", self.read("dump.kvo").decode())
-        result = run("build", "--stub", self.path("app.exe"), "--config", self.path("dump.kvo"),
-                     "--out", self.path("again.exe"))
-        self.assert_ok(result)
-        self.assertEqual(self.read("again.exe"), self.read("app.exe"))
+        for launcher in built:
+            with self.subTest(launcher):
+                result = run("build", "--stub", launcher, "--config", EXAMPLE, "--out", self.path("app.exe"))
+                self.assert_ok(result)
+                kind = "PE32+ x86-64" if "win64" in launcher else "PE32 i386"
+                self.assertIn(f", a {kind} launcher", result.stdout)
+                dumped = run("dump", "--out", self.path("dump.kvo"), "--extract-files", self.path("files"),
+                             self.path("app.exe"))
+                self.assert_ok(dumped)
+                self.assertIn("icon = files/.kvo-resources/icon.ico\n", self.read("dump.kvo").decode())
+                result = run("build", "--stub", self.path("app.exe"), "--config", self.path("dump.kvo"),
+                             "--out", self.path("again.exe"))
+                self.assert_ok(result)
+                self.assertEqual(self.read("again.exe"), self.read("app.exe"))
 
 
 if __name__ == "__main__":
     KVO_PACK, EXAMPLE = sys.argv[1], sys.argv[2]
-    LAUNCHER = sys.argv[3] if len(sys.argv) > 3 else None
+    LAUNCHERS = sys.argv[3:]
     unittest.main(argv=[sys.argv[0], "-v"])

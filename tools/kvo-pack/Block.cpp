@@ -145,7 +145,7 @@ uint32_t FileSource::read(void* buffer, uint32_t count) {
 
 int64_t imageEnd(BlockSource& source, const std::string& what) {
     const auto fail = [&](const std::string& why) -> int64_t {
-        throw PackError(what + ": not a PE32 image: " + why);
+        throw PackError(what + ": not a PE32 or PE32+ image: " + why);
     };
     const auto bytes = [&](int64_t offset, unsigned char* out, uint32_t count) {
         return offset >= 0 && source.seek(offset) && source.read(out, count) == count;
@@ -160,8 +160,10 @@ int64_t imageEnd(BlockSource& source, const std::string& what) {
     const uint32_t sections = le(pe + 6, 2);
     const uint32_t optionalSize = le(pe + 20, 2);
     const uint32_t optionalMagic = le(pe + 24, 2);
-    if (optionalSize < 2 || optionalMagic != 0x10B)
-        fail(optionalMagic == 0x20B ? "it is a 64-bit (PE32+) image" : "no PE32 optional header");
+    // The block lies behind the section data either way; the optional
+    // header's own layout does not matter, only its declared size does.
+    if (optionalSize < 2 || (optionalMagic != kPe32Magic && optionalMagic != kPe32PlusMagic))
+        fail("no PE32 or PE32+ optional header");
     if (sections == 0 || sections > 0x7FFF)
         fail("it has no sections");
     const int64_t table = int64_t(peOffset) + 24 + optionalSize;
@@ -188,6 +190,31 @@ int64_t imageEnd(BlockSource& source, const std::string& what) {
     if (!decoder.seekToConfigBlock() || source.position() != last)
         throw PackError(what + ": the launcher would not find its block behind the image");
     return last;
+}
+
+std::string imageKind(BlockSource& source) {
+    unsigned char dos[64];
+    unsigned char pe[26];
+    if (!source.seek(0) || source.read(dos, 64) != 64)
+        return std::string();
+    const int32_t peOffset = static_cast<int32_t>(le(dos + 60, 4));
+    if (peOffset <= 0 || !source.seek(peOffset) || source.read(pe, 26) != 26)
+        return std::string();
+    const uint32_t machine = le(pe + 4, 2);
+    const uint32_t magic = le(pe + 24, 2);
+    std::string kind = magic == kPe32PlusMagic ? "PE32+" : magic == kPe32Magic ? "PE32" : "";
+    if (kind.empty())
+        return kind;
+    const char* name = machine == 0x14C ? "i386" : machine == 0x8664 ? "x86-64" : nullptr;
+    if (name) {
+        kind += " ";
+        kind += name;
+    } else {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, " machine 0x%04X", unsigned(machine));
+        kind += hex;
+    }
+    return kind;
 }
 
 DecodedBlock readBlock(BlockSource& source, int64_t start, const std::string& what) {

@@ -50,9 +50,16 @@ private:
 };
 
 // Where the launcher looks for the block: behind the raw data of the last
-// section header. Throws PackError ("<what>: not a PE32 image: ...") when
-// the source is not an image the launcher could find its block in.
+// section header, in a 32-bit (PE32) and a 64-bit (PE32+) launcher alike.
+// Throws PackError ("<what>: not a PE32 or PE32+ image: ...") when the
+// source is not an image the launcher could find its block in.
 int64_t imageEnd(BlockSource& source, const std::string& what);
+
+constexpr uint32_t kPe32Magic = 0x10B;
+constexpr uint32_t kPe32PlusMagic = 0x20B;
+// "PE32 i386", "PE32+ x86-64" (another machine by its number): which
+// launcher an image is, for messages. Empty for no PE image.
+std::string imageKind(BlockSource& source);
 
 struct DecodedBlock {
     BlockRecords records;

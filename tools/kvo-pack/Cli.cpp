@@ -3,6 +3,7 @@
 #include <map>
 #include <optional>
 
+#include "tools/kvo-pack/Block.h"
 #include "tools/kvo-pack/Encoding.h"
 #include "tools/kvo-pack/Pack.h"
 
@@ -21,8 +22,10 @@ constexpr const char* kHelp =
     "\n"
     "build   appends the configuration APP.kvo, and the files its [files] section\n"
     "        lists, to the image of LAUNCHER.exe (anything already behind that image\n"
-    "        is dropped, so a packed launcher can be packed again). With --overlay\n"
-    "        it writes only what would be appended.\n"
+    "        is dropped, so a packed launcher can be packed again) and says which\n"
+    "        launcher it wrote: the 32-bit stub (PE32 i386) uses 32-bit Java\n"
+    "        runtimes only, the 64-bit stub (PE32+ x86-64) 64-bit ones only. With\n"
+    "        --overlay it writes only what would be appended.\n"
     "dump    prints the configuration of a packed launcher as text that builds\n"
     "        back to the same bytes. --extract-files writes the included files\n"
     "        into DIR and names them in the [files] section; --out writes the text\n"
@@ -64,6 +67,15 @@ constexpr const char* kHelp =
     "\n"
     "A signature of the stub is not copied (it would not match); sign the packed\n"
     "launcher afterwards.\n"
+    "\n"
+    "Version bounds (MinJavaVersion, MaxJavaVersion), both inclusive, empty = none:\n"
+    "  17, 21.0.10      a bound that does not begin with \"1.\" is compared number\n"
+    "                   by number (feature.interim.update.patch); a runtime's\n"
+    "                   1.8.0_402 counts as 8.0.402, build and pre-release parts\n"
+    "                   (+7, -ea) are ignored; an upper bound covers every version\n"
+    "                   that begins with it (17 accepts 17.0.10)\n"
+    "  1.6, 1.8.0_402   a bound in the old form is compared byte by byte over its\n"
+    "                   own length, as it always was (1.10 sorts below 1.6)\n"
     "\n"
     "Exit status: 0 done, 1 failed (nothing is written), 2 wrong command line.\n";
 
@@ -143,7 +155,7 @@ Parsed parse(const std::vector<std::string>& args) {
     return p;
 }
 
-int runBuild(const Parsed& p, std::ostream& err) {
+int runBuild(const Parsed& p, std::ostream& out, std::ostream& err) {
     BuildOptions o;
     const bool overlay = p.flags.count("--overlay") > 0;
     if (!p.positional.empty())
@@ -160,6 +172,13 @@ int runBuild(const Parsed& p, std::ostream& err) {
         o.codePage = p.values.at("--codepage");
     for (const std::string& w : buildPackage(o))
         err << w << "\n";
+    // A vendor ships both widths; which one this file became is worth a line.
+    if (o.stub) {
+        FileSource written(o.out);
+        out << "kvo-pack: wrote " << o.out << ", a " << imageKind(written) << " launcher\n";
+    } else {
+        out << "kvo-pack: wrote " << o.out << ", a block without a launcher image\n";
+    }
     return 0;
 }
 
@@ -203,7 +222,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             out << kUsage << kHelp;
             return 0;
         }
-        return p.command == "build" ? runBuild(p, err) : runDump(p, out, err);
+        return p.command == "build" ? runBuild(p, out, err) : runDump(p, out, err);
     } catch (const UsageError& e) {
         err << "kvo-pack: " << e.message << "\n" << kUsage;
         return 2;

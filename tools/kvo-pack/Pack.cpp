@@ -507,6 +507,8 @@ DumpResult dumpPackage(const DumpOptions& o) {
     std::string heading = "# Configuration dumped by kvo-pack from " + forComment(o.input) +
                           "\n# Narrow texts are in code page " + page.name() +
                           "; build it with --codepage " + page.name() + ".\n";
+    if (!o.overlay)
+        heading += "# The launcher is a " + imageKind(source) + " image.\n";
     if (withFiles && !o.extractDir)
         heading += "# The included files were not written out (--extract-files DIR does);\n"
                    "# the [files] lines name the places where it would put them.\n";

@@ -12,11 +12,12 @@
 #include "jvm/JvmState.h"
 #include "runtime/JniEntry.h"
 #include "runtime/JvmSearch.h"
+#include "runtime/RuntimeLibrarySearch.h"
 #include "runtime/RuntimeText.h"
+#include "runtime/VmTypes.h"
 
 namespace {
 
-constexpr const char* kVmTypes[] = {"hotspot", "client", "server", "classic", "jrockit"};
 constexpr size_t kBinDirectoryMax = 1999;
 constexpr size_t kLibraryPathCapacity = 8192;
 
@@ -53,7 +54,7 @@ HMODULE tryVmType(const std::string& binDirectory, const char* type) {
         return nullptr;
     const bool exists = pathExists(path);
     logMessage("Trying %s (exists %d)", path.c_str(), exists ? 1 : 0);
-    HMODULE library = LoadLibraryA(path.c_str());
+    HMODULE library = loadRuntimeLibrary(path, binDirectory);
     const DWORD error = GetLastError();
     if (exists && !library)
         logMessage("Failed with error code %lu", error);

@@ -8,7 +8,6 @@
 #include "core/Paths.h"
 #include "core/Platform.h"
 #include "core/UserInterface.h"
-#include "jvm/Variables.h"
 
 bool attachConsole() {
     using AttachConsoleFn = BOOL(WINAPI*)(DWORD);
@@ -42,10 +41,10 @@ void rebootSystem() {
         exitWindows(EWX_REBOOT, 0);
 }
 
-void setNativeLibraryPath() {
+void setNativeLibraryPath(void (*expand)(std::string& text)) {
     std::string list = getConfigString(rec::NativeLibraryPath);
     logMessage("native lib dir is %s", list.c_str());
-    expandVariables(list);
+    expand(list);
 
     std::string value = resolvePathList(list);
     if (!value.empty() && value.back() != ';')

@@ -8,17 +8,20 @@
 #include "core/MessageText.h"
 #include "core/StartupState.h"
 #include "core/UserInterface.h"
-#include "services/TempDir.h"
-#include "splash/SplashWindow.h"
 
 namespace {
 HWND errorOwner = nullptr;
-}
+LauncherHook beforeErrorShown = nullptr;
+LauncherHook beforeExit = nullptr;
+}  // namespace
 
 void setErrorOwnerWindow(HWND window) { errorOwner = window; }
+void setBeforeErrorShown(LauncherHook hook) { beforeErrorShown = hook; }
+void setBeforeExit(LauncherHook hook) { beforeExit = hook; }
 
 void showError(const char* text) {
-    showSplash(0);
+    if (beforeErrorShown)
+        beforeErrorShown();
     std::string shown(text);
     if (const char* path = logFilePath()) {
         char longPath[8192];
@@ -54,9 +57,10 @@ void fatalErrorMessage(int32_t id, const char* argument) {
 }
 
 void exitLauncher(unsigned code) {
-    if (launcherTempDir[0] != '\0') {
-        emptyDirectory(launcherTempDir, true);
-        RemoveDirectoryA(launcherTempDir);
+    // Taken out first: an error inside the clean-up must not run it again.
+    if (LauncherHook hook = beforeExit) {
+        beforeExit = nullptr;
+        hook();
     }
     ExitProcess(code);
 }

@@ -94,13 +94,16 @@ class LibraryLoading(RuntimeCase):
 class FailureMessages(RuntimeCase):
     def test_messages_follow_how_the_runtime_was_found(self):
         home = make_runtime_home(self.dir / "rt", vm_types=())
+        # The search on PATH passes over a java.exe without a VM library: its
+        # failing runtime has one that does not load (its dependency is gone).
+        on_path = make_runtime_home(self.dir / "on-path", dependency=False)
         cases = [
             ("A" + winpath(home), ["damaged " + winpath(home), "not started"]),
             ("EKVO_TEST_RT", ["env KVO_TEST_RT", "not started"]),
             ("S", ["no jvm 32", "not started"]),
             ("", ["no jvm 32"]),
         ]
-        env = {"PATH": f"{BASE_PATH};{winpath(home / 'bin')}", "KVO_TEST_RT": winpath(home)}
+        env = {"PATH": f"{BASE_PATH};{winpath(on_path / 'bin')}", "KVO_TEST_RT": winpath(home)}
         for n, (entry, messages) in enumerate(cases):
             with self.subTest(entry=entry):
                 r = self.run_launcher(self.make_exe(base_block(r128=entry, **MESSAGES), name=f"a{n}.exe"), env=env)

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/CodePage.h"
 #include "core/ConfigStore.h"
 #include "core/Log.h"
 #include "core/MessageText.h"
@@ -13,6 +14,21 @@ namespace {
 HWND errorOwner = nullptr;
 LauncherHook beforeErrorShown = nullptr;
 LauncherHook beforeExit = nullptr;
+
+// The long form of a path when the code page holds it exactly; else the
+// path as it is (a look-alike letter would send the user to another file).
+std::string longFormForDisplay(const char* path) {
+    std::wstring wide;
+    if (!widenText(fileApiCodePage(), path, wide))
+        return path;
+    std::wstring longForm(8192, L'\0');
+    const DWORD n = GetLongPathNameW(wide.c_str(), longForm.data(), static_cast<DWORD>(longForm.size()));
+    std::string narrow;
+    if (n == 0 || n >= longForm.size() || !narrowExact(fileApiCodePage(), std::wstring_view(longForm.data(), n), narrow))
+        return path;
+    return narrow;
+}
+
 }  // namespace
 
 void setErrorOwnerWindow(HWND window) { errorOwner = window; }
@@ -24,10 +40,8 @@ void showError(const char* text) {
         beforeErrorShown();
     std::string shown(text);
     if (const char* path = logFilePath()) {
-        char longPath[8192];
-        const DWORD n = GetLongPathNameA(path, longPath, sizeof longPath);
         shown += "\n\nLog: ";
-        shown += (n > 0 && n < sizeof longPath) ? longPath : path;
+        shown += longFormForDisplay(path);
     }
     if (useErrorDialogs) {
         showMessageBox(errorOwner, shown.c_str(), getConfigString(msg::Title), MB_ICONERROR);

@@ -65,16 +65,20 @@ void homeDirectory(char* out, size_t capacity) {
 
 // The path is kept when its long form exists and the code page holds it.
 bool usableAsIs(const char* path) {
-    char longForm[kTempPathCapacity];
-    const DWORD n = GetLongPathNameA(path, longForm, sizeof longForm);
-    if (n == 0 || n >= sizeof longForm) {
+    std::wstring wide;
+    wchar_t longForm[kTempPathCapacity];
+    const DWORD n = widenText(fileApiCodePage(), path, wide)
+                        ? GetLongPathNameW(wide.c_str(), longForm, static_cast<DWORD>(kTempPathCapacity))
+                        : 0;
+    if (n == 0 || n >= kTempPathCapacity) {
         // Nothing reachable is there (TMP naming a missing drive or a file):
         // writing into it would only fail later and less clearly.
         logMessage("temp path %s cannot be used (last error %lu)", path, GetLastError());
         return false;
     }
-    if (std::strchr(longForm, '?')) {
-        logMessage("temp path %s holds characters the code page cannot show", longForm);
+    std::string narrow;
+    if (!narrowExact(fileApiCodePage(), std::wstring_view(longForm, n), narrow)) {
+        logMessage("temp path %s holds characters the code page cannot show", path);
         return false;
     }
     return true;

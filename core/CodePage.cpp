@@ -63,6 +63,21 @@ size_t narrowUntilMissing(UINT codePage, std::u16string_view wide, std::string& 
     return std::u16string_view::npos;
 }
 
+std::string narrowForDisplay(UINT codePage, std::wstring_view wide) {
+    std::string out;
+    if (narrowExact(codePage, wide, out) || wide.size() > INT_MAX)
+        return out;
+    const int units = static_cast<int>(wide.size());
+    const int size = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), units, nullptr, 0, "?", nullptr);
+    if (size <= 0)
+        return out;
+    out.assign(static_cast<size_t>(size), '\0');
+    const int written =
+        WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), units, out.data(), size, "?", nullptr);
+    out.resize(written > 0 ? static_cast<size_t>(written) : 0);
+    return out;
+}
+
 bool widenText(UINT codePage, std::string_view narrow, std::wstring& out) {
     out.clear();
     if (narrow.empty())

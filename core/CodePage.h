@@ -22,5 +22,9 @@ bool narrowExact(UINT codePage, std::u16string_view wide, std::string& out);
 // character's offset in `wide`, or npos when the whole text converted.
 size_t narrowUntilMissing(UINT codePage, std::u16string_view wide, std::string& out);
 
+// `wide` in `codePage` with "?" for each character it lacks, never a
+// look-alike: for texts that are only shown (log lines).
+std::string narrowForDisplay(UINT codePage, std::wstring_view wide);
+
 // `narrow` read in `codePage`; false (and `out` empty) when it cannot be.
 bool widenText(UINT codePage, std::string_view narrow, std::wstring& out);

@@ -299,7 +299,7 @@ def jvm_record(vm_dir) -> dict:
     if not log.exists():
         return {}
     record = {}
-    for row in log.read_text(errors="replace").splitlines():
+    for row in log.read_text(encoding="utf-8", errors="replace").splitlines():
         key, _, value = row.partition("\t")
         record[key] = value
     return record

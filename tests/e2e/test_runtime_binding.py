@@ -40,6 +40,16 @@ class LibraryLoading(RuntimeCase):
         self.assertFalse(jvm_record(home / "bin" / "server"))
         self.assertLogHas(r, "Loading of JVM-DLL successful")
 
+    def test_path_keeps_letters_the_code_page_lacks(self):
+        # PATH is extended for the VM without passing through the narrow
+        # code page, which would turn this entry into its look-alike.
+        home = make_runtime_home(self.dir / "rt")
+        folder = self.dir / "\u0141\u00f3d\u017a"
+        folder.mkdir()
+        path = f"{BASE_PATH};{winpath(folder)}"
+        self.run_launcher(self.make_exe(base_block(r128="A" + winpath(home))), env={"PATH": path})
+        self.assertEqual(jvm_record(home / "bin" / "server")["path"], f"{path};{winpath(home).lower()}\\bin")
+
     def test_preferred_type_comes_first(self):
         home = make_runtime_home(self.dir / "rt", vm_types=("client", "server"))
         bin_dir = winpath(home).lower() + "\\bin"

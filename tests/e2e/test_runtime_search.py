@@ -138,6 +138,16 @@ class EnvironmentAndPath(RuntimeCase):
         self.assertTrue(jvm_record(home / "bin" / "server"))
         self.assertLogHas(r, "Loading of JVM-DLL successful")
 
+    def test_path_directory_named_with_letters_the_code_page_lacks(self):
+        # "\u0141\u00f3d\u017a" must not be read as its look-alike "L\u00f3dz".
+        home = make_runtime_home(self.dir / "\u0141\u00f3d\u017a")
+        look_alike = make_runtime_home(self.dir / "L\u00f3dz")
+        path = f"C:\\windows\\system32;{winpath(home / 'bin')}"
+        r = self.run_launcher(self.make_exe(base_block(r128="S")), env={"PATH": path})
+        self.assertEqual(java_runs(look_alike / "bin"), [])
+        self.assertEqual(len(java_runs(home / "bin")), 1)
+        self.assertLogHas(r, "checkJavaExe returning 1")
+
     def test_fixed_variables_come_last_korvo_first(self):
         korvo = make_runtime_home(self.dir / "korvo", "1.5.0")
         vandrel = make_runtime_home(self.dir / "vandrel")

@@ -131,10 +131,10 @@ void applyLauncherSwitches(const WideArgs& args) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR tail, int showCommand) {
-    // The common controls are initialised before the first window instead
-    // (initCommonControls): a start without one never loads them.
     keepWorkingDirectoryOffLibrarySearch();
     wireLayers();
+    // The common controls are initialised before the first window instead
+    // (initCommonControls): a start without one never loads them.
     if (!handleFirstArguments(tail))
         return 0;
 

@@ -42,18 +42,3 @@ void splitArguments(std::u16string_view text, WideArgs& out) {
             ++p;
     }
 }
-
-void splitWidenedArgumentsNarrow(std::u16string_view widened, NarrowArgs& out) {
-    WideArgs wide;
-    splitArguments(widened, wide);
-    for (const std::u16string& w : wide) {
-        std::string narrow;
-        narrow.reserve(w.size());
-        for (char16_t unit : w) {
-            if (unit > 0xFF)
-                break;
-            narrow.push_back(static_cast<char>(unit));
-        }
-        out.push_back(std::move(narrow));
-    }
-}

@@ -13,7 +13,3 @@ using NarrowArgs = std::vector<std::string>;
 // and single quotes both group; there is no escape character.
 void splitArguments(std::u16string_view text, WideArgs& out);
 
-// The narrow half of splitArgumentsNarrow: splits already-widened text and
-// narrows each argument one unit per byte, cutting it before the first unit
-// above 0xFF. The code-page widening lives with the Windows-bound code.
-void splitWidenedArgumentsNarrow(std::u16string_view widened, NarrowArgs& out);

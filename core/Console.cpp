@@ -3,12 +3,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/CodePage.h"
 #include "core/ConfigStore.h"
+#include "core/Environment.h"
 #include "core/Log.h"
 #include "core/Paths.h"
 #include "core/Platform.h"
 #include "core/UserInterface.h"
-#include "jvm/Variables.h"
 
 bool attachConsole() {
     using AttachConsoleFn = BOOL(WINAPI*)(DWORD);
@@ -42,29 +43,32 @@ void rebootSystem() {
         exitWindows(EWX_REBOOT, 0);
 }
 
-void setNativeLibraryPath() {
+void setNativeLibraryPath(void (*expand)(std::string& text)) {
     std::string list = getConfigString(rec::NativeLibraryPath);
     logMessage("native lib dir is %s", list.c_str());
-    expandVariables(list);
+    expand(list);
 
     std::string value = resolvePathList(list);
     if (!value.empty() && value.back() != ';')
         value += ';';
 
-    constexpr DWORD kPathValue = 16384;
-    char old[kPathValue];
-    const DWORD n = GetEnvironmentVariableA("PATH", old, kPathValue);
-    const bool oldFits = n < kPathValue && value.size() + n < kPathValue;
-    if (!oldFits) {
+    // PATH is read and written in UTF-16: its narrow copy would turn every
+    // directory named with a letter the code page lacks into a look-alike.
+    constexpr size_t kPathValue = 16384;
+    std::wstring old;
+    readEnvironmentVariable(L"PATH", old);
+    std::wstring front;
+    widenText(fileApiCodePage(), value, front);
+    if (old.size() >= kPathValue || front.size() + old.size() >= kPathValue) {
         // Cutting PATH would hide system directories from the runtime; keep it.
-        logError("Setting PATH (native libs) skipped: value longer than %lu bytes", kPathValue);
+        logError("Setting PATH (native libs) skipped: value longer than %u characters",
+                 static_cast<unsigned>(kPathValue));
         return;
     }
-    value.append(old, n);
-    if (SetEnvironmentVariableA("PATH", value.c_str()))
-        logMessage("Setting PATH (native libs) %s", value.c_str());
+    const std::wstring path = front + old;
+    const std::string shown = narrowForDisplay(fileApiCodePage(), path);
+    if (writeEnvironmentVariable(L"PATH", &path))
+        logMessage("Setting PATH (native libs) %s", shown.c_str());
     else
-        logMessage("Setting PATH (native libs) %s failed with error %lu", value.c_str(), GetLastError());
-    const std::string assignment = "PATH=" + value;
-    _putenv(assignment.c_str());
+        logMessage("Setting PATH (native libs) %s failed with error %lu", shown.c_str(), GetLastError());
 }

@@ -5,4 +5,8 @@
 // True when the process has a console afterwards.
 bool attachConsole();
 void rebootSystem();
-void setNativeLibraryPath();
+#include <string>
+
+// Puts the directories of record NativeLibraryPath in front of PATH;
+// `expand` replaces the variables in the list first.
+void setNativeLibraryPath(void (*expand)(std::string& text));

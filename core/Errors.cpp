@@ -3,28 +3,45 @@
 #include <cstdio>
 #include <string>
 
+#include "core/CodePage.h"
 #include "core/ConfigStore.h"
 #include "core/Log.h"
 #include "core/MessageText.h"
 #include "core/StartupState.h"
 #include "core/UserInterface.h"
-#include "services/TempDir.h"
-#include "splash/SplashWindow.h"
 
 namespace {
 HWND errorOwner = nullptr;
+LauncherHook beforeErrorShown = nullptr;
+LauncherHook beforeExit = nullptr;
+
+// The long form of a path when the code page holds it exactly; else the
+// path as it is (a look-alike letter would send the user to another file).
+std::string longFormForDisplay(const char* path) {
+    std::wstring wide;
+    if (!widenText(fileApiCodePage(), path, wide))
+        return path;
+    std::wstring longForm(8192, L'\0');
+    const DWORD n = GetLongPathNameW(wide.c_str(), longForm.data(), static_cast<DWORD>(longForm.size()));
+    std::string narrow;
+    if (n == 0 || n >= longForm.size() || !narrowExact(fileApiCodePage(), std::wstring_view(longForm.data(), n), narrow))
+        return path;
+    return narrow;
 }
 
+}  // namespace
+
 void setErrorOwnerWindow(HWND window) { errorOwner = window; }
+void setBeforeErrorShown(LauncherHook hook) { beforeErrorShown = hook; }
+void setBeforeExit(LauncherHook hook) { beforeExit = hook; }
 
 void showError(const char* text) {
-    showSplash(0);
+    if (beforeErrorShown)
+        beforeErrorShown();
     std::string shown(text);
     if (const char* path = logFilePath()) {
-        char longPath[8192];
-        const DWORD n = GetLongPathNameA(path, longPath, sizeof longPath);
         shown += "\n\nLog: ";
-        shown += (n > 0 && n < sizeof longPath) ? longPath : path;
+        shown += longFormForDisplay(path);
     }
     if (useErrorDialogs) {
         showMessageBox(errorOwner, shown.c_str(), getConfigString(msg::Title), MB_ICONERROR);
@@ -54,9 +71,10 @@ void fatalErrorMessage(int32_t id, const char* argument) {
 }
 
 void exitLauncher(unsigned code) {
-    if (launcherTempDir[0] != '\0') {
-        emptyDirectory(launcherTempDir, true);
-        RemoveDirectoryA(launcherTempDir);
+    // Taken out first: an error inside the clean-up must not run it again.
+    if (LauncherHook hook = beforeExit) {
+        beforeExit = nullptr;
+        hook();
     }
     ExitProcess(code);
 }

@@ -10,6 +10,15 @@ void showError(const char* text);
 void showErrorMessage(int32_t id, const char* argument);
 [[noreturn]] void fatalError(const char* text);
 [[noreturn]] void fatalErrorMessage(int32_t id, const char* argument);
-// Removes the launcher's temporary directory, then ends the process.
+// Runs the registered clean-up (the launcher's temporary directory), then
+// ends the process.
 [[noreturn]] void exitLauncher(unsigned code);
 void setErrorOwnerWindow(HWND window);
+
+// What the layers above must have done at these two points; they register it
+// here, so that this layer needs to know none of them. Null: nothing to do.
+using LauncherHook = void (*)();
+// Runs before every error is shown (a splash screen must not cover it).
+void setBeforeErrorShown(LauncherHook hook);
+// Runs once before the process ends through exitLauncher.
+void setBeforeExit(LauncherHook hook);

@@ -16,8 +16,10 @@
 #include "core/StartupState.h"
 #include "core/UserInterface.h"
 #include "jvm/JavaVMLauncher.h"
+#include "jvm/Locale.h"
 #include "jvm/Variables.h"
 #include "runtime/JvmLibrary.h"
+#include "runtime/RuntimeLibrarySearch.h"
 #include "services/SingleInstance.h"
 #include "services/TempDir.h"
 #include "splash/SplashWindow.h"
@@ -81,13 +83,21 @@ void offerLogInExplorer() {
     CloseHandle(process.hProcess);
 }
 
+void hideSplashForError() { showSplash(0); }
+
+// The lower layers call up only through what is registered here.
+void wireLayers() {
+    setBeforeErrorShown(hideSplashForError);
+    setBeforeExit(removeLauncherTempDir);
+}
+
 void initialise(WideArgs& args, HINSTANCE instance) {
     launcherTempDir[0] = '\0';
     if (args.size() > 1 && isCreateLogSwitch(args[1])) {
         args.erase(args.begin() + 1);
         createLogRequested = true;
     }
-    loadConfiguration(args);
+    loadConfiguration(args, determineLocale);
     launcherInstance = instance;
     char flavor[2];
     getConfigString(rec::ProductFlavor, flavor, sizeof flavor);
@@ -121,6 +131,8 @@ void applyLauncherSwitches(const WideArgs& args) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR tail, int showCommand) {
+    keepWorkingDirectoryOffLibrarySearch();
+    wireLayers();
     // The common controls are initialised before the first window instead
     // (initCommonControls): a start without one never loads them.
     if (!handleFirstArguments(tail))
@@ -136,7 +148,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR tail, int showCommand) {
         showSplash(showCommand);
     if (extractIncludedFiles(true) != 0)
         fatalErrorMessage(msg::InternalError, "16");
-    setNativeLibraryPath();
+    setNativeLibraryPath(expandVariables);
     if (!LoadDLL())
         exitLauncher(exitCodeNoJvm);
     if (getConfigBool(rec::SplashEnabled) && getConfigBool(rec::JavaSplashLibrary))

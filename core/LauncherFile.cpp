@@ -3,13 +3,13 @@
 #include <cstring>
 #include <string>
 
+#include "core/CodePage.h"
 #include "core/ConfigBlock.h"
 #include "core/ConfigStore.h"
 #include "core/Errors.h"
 #include "core/Log.h"
 #include "core/Paths.h"
 #include "core/StartupState.h"
-#include "jvm/Locale.h"
 
 namespace {
 
@@ -23,16 +23,13 @@ char country[3] = "";
 
 // The narrow form is usable when nothing was lost and it still ends in ".exe".
 bool narrowPathFrom(const wchar_t* wide, std::string& out) {
-    const UINT codePage = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
-    char buffer[kPathUnits];
-    BOOL usedDefault = FALSE;
-    const int n = WideCharToMultiByte(codePage, 0, wide, -1, buffer, sizeof buffer, "?", &usedDefault);
-    if (n <= 0 || usedDefault)
+    std::string narrow;
+    if (!narrowExact(fileApiCodePage(), std::wstring_view(wide), narrow))
         return false;
-    const size_t len = std::strlen(buffer);
-    if (len < 4 || lstrcmpiA(buffer + len - 4, ".exe") != 0)
+    const size_t len = narrow.size();
+    if (len < 4 || lstrcmpiA(narrow.c_str() + len - 4, ".exe") != 0)
         return false;
-    out.assign(buffer, len);
+    out = std::move(narrow);
     return true;
 }
 
@@ -138,7 +135,7 @@ HANDLE openLauncherFile() {
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-int32_t loadConfiguration(const WideArgs& arguments) {
+int32_t loadConfiguration(const WideArgs& arguments, LocaleFinder findLocale) {
     ScopedHandle file(openLauncherFile());
     if (!file.valid()) {
         logError("Could not open %s", launcherPath());
@@ -151,7 +148,7 @@ int32_t loadConfiguration(const WideArgs& arguments) {
         failBlock(decoder.failure());
 
     char locale[12] = "";
-    determineLocale(&arguments, locale, sizeof locale);
+    findLocale(&arguments, locale, sizeof locale);
     const size_t localeLength = std::strlen(locale);
     if (localeLength >= 2) {
         std::memcpy(language, locale, 2);

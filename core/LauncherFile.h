@@ -2,6 +2,7 @@
 // it, and the range copy that restores the files included behind the block.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/CommandLine.h"
@@ -14,9 +15,12 @@ const char* launcherPath();
 const wchar_t* launcherPathWide();
 
 HANDLE openLauncherFile();
-// Reads the block into the record store; every failure is fatal. Returns the
-// value of ExecutableType.
-int32_t loadConfiguration(const WideArgs& arguments);
+// Writes the locale text ("de", "pt_BR") for the command line into `out`.
+using LocaleFinder = void (*)(const WideArgs* arguments, char* out, size_t capacity);
+// Reads the block into the record store, with the locale sections that
+// `findLocale` chooses; every failure is fatal. Returns the value of
+// ExecutableType.
+int32_t loadConfiguration(const WideArgs& arguments, LocaleFinder findLocale);
 // File offset of the first byte behind the block.
 uint32_t blockEndOffset();
 

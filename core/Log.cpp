@@ -7,6 +7,7 @@
 #include <ctime>
 #include <string>
 
+#include "core/CodePage.h"
 #include "core/Platform.h"
 #include "core/StartupState.h"
 
@@ -27,26 +28,57 @@ bool fileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// "vdl_nlog_" and the first decimal number from 2 on that is not taken yet.
-std::string newLogName() {
-    std::string dir;
-    const char* tmp = std::getenv("TMP");
-    if (tmp && *tmp && fileExists(tmp))
-        dir = tmp;
-    else
+// TMP in the file functions' code page: the long form when it converts
+// exactly, else its short form; empty when it is unset, missing or neither
+// form converts (a look-alike letter would name another directory).
+std::string temporaryDirectory() {
+    std::wstring tmp(8192, L'\0');
+    const DWORD n = GetEnvironmentVariableW(L"TMP", tmp.data(), static_cast<DWORD>(tmp.size()));
+    if (n == 0 || n >= tmp.size())
+        return std::string();
+    tmp.resize(n);
+    if (GetFileAttributesW(tmp.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return std::string();
+    std::string narrow;
+    if (narrowExact(fileApiCodePage(), tmp, narrow))
+        return narrow;
+    std::wstring shortForm(8192, L'\0');
+    const DWORD m = GetShortPathNameW(tmp.c_str(), shortForm.data(), static_cast<DWORD>(shortForm.size()));
+    if (m == 0 || m >= shortForm.size())
+        return std::string();
+    shortForm.resize(m);
+    return narrowExact(fileApiCodePage(), shortForm, narrow) ? narrow : std::string();
+}
+
+// Creates "vdl_nlog_" with the first decimal number from 2 on that is free.
+// The file is created, never reused: two launchers starting at the same
+// moment may both find a number free, and the second must not truncate the
+// first one's log.
+std::string createLogFile() {
+    std::string dir = temporaryDirectory();
+    if (dir.empty())
         dir = "c:\\";
     if (dir.back() != '\\' && dir.back() != '/')
         dir += '\\';
     for (unsigned n = 2; n < 100000; ++n) {
         std::string candidate = dir + "vdl_nlog_" + std::to_string(n);
-        if (!fileExists(candidate))
+        if (fileExists(candidate))
+            continue;
+        const HANDLE created = CreateFileA(candidate.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (created != INVALID_HANDLE_VALUE) {
+            CloseHandle(created);
             return candidate;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            return std::string();
     }
     return std::string();
 }
 
 void openLogFirstTime() {
-    logPath = newLogName();
+    logPath = createLogFile();
     if (!logPath.empty())
         logStream = std::fopen(logPath.c_str(), "w");
     if (!logStream) {

@@ -1,5 +1,6 @@
 #include "core/Paths.h"
 
+#include "core/CodePage.h"
 #include "core/LauncherFile.h"
 #include "core/Platform.h"
 
@@ -7,44 +8,14 @@ namespace {
 
 constexpr int kPathUnits = 8192;
 
-UINT fileCodePage() { return AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
-
-bool widen(const std::string& narrow, std::wstring& wide) {
-    wide.clear();
-    if (narrow.empty())
-        return true;
-    wchar_t buffer[kPathUnits];
-    const int n = MultiByteToWideChar(fileCodePage(), 0, narrow.data(),
-                                      static_cast<int>(narrow.size()), buffer, kPathUnits);
-    if (n <= 0)
-        return false;
-    wide.assign(buffer, n);
-    return true;
-}
-
-// False when a character had no form in the code page.
-bool narrowWithoutLoss(const std::wstring& wide, std::string& narrow) {
-    narrow.clear();
-    if (wide.empty())
-        return true;
-    char buffer[kPathUnits];
-    BOOL usedDefault = FALSE;
-    const int n = WideCharToMultiByte(fileCodePage(), 0, wide.data(), static_cast<int>(wide.size()),
-                                      buffer, kPathUnits, "?", &usedDefault);
-    if (n <= 0 || usedDefault)
-        return false;
-    narrow.assign(buffer, n);
-    return true;
-}
-
 template <class Change>
 void changeWithoutLoss(std::string& path, Change change) {
     std::wstring wide;
     std::string result;
-    if (!widen(path, wide))
+    if (!widenText(fileApiCodePage(), path, wide))
         return;
     change(wide);
-    if (narrowWithoutLoss(wide, result))
+    if (narrowExact(fileApiCodePage(), wide, result))
         path = result;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/CommandLineNarrow.h"
 #include "core/Log.h"
 #include "core/Platform.h"
 #include "jvm/LocaleTable.h"
@@ -24,7 +25,10 @@ void determineLocale(const WideArgs* arguments, char* out, size_t capacity) {
     copyBounded(out, capacity, "en");
     uint16_t languageId = static_cast<uint16_t>(GetUserDefaultLCID() & 0xFFFF);
     if (arguments) {
-        const bool format = formatAsDefault(*arguments);
+        NarrowArgs converted;
+        for (const std::u16string& argument : *arguments)
+            converted.push_back(narrowArgumentQuietly(argument));
+        const bool format = formatAsDefault(converted);
         logMessage("sun.locale.formatasdefault is %s", format ? "true" : "false");
         if (!format) {
             // Looked up at run time: older Windows versions lack it.

@@ -92,13 +92,13 @@ const char* localeForLanguageId(uint16_t id) {
     return nullptr;
 }
 
-bool formatAsDefault(const WideArgs& arguments) {
-    static constexpr std::u16string_view prefix = u"-Dsun.locale.formatasdefault=";
+bool formatAsDefault(const NarrowArgs& arguments) {
+    static constexpr std::string_view prefix = "-Dsun.locale.formatasdefault=";
     bool result = true;
-    for (const std::u16string& arg : arguments) {
-        if (arg == u"-Dsun.locale.formatasdefault=true")
+    for (const std::string& arg : arguments) {
+        if (arg == "-Dsun.locale.formatasdefault=true")
             result = true;
-        else if (std::u16string_view(arg).substr(0, prefix.size()) == prefix)
+        else if (std::string_view(arg).substr(0, prefix.size()) == prefix)
             result = false;
     }
     return result;

@@ -16,8 +16,10 @@ struct LocaleEntry {
 // neither is known.
 const char* localeForLanguageId(uint16_t id);
 // False when the last "-Dsun.locale.formatasdefault=" argument has another
-// value than "true": the user interface language is then wanted.
-bool formatAsDefault(const WideArgs& arguments);
+// value than "true": the user interface language is then wanted. The
+// arguments are taken as the JVM gets them (in the ANSI code page), so that
+// this choice and the option handed on never disagree.
+bool formatAsDefault(const NarrowArgs& arguments);
 
 const LocaleEntry* localeTableBegin();
 size_t localeTableSize();

@@ -11,6 +11,7 @@
 #include "core/Paths.h"
 #include "core/Platform.h"
 #include "jvm/ClassPath.h"
+#include "jvm/LocaleTable.h"
 #include "jvm/OptionText.h"
 #include "jvm/Variables.h"
 
@@ -21,18 +22,6 @@ std::optional<std::string> classPathReplace;
 std::optional<std::string> classPathPrepend;
 std::optional<std::string> classPathAppend;
 int includeDepth = 0;
-
-// Arguments of the command line are UTF-16; options are narrow. Units above
-// 0xFF cannot be carried, as with every narrow option text.
-std::string narrowArgument(std::u16string_view arg) {
-    std::string out;
-    for (char16_t unit : arg) {
-        if (unit > 0xFF)
-            break;
-        out.push_back(static_cast<char>(unit));
-    }
-    return out;
-}
 
 FILE* openOptionsCandidate(const std::wstring& path) { return _wfopen(path.c_str(), L"rt"); }
 
@@ -143,7 +132,7 @@ const OptionList& assembleVmOptions(const OptionList& systemProperties, const Wi
     if (formatArg) {
         const std::string text = narrowArgument(*formatArg);
         applyOptionLine(nullptr, text);
-        if (text != "-Dsun.locale.formatasdefault=true") {
+        if (!formatAsDefault(NarrowArgs{text})) {
             char part[3];
             if (localeLanguage(part, sizeof part))
                 applyOptionLine(nullptr, std::string("-Duser.language=") + part);

@@ -6,6 +6,7 @@
 #include "core/Log.h"
 #include "core/Paths.h"
 #include "runtime/MachineCheck.h"
+#include "runtime/ProbeEnvironment.h"
 #include "runtime/RuntimeText.h"
 #include "runtime/VersionCache.h"
 #include "runtime/VersionRules.h"
@@ -91,8 +92,14 @@ bool runJavaVersion(const std::string& javaExecutable, const FILETIME& lastWrite
     startup.wShowWindow = SW_HIDE;
     startup.hStdError = errorOutput.get();
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
-                        nullptr, &startup, &process)) {
+    std::u16string environment;
+    if (wchar_t* block = GetEnvironmentStringsW()) {
+        environment = probeEnvironmentBlock(reinterpret_cast<const char16_t*>(block));
+        FreeEnvironmentStringsW(block);
+    }
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE,
+                        NORMAL_PRIORITY_CLASS | (environment.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT),
+                        environment.empty() ? nullptr : environment.data(), nullptr, &startup, &process)) {
         const DWORD error = GetLastError();
         logMessage("Could not create process %s > %s (error %lu)", command.c_str(), outputName, error);
         errorOutput.close();

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/CodePage.h"
 #include "core/ConfigStore.h"
 #include "core/Environment.h"
 #include "core/Errors.h"
@@ -14,39 +15,39 @@
 #include "runtime/JvmSearch.h"
 #include "runtime/LauncherMachine.h"
 #include "runtime/MachineCheck.h"
+#include "runtime/RuntimeLibrarySearch.h"
 #include "runtime/RuntimeText.h"
+#include "runtime/VmTypes.h"
 
 namespace {
 
-constexpr const char* kVmTypes[] = {"hotspot", "client", "server", "classic", "jrockit"};
 constexpr size_t kBinDirectoryMax = 1999;
 constexpr size_t kLibraryPathCapacity = 8192;
 
 struct EnvironmentValue {
     bool defined = false;
-    std::string text;
+    std::wstring text;
 };
 
-// The whole value, however long, so that a restore puts back exactly what
-// was there.
+// The whole value, however long, and in UTF-16, so that a restore puts back
+// exactly what was there (a narrow copy loses the letters the code page
+// lacks).
 EnvironmentValue readPath() {
     EnvironmentValue value;
-    value.defined = readEnvironmentVariable("PATH", value.text);
+    value.defined = readEnvironmentVariable(L"PATH", value.text);
     return value;
 }
 
 // The process environment and the C runtime's copy (what getenv reads, and
 // what a JVM started in this process sees through it) must agree.
 void setPath(const EnvironmentValue& value) {
-    const char* text = value.text.c_str();
-    if (SetEnvironmentVariableA("PATH", value.defined ? text : nullptr)) {
-        logMessage("Setting PATH %s", text);
+    const std::string shown = narrowForDisplay(fileApiCodePage(), value.text);
+    if (writeEnvironmentVariable(L"PATH", value.defined ? &value.text : nullptr)) {
+        logMessage("Setting PATH %s", shown.c_str());
     } else {
         const DWORD error = GetLastError();
-        logMessage("Setting PATH %s failed with error %lu", text, error);
+        logMessage("Setting PATH %s failed with error %lu", shown.c_str(), error);
     }
-    const std::string entry = "PATH=" + value.text;
-    _putenv(entry.c_str());
 }
 
 HMODULE tryVmType(const std::string& binDirectory, const char* type) {
@@ -59,7 +60,7 @@ HMODULE tryVmType(const std::string& binDirectory, const char* type) {
     // rather than the loader's bare error code.
     if (exists && checkRuntimeMachine(path) == MachineCheck::Other)
         return nullptr;
-    HMODULE library = LoadLibraryA(path.c_str());
+    HMODULE library = loadRuntimeLibrary(path, binDirectory);
     const DWORD error = GetLastError();
     if (exists && !library)
         logMessage("Failed with error code %lu", error);
@@ -72,7 +73,9 @@ HMODULE tryBinDirectory(const std::string& binDirectory) {
         return nullptr;
     }
     const EnvironmentValue saved = readPath();
-    setPath(EnvironmentValue{true, saved.text + ";" + binDirectory});
+    std::wstring bin;
+    widenText(fileApiCodePage(), binDirectory, bin);
+    setPath(EnvironmentValue{true, saved.text + L";" + bin});
 
     char preferred[200];
     getConfigString(rec::PreferredJvmType, preferred, sizeof preferred);

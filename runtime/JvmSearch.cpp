@@ -9,6 +9,7 @@
 #include "jvm/Variables.h"
 #include "runtime/JavaProbe.h"
 #include "runtime/PackedRuntime.h"
+#include "runtime/PathJava.h"
 #include "runtime/RegistryRuntimes.h"
 #include "runtime/RuntimeText.h"
 
@@ -76,11 +77,8 @@ bool checkEnvironmentVariable(const char* name, const VersionBounds& bounds, std
 }
 
 bool searchPathForJava(const VersionBounds& bounds, std::string& javaExecutable) {
-    char path[kValueCapacity];
-    const DWORD n = SearchPathA(nullptr, "java.exe", nullptr, sizeof path, path, nullptr);
-    if (n == 0 || n >= sizeof path)
+    if (!findJavaOnPath(javaExecutable))
         return false;
-    javaExecutable.assign(path, n);
     std::string version;
     return checkJavaExe(javaExecutable, version, bounds.lower, bounds.upper, false);
 }

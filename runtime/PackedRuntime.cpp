@@ -37,8 +37,18 @@ void unpackArchive(const std::string& home, const char* archive) {
     ScopedHandle threadHandle(process.hThread);
     logMessage("waiting for unpack200 to finish");
     WaitForSingleObject(processHandle.get(), INFINITE);
+    DWORD exitCode = STILL_ACTIVE;
+    if (!GetExitCodeProcess(processHandle.get(), &exitCode))
+        exitCode = STILL_ACTIVE;
     logMessage("unpack done");
 
+    // The packed file may be the only copy of the archive: it goes only when
+    // the unpacker says it succeeded and the archive is really there.
+    if (exitCode != 0 || !pathExists(archivePath)) {
+        logError("unpacking %s failed (exit code %lu, archive %s): packed file kept", packedPath.c_str(), exitCode,
+                 pathExists(archivePath) ? "present" : "missing");
+        return;
+    }
     if (!DeleteFileA(packedPath.c_str())) {
         const DWORD error = GetLastError();
         // The unpacker removes the packed file itself when asked to.

@@ -1,5 +1,7 @@
 # Files of this folder that include no Windows header (built natively too).
 list(APPEND KVO_PURE_SOURCES
+    runtime/PathEntries.cpp
+    runtime/ProbeEnvironment.cpp
     runtime/RuntimeText.cpp
     runtime/VersionRules.cpp
 )

@@ -121,12 +121,10 @@ static void sleepSeconds(unsigned int seconds)
     if (sd < 0)
         exit(1);
 
-    // The listener closes every connection first, which leaves the port in
-    // TIME_WAIT for about a minute; without address reuse a screen saver that
-    // starts again within that minute would fail its bind. Reuse does not let
-    // two listeners share the port: a port really taken still fails.
-    int reuse = 1;
-    setsockopt(sd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    // No address reuse: on BSD-derived systems it would let this bind succeed
+    // beside another program listening on the wildcard address of the port.
+    // The TIME_WAIT that a restart would otherwise meet is avoided where the
+    // connections are closed (below).
 
     setLoopbackAddress(&address);
     if (bind(sd, (struct sockaddr *)&address, sizeof address) < 0) {
@@ -146,6 +144,11 @@ static void sleepSeconds(unsigned int seconds)
         int connection = accept(sd, (struct sockaddr *)&peer, &peerLength);
         if (connection < 0)
             exit(1);
+        // Closing first would leave this end in TIME_WAIT on the port for
+        // about a minute, and a screen saver started again within it could
+        // not bind; a zero linger resets the connection instead.
+        struct linger abortive = {1, 0};
+        setsockopt(connection, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
         close(connection);
         if (isIntendedToStop)
             break;

@@ -39,7 +39,7 @@ exe.write_bytes(stub_image() + block.bytes())
 
 
 def wine(*args):
-    return subprocess.run(["wine", *map(str, args)], env=env, capture_output=True,
+    return subprocess.run([os.environ.get("KVO_WINE", "wine"), *map(str, args)], env=env, capture_output=True,
                           stdin=subprocess.DEVNULL, timeout=120)
 
 

@@ -4,6 +4,9 @@
 // shared state, so a crashed instance frees its name by simply being gone.
 #include "services/SingleInstance.h"
 
+#include <sddl.h>
+
+#include <cstring>
 #include <string>
 
 #include "core/ConfigStore.h"
@@ -31,7 +34,40 @@ HANDLE instanceSemaphore = nullptr;
 
 std::string launcherKeyName() { return canonicalPath(launcherPath(), true); }
 
-HANDLE createCountOneSemaphore(const char* name) { return CreateSemaphoreA(nullptr, 1, 1, name); }
+// Every user of the machine may wait on and release a semaphore of the
+// global namespace; nobody but its creator may change who may.
+constexpr char kGlobalSemaphoreAccess[] = "D:(A;;0x00100003;;;WD)";
+constexpr DWORD kSemaphoreUse = SYNCHRONIZE | SEMAPHORE_MODIFY_STATE;
+
+bool isGlobalName(const char* name) { return std::strncmp(name, "Global\\", 7) == 0; }
+
+}  // namespace
+
+HANDLE createCountOneSemaphore(const char* name) {
+    if (!isGlobalName(name))
+        return CreateSemaphoreA(nullptr, 1, 1, name);
+    // Created with the default access, another user's start could not open
+    // it and would take itself for the first instance. Only the rights that
+    // are used are asked for, so that one created by an older launcher with
+    // the default access is at least seen as taken (access denied).
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kGlobalSemaphoreAccess, SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
+        logError("no security descriptor for %s (error %lu)", name, GetLastError());
+        descriptor = nullptr;
+    }
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    HANDLE semaphore = CreateSemaphoreExA(descriptor ? &attributes : nullptr, 1, 1, name, 0, kSemaphoreUse);
+    const DWORD error = GetLastError();
+    if (descriptor)
+        LocalFree(descriptor);
+    SetLastError(error);
+    return semaphore;
+}
+
+bool isInstanceNameTaken(DWORD error) { return error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED; }
+
+namespace {
 
 // Waits while `file` exists, at most 10 s; false when the running instance
 // was found gone meanwhile.
@@ -132,8 +168,9 @@ void checkSingleInstance() {
         long n = 0;
         HANDLE h = createCountOneSemaphore(semaphoreName);
         DWORD error = GetLastError();
-        while (error == ERROR_ALREADY_EXISTS && n < kMaxNumber) {
-            CloseHandle(h);
+        while (isInstanceNameTaken(error) && n < kMaxNumber) {
+            if (h)
+                CloseHandle(h);
             ++n;
             buildInstanceName(semaphoreName, sizeof semaphoreName, canonical, global, n);
             h = createCountOneSemaphore(semaphoreName);
@@ -148,12 +185,13 @@ void checkSingleInstance() {
     HANDLE h = createCountOneSemaphore(semaphoreName);
     const DWORD error = GetLastError();
     logMessage("semaphore name %s, code %lu, value %p", semaphoreName, error, static_cast<void*>(h));
-    if (error != ERROR_ALREADY_EXISTS) {
+    if (!isInstanceNameTaken(error)) {
         instanceSemaphore = h;
         registerInstancePid();
         return;
     }
-    CloseHandle(h);
+    if (h)
+        CloseHandle(h);
     handOverToRunningInstance();
 }
 

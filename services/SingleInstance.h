@@ -14,3 +14,12 @@ LONG registerInstancePid();
 DWORD readInstancePid();
 // Whether another process still holds the instance semaphore.
 bool isMainProcessAlive();
+
+// The instance semaphore (initial and largest count 1) of `name`; one of the
+// global namespace can be opened by every user of the machine.
+// GetLastError() tells whether it existed already.
+HANDLE createCountOneSemaphore(const char* name);
+// Whether the error of createCountOneSemaphore means that another process
+// holds the name: it existed already, or it exists and this user may not
+// open it (another user's, made by a launcher that did not share it).
+bool isInstanceNameTaken(DWORD error);

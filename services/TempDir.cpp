@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/CodePage.h"
 #include "core/ConfigStore.h"
 #include "core/Errors.h"
 #include "core/LauncherFile.h"
@@ -64,16 +65,20 @@ void homeDirectory(char* out, size_t capacity) {
 
 // The path is kept when its long form exists and the code page holds it.
 bool usableAsIs(const char* path) {
-    char longForm[kTempPathCapacity];
-    const DWORD n = GetLongPathNameA(path, longForm, sizeof longForm);
-    if (n == 0 || n >= sizeof longForm) {
+    std::wstring wide;
+    wchar_t longForm[kTempPathCapacity];
+    const DWORD n = widenText(fileApiCodePage(), path, wide)
+                        ? GetLongPathNameW(wide.c_str(), longForm, static_cast<DWORD>(kTempPathCapacity))
+                        : 0;
+    if (n == 0 || n >= kTempPathCapacity) {
         // Nothing reachable is there (TMP naming a missing drive or a file):
         // writing into it would only fail later and less clearly.
         logMessage("temp path %s cannot be used (last error %lu)", path, GetLastError());
         return false;
     }
-    if (std::strchr(longForm, '?')) {
-        logMessage("temp path %s holds characters the code page cannot show", longForm);
+    std::string narrow;
+    if (!narrowExact(fileApiCodePage(), std::wstring_view(longForm, n), narrow)) {
+        logMessage("temp path %s holds characters the code page cannot show", path);
         return false;
     }
     return true;
@@ -109,19 +114,29 @@ bool isSlash(char c) { return c == '\\'; }
 }  // namespace
 
 void chooseTempPath(char* out, size_t capacity) {
-    const DWORD n = GetTempPathA(static_cast<DWORD>(capacity), out);
+    wchar_t wide[kTempPathCapacity];
+    const DWORD n = GetTempPathW(static_cast<DWORD>(kTempPathCapacity), wide);
     const DWORD error = GetLastError();
     logMessage("GetTempPath returned %d (last error %d)", static_cast<int>(n), static_cast<int>(error));
-    if (n == 0 || n >= capacity)
-        out[0] = '\0';
-    if (out[0] == '\0') {
+    if (capacity == 0)
+        return;
+    out[0] = '\0';
+    bool representable = true;
+    if (n > 0 && n < kTempPathCapacity) {
+        const int made = _wmkdir(wide);
+        logMessage("make dir returned %d", made);
+        // A letter the code page lacks must not turn into a look-alike: that
+        // would name (and create) another directory.
+        std::string narrow;
+        representable = narrowExact(fileApiCodePage(), std::wstring_view(wide, n), narrow) &&
+                        copyWhole(out, capacity, narrow);
+        if (!representable)
+            logMessage("temp path %ls holds characters the code page cannot show", wide);
+    } else {
         homeDirectory(out, capacity);
         logMessage("No temp dir defined. Using home %s", out);
-    } else {
-        const int made = _mkdir(out);
-        logMessage("make dir returned %d", made);
     }
-    if (out[0] != '\0' && usableAsIs(out))
+    if (representable && out[0] != '\0' && usableAsIs(out))
         return;
     if (!chooseFallback(out, capacity))
         fatalErrorMessage(msg::NotPowerUser, nullptr);
@@ -310,4 +325,11 @@ void emptyDirectory(const char* directory, bool recurse) {
             DeleteFileA(full);
         }
     } while (FindNextFileA(find.get(), &entry));
+}
+
+void removeLauncherTempDir() {
+    if (launcherTempDir[0] == '\0')
+        return;
+    emptyDirectory(launcherTempDir, true);
+    RemoveDirectoryA(launcherTempDir);
 }

@@ -35,6 +35,9 @@ void createLauncherTempDir();
 int extractIncludedFiles(bool createDirectory);
 // Restores the next included file from `launcherFile` into `target`.
 int extractIncludedFile(HANDLE launcherFile, const char* target);
+// Removes the launcher's temporary directory with what it holds (nothing
+// when there is none); the launcher's last step before it ends.
+void removeLauncherTempDir();
 // Deletes what `directory` holds; with `recurse`, also the files of its
 // direct subdirectories and those subdirectories. Relative paths are left.
 void emptyDirectory(const char* directory, bool recurse);

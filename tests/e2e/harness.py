@@ -153,19 +153,16 @@ class LauncherCase(unittest.TestCase):
         path.write_bytes(data)
         return path
 
-    def run_launcher(self, exe, args="", env=None, answer="ok", timeout_ms=30000,
-                     cmdline=None, log=True, cwd=None, show=None, unix_env=None) -> Result:
-        """Runs exe with the exact command line `"<exe>" args`.
-
-        `env` is set in the Windows environment by the driver; `unix_env` in
-        the environment Wine itself starts with (the locale, for instance).
-        """
+    def runner_command(self, exe, args="", env=None, answer="ok", timeout_ms=30000, cmdline=None, log=True,
+                       cwd=None, show=None, unix_env=None, errfile=None):
+        """The driver's argv and Unix environment for one run of exe (see
+        run_launcher), for tests that start several at once."""
         wenv = {"TMP": winpath(self.tmp), "KORVO_LOG": "yes" if log else "<unset>",
                 "VANDREL_LOG": "<unset>"}
         wenv.update(env or {})
-        errfile = self.dir / "stderr.txt"
-        argv = [WINE, str(RUNNER), "--answer", answer, "--timeout", str(timeout_ms),
-                "--stderr", winpath(errfile)]
+        argv = [WINE, str(RUNNER), "--answer", answer, "--timeout", str(timeout_ms)]
+        if errfile:
+            argv += ["--stderr", winpath(errfile)]
         for k, v in wenv.items():
             argv += ["--env", f"{k}={v}"]
         if cwd:
@@ -179,6 +176,18 @@ class LauncherCase(unittest.TestCase):
                      "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=",
                      "DISPLAY": f":{DISPLAY_NUMBER}", "KVO_RUN_CMDLINE": line})
         penv.update(unix_env or {})
+        return argv, penv
+
+    def run_launcher(self, exe, args="", env=None, answer="ok", timeout_ms=30000,
+                     cmdline=None, log=True, cwd=None, show=None, unix_env=None) -> Result:
+        """Runs exe with the exact command line `"<exe>" args`.
+
+        `env` is set in the Windows environment by the driver; `unix_env` in
+        the environment Wine itself starts with (the locale, for instance).
+        """
+        errfile = self.dir / "stderr.txt"
+        argv, penv = self.runner_command(exe, args, env, answer, timeout_ms, cmdline, log, cwd, show, unix_env,
+                                         errfile)
         outfile = self.dir / "runner.txt"
         with open(outfile, "wb") as sink:
             # A file, not a pipe: a process the launcher starts may outlive it.
@@ -321,7 +330,7 @@ def jvm_record(vm_dir) -> dict:
     if not log.exists():
         return {}
     record = {}
-    for row in log.read_text(errors="replace").splitlines():
+    for row in log.read_text(encoding="utf-8", errors="replace").splitlines():
         key, _, value = row.partition("\t")
         record[key] = value
     return record

@@ -6,7 +6,7 @@ import subprocess
 import zlib
 from pathlib import Path
 
-from harness import PACKER, RUNNER, STUB, Block, pe_image_end, wine_env, winpath
+from harness import PACKER, RUNNER, STUB, WINE, Block, pe_image_end, wine_env, winpath
 
 
 def ico(*colours, size=16) -> bytes:
@@ -88,7 +88,7 @@ def image_of(exe) -> bytes:
 def inspect(exe) -> dict:
     """What Windows' own interfaces read from the file (kvo-run --inspect):
     keyword -> list of rows (each a list of fields)."""
-    out = subprocess.run(["wine", str(RUNNER), "--inspect", winpath(exe)], env=wine_env(),
+    out = subprocess.run([WINE, str(RUNNER), "--inspect", winpath(exe)], env=wine_env(),
                          capture_output=True, timeout=120, stdin=subprocess.DEVNULL)
     rows = {}
     for line in out.stdout.decode("utf-8", "replace").splitlines():

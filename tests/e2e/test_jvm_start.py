@@ -1,6 +1,7 @@
 """Starting the application: options, class path, main's arguments and the
 failure paths, seen from a recording jvm.dll."""
 import re
+import shutil
 import unittest
 
 import struct
@@ -113,6 +114,56 @@ class OptionsAndArguments(JvmCase):
                 i = rec.options.index("-Dvandrel.swt=false")
                 self.assertEqual(rec.options[i + 1:-1], expected)
                 self.assertNotIn(args, rec.args, "the locale switch is the launcher's, not the application's")
+                (self.vm / "jvm-record.txt").unlink()
+
+    def test_options_keep_every_letter_of_the_code_page(self):
+        # Installed in a folder whose name holds letters of cp1252 above
+        # U+00FF (Ž is U+017D, € is U+20AC): VmOptions and -J arguments
+        # arrive whole; a letter cp1252 lacks ends its option, with an error.
+        base = self.dir
+        self.dir = base / "\u017dilina \u20ac"
+        self.dir.mkdir()
+        self.addCleanup(shutil.rmtree, base, True)
+        vm_options = '-Xmx192m "-Dapp.dir=${KORVO_EXEDIR}lib" -Dsym=a\u20acb -Dvandrel.swt=false'
+        exe = self.app(installer_block(r123=vm_options))
+        r, rec = self.start(exe, "-J-Dcmd=\u017d\u20ac -J-Dcut=ab\u010dd first")
+        self.assertEqual(r.code, 0, r)
+        o = rec.options
+        self.assertIn(f"-Dapp.dir={winpath(self.dir)}\\lib", o)
+        self.assertIn("-Dsym=a\u20acb", o)
+        self.assertIn("-Dcmd=\u017d\u20ac", o)
+        self.assertIn("-Dcut=ab", o)
+        self.assertLogHas(r, "ERROR: option -Dcut=ab cut before character U+010D, which the ANSI code page "
+                             "(1252) lacks")
+        self.assertEqual([l for l in r.log if l.startswith("ERROR: option")], [
+            "ERROR: option -Dcut=ab cut before character U+010D, which the ANSI code page (1252) lacks"])
+
+    def test_locale_choice_and_option_read_the_same_converted_text(self):
+        # "true" followed by a letter cp1252 lacks arrives as "...=true": the
+        # locale choice must take it as "true" too, and add no language.
+        exe = self.app(installer_block())
+        r, rec = self.start(exe, "-Dsun.locale.formatasdefault=true\u010d")
+        self.assertEqual(r.code, 0)
+        i = rec.options.index("-Dvandrel.swt=false")
+        self.assertEqual(rec.options[i + 1:-1], ["-Dsun.locale.formatasdefault=true"])
+        self.assertLogHas(r, "sun.locale.formatasdefault is true")
+
+    def test_output_file_names(self):
+        # An expanded name that starts with "$" (a reference left unexpanded)
+        # is handed on as it is; any other is made absolute against the
+        # launcher's directory; a disabled one is empty.
+        cases = [
+            (dict(r103="${KVO_TEST_UNDEFINED}\\out.log", r105="logs\\out.log"),
+             ["${KVO_TEST_UNDEFINED}\\out.log", self.path("logs", "out.log")]),
+            (dict(r102="0", r105="$plain"), ["", "$plain"]),
+            (dict(r103="C:\\somewhere\\.\\x.log", r104="0"), ["C:\\somewhere\\x.log", ""]),
+        ]
+        for records, expected in cases:
+            with self.subTest(records):
+                exe = self.app(installer_block(**records))
+                r, rec = self.start(exe, env={"KVO_TEST_UNDEFINED": "<unset>"})
+                self.assertEqual(r.code, 0, r)
+                self.assertEqual(rec.args[2:4], expected)
                 (self.vm / "jvm-record.txt").unlink()
 
     def test_arguments_beyond_latin1_reach_main_whole(self):

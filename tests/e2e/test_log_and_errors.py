@@ -1,6 +1,7 @@
 """The log's switch-on rules and file, and how errors reach the user."""
 import os
 import struct
+import subprocess
 import unittest
 from pathlib import Path
 
@@ -43,6 +44,47 @@ class LogSwitch(LauncherCase):
         self.assertEqual(r.log_name, "vdl_nlog_3")
         self.assertEqual((self.tmp / "vdl_nlog_2").read_text(), "older")
         self.assertLogHas(r, "ERROR: No JVM found")
+
+    def test_a_name_taken_at_creation_is_not_reused(self):
+        # Another launcher can create the chosen name between the check and
+        # the creation. A dangling link is such a name: the check finds
+        # nothing there, the creation finds it taken; opening it for writing
+        # would write through it.
+        victim = self.dir / "elsewhere" / "victim"
+        victim.parent.mkdir()
+        (self.tmp / "vdl_nlog_2").symlink_to(victim)
+        r = self.run_launcher(self.make_exe(base_block()))
+        self.assertEqual(r.log_name, "vdl_nlog_3")
+        self.assertLogHas(r, "ERROR: No JVM found")
+        self.assertFalse(victim.exists(), "the log was written through a name already taken")
+
+    def test_launchers_starting_together_keep_their_own_logs(self):
+        exe = self.make_exe(base_block())
+        runs = []
+        for _ in range(4):
+            argv, env = self.runner_command(exe)
+            runs.append(subprocess.Popen(argv, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                         stdin=subprocess.DEVNULL))
+        for run in runs:
+            run.wait(timeout=120)
+        logs = sorted(self.tmp.glob("vdl_nlog_*"))
+        self.assertEqual(len(logs), 4, logs)
+        for log in logs:
+            text = log.read_bytes().decode("cp1252")
+            self.assertEqual(text.count("Started executable"), 1, text)
+            self.assertEqual(text.count("ERROR: No JVM found"), 1, text)
+
+    def test_tmp_named_with_letters_the_code_page_lacks(self):
+        # No look-alike letters: the log goes into TMP itself (through its
+        # short form), and no directory "Lodz" is made.
+        tmp = self.dir / "\u0141\u00f3d\u017a"
+        tmp.mkdir()
+        r = self.run_launcher(self.make_exe(base_block()), env={"TMP": winpath(tmp)})
+        self.assertEqual(r.code, 83)
+        logs = list(tmp.glob("vdl_nlog_*"))
+        self.assertEqual(len(logs), 1, list(self.dir.iterdir()))
+        self.assertIn("ERROR: No JVM found", logs[0].read_bytes().decode("cp1252"))
+        self.assertEqual(sorted(p.name for p in self.dir.iterdir() if p.is_dir()), sorted(["tmp", tmp.name]))
 
     def test_missing_tmp_falls_back_to_drive_c(self):
         prefix_c = Path(os.environ.get("KVO_WINEPREFIX", ROOT / "build" / "wineprefix")) / "drive_c"
@@ -104,6 +146,7 @@ class ErrorReporting(LauncherCase):
             ("console type", failing_block(r107="0"), ""),
             ("quiet keyword", failing_block(), "-q_vdl_internal"),
             ("-q honoured", failing_block(r154="1"), "-q"),
+            ("-c honoured", failing_block(r154="1"), "-c"),
         ]
         for name, block, args in cases:
             with self.subTest(name):

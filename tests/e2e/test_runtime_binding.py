@@ -1,9 +1,12 @@
 """Loading the found runtime's jvm.dll: the bin directory on PATH, the VM type
 directories in order, the ..\\jre\\bin fallback of a JDK, and the messages
 and exit code when no library can be bound."""
+import shutil
 import unittest
 
-from harness import RuntimeCase, base_block, jvm_record, make_runtime_home, winpath
+from harness import RUNTIME_FIXTURES, RuntimeCase, base_block, jvm_record, make_runtime_home, winpath
+
+IMPOSTOR = RUNTIME_FIXTURES / "impostor" / "stand-in-crt.dll"
 
 BASE_PATH = "C:\\windows\\system32;C:\\windows"
 MESSAGES = {"r1016": "no jvm {0}", "r1017": "env {0}", "r1019": "damaged {0}", "r1005": "not started"}
@@ -36,6 +39,16 @@ class LibraryLoading(RuntimeCase):
         self.assertEqual(record["dependency"], "ok")
         self.assertFalse(jvm_record(home / "bin" / "server"))
         self.assertLogHas(r, "Loading of JVM-DLL successful")
+
+    def test_path_keeps_letters_the_code_page_lacks(self):
+        # PATH is extended for the VM without passing through the narrow
+        # code page, which would turn this entry into its look-alike.
+        home = make_runtime_home(self.dir / "rt")
+        folder = self.dir / "\u0141\u00f3d\u017a"
+        folder.mkdir()
+        path = f"{BASE_PATH};{winpath(folder)}"
+        self.run_launcher(self.make_exe(base_block(r128="A" + winpath(home))), env={"PATH": path})
+        self.assertEqual(jvm_record(home / "bin" / "server")["path"], f"{path};{winpath(home).lower()}\\bin")
 
     def test_preferred_type_comes_first(self):
         home = make_runtime_home(self.dir / "rt", vm_types=("client", "server"))
@@ -91,13 +104,16 @@ class LibraryLoading(RuntimeCase):
 class FailureMessages(RuntimeCase):
     def test_messages_follow_how_the_runtime_was_found(self):
         home = make_runtime_home(self.dir / "rt", vm_types=())
+        # The search on PATH passes over a java.exe without a VM library: its
+        # failing runtime has one that does not load (its dependency is gone).
+        on_path = make_runtime_home(self.dir / "on-path", dependency=False)
         cases = [
             ("A" + winpath(home), ["damaged " + winpath(home), "not started"]),
             ("EKVO_TEST_RT", ["env KVO_TEST_RT", "not started"]),
             ("S", ["no jvm 32", "not started"]),
             ("", ["no jvm 32"]),
         ]
-        env = {"PATH": f"{BASE_PATH};{winpath(home / 'bin')}", "KVO_TEST_RT": winpath(home)}
+        env = {"PATH": f"{BASE_PATH};{winpath(on_path / 'bin')}", "KVO_TEST_RT": winpath(home)}
         for n, (entry, messages) in enumerate(cases):
             with self.subTest(entry=entry):
                 r = self.run_launcher(self.make_exe(base_block(r128=entry, **MESSAGES), name=f"a{n}.exe"), env=env)
@@ -124,6 +140,31 @@ class FailureMessages(RuntimeCase):
         self.assertEqual(r.code, 83)
         self.assertEqual(r.dialogs, [])
         self.assertEqual(r.stderr.replace("\r\n", "\n"), "no jvm 32\n")
+
+
+class PlantedLibraries(RuntimeCase):
+    """A library of the name of the runtime's own dependency, planted where a
+    user's documents are (the working directory) or in a directory that comes
+    earlier on PATH, is never what the VM library gets."""
+
+    def plant(self, where):
+        where.mkdir(parents=True, exist_ok=True)
+        shutil.copy(IMPOSTOR, where / "stand-in-crt.dll")
+        return where
+
+    def test_runtime_dependency_comes_from_the_runtime(self):
+        home = make_runtime_home(self.dir / "rt")
+        documents = self.plant(self.dir / "documents")
+        earlier = self.plant(self.dir / "earlier")
+        path = f"{BASE_PATH};{winpath(earlier)}"
+        r = self.run_launcher(self.make_exe(base_block(r128="A" + winpath(home))), env={"PATH": path},
+                              cwd=documents)
+        record = jvm_record(home / "bin" / "server")
+        self.assertTrue(record, "the VM library was not loaded")
+        self.assertEqual(record["dependency"], "ok", "the VM library was bound to a planted library")
+        # PATH is built as before, for the VM's own later loads.
+        self.assertEqual(record["path"], f"{path};{winpath(home).lower()}\\bin")
+        self.assertLogHas(r, "Loading of JVM-DLL successful")
 
 
 if __name__ == "__main__":

@@ -77,6 +77,28 @@ class PackedRuntime(RuntimeCase):
                          ["An internal error occurred (error code: 20)"])
         self.assertLogHas(r, "could not create unpack process")
 
+    def test_failed_unpack_keeps_the_packed_file(self):
+        home = self.packed_home(packed=["lib\\rt.jar", "lib\\charsets.jar"])
+        # The stand-in unpacker fails (exit code 2) on what it cannot read.
+        (home / "lib" / "charsets.jar.pack").write_bytes(b"damaged")
+        exe = self.make_exe(base_block(r128="B.\\jre"))
+        r = self.run_launcher(exe)
+        h = winpath(home).lower()
+        self.assertEqual((home / "lib" / "charsets.jar.pack").read_bytes(), b"damaged")
+        self.assertFalse((home / "lib" / "charsets.jar").exists())
+        self.assertLogHas(r, f"ERROR: unpacking {h}\\lib\\charsets.jar.pack failed (exit code 2, archive missing): "
+                             "packed file kept")
+        # The archive that did unpack lost its packed file as before.
+        self.assertFalse((home / "lib" / "rt.jar.pack").exists())
+        self.assertTrue((home / "lib" / "rt.jar").exists())
+
+        # Still packed, so the next start tries again (rt.jar packed anew to
+        # start the unpacking at all).
+        (home / "lib" / "rt.jar").unlink()
+        (home / "lib" / "rt.jar.pack").write_bytes(b"PACK200:lib\\rt.jar")
+        self.run_launcher(exe)
+        self.assertEqual(len([l for l in self.unpacker_runs(home) if "charsets" in l]), 2)
+
     def test_preferred_location_is_unpacked_too(self):
         home = self.packed_home(packed=["lib\\rt.jar"])
         (self.dir / ".vandrel").mkdir()

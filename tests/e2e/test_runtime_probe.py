@@ -141,6 +141,17 @@ class ProbeRun(RuntimeCase):
                 self.assertLogHas(r, "couldn't get version")
                 self.assertIsNone(reg_value(cache_key(java), "Version"))
 
+    def test_option_variables_do_not_reach_the_probe_but_reach_the_vm(self):
+        # A runtime prints "Picked up ..." for each of these before its
+        # version line; the probe runs without them, the VM keeps them.
+        env = {"JAVA_TOOL_OPTIONS": "-Dtool=1", "_JAVA_OPTIONS": "-Xmx64m", "jdk_java_options": "-Dx=y"}
+        home = make_runtime_home(self.dir / "rt")
+        java = home / "bin" / "java.exe"
+        r = self.run_launcher(self.make_exe(base_block(r128="A" + winpath(home))), env=env)
+        self.assertLogHas(r, "got version from execution 1.8.0_402")
+        self.assertEqual(reg_value(cache_key(java), "Version"), ("REG_SZ", "1.8.0_402"))
+        self.assertEqual(jvm_record(home / "bin" / "server").get("tool-options"), "-Dtool=1")
+
 
 class VersionRulesOfTheSearch(RuntimeCase):
     def test_bounds_and_beta_by_caller(self):

@@ -113,6 +113,41 @@ class EnvironmentAndPath(RuntimeCase):
         self.assertLogHas(r, "checkJavaExe returning 1")
         self.assertTrue(jvm_record(home / "bin" / "server"))
 
+    def test_path_search_runs_no_java_from_the_working_directory(self):
+        home = make_runtime_home(self.dir / "rt")
+        # A complete runtime in the user's document folder, the working
+        # directory: only PATH may be searched.
+        documents = make_runtime_home(self.dir / "documents")
+        planted = documents / "bin"
+        path = "C:\\windows\\system32;.;bin;" + winpath(home / "bin")
+        r = self.run_launcher(self.make_exe(base_block(r128="S")), env={"PATH": path}, cwd=planted)
+        self.assertEqual(java_runs(planted), [])
+        self.assertLogHas(r, "checkJavaExe returning 1")
+        self.assertTrue(jvm_record(home / "bin" / "server"))
+        self.assertFalse(jvm_record(planted / "server"))
+
+    def test_path_search_passes_over_java_without_a_vm_library(self):
+        # A folder of bare java.exe/javaw.exe that forward to some runtime
+        # comes first on PATH; it must not end the search as a damaged runtime.
+        shims = make_runtime_home(self.dir / "javapath", vm_types=(), dependency=False) / "bin"
+        home = make_runtime_home(self.dir / "rt")
+        path = f"C:\\windows\\system32;{winpath(shims)};{winpath(home / 'bin')}"
+        r = self.run_launcher(self.make_exe(base_block(r128="S")), env={"PATH": path})
+        self.assertLogHas(r, winpath(shims) + "\\java.exe has no VM library beside it: passed over")
+        self.assertEqual(java_runs(shims), [])
+        self.assertTrue(jvm_record(home / "bin" / "server"))
+        self.assertLogHas(r, "Loading of JVM-DLL successful")
+
+    def test_path_directory_named_with_letters_the_code_page_lacks(self):
+        # "\u0141\u00f3d\u017a" must not be read as its look-alike "L\u00f3dz".
+        home = make_runtime_home(self.dir / "\u0141\u00f3d\u017a")
+        look_alike = make_runtime_home(self.dir / "L\u00f3dz")
+        path = f"C:\\windows\\system32;{winpath(home / 'bin')}"
+        r = self.run_launcher(self.make_exe(base_block(r128="S")), env={"PATH": path})
+        self.assertEqual(java_runs(look_alike / "bin"), [])
+        self.assertEqual(len(java_runs(home / "bin")), 1)
+        self.assertLogHas(r, "checkJavaExe returning 1")
+
     def test_fixed_variables_come_last_korvo_first(self):
         korvo = make_runtime_home(self.dir / "korvo", "1.5.0")
         vandrel = make_runtime_home(self.dir / "vandrel")

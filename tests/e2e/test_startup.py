@@ -79,6 +79,22 @@ class StartupSequence(LauncherCase):
         self.assertLogHas(r, "Searching for a JVM")
         self.assertLogHas(r, "ERROR: No JVM found")
 
+    def test_launcher_in_a_folder_the_code_page_cannot_name(self):
+        # Letters cp1252 lacks, with look-alikes ("č" -> "c") or without any:
+        # the launcher reads itself through its short path, never through a
+        # look-alike path that names nothing.
+        for folder in ("Mil\u010devi\u0107", "\u0141\u00f3d\u017a", "\u65e5\u672c"):
+            with self.subTest(folder):
+                exe = self.make_exe(base_block(r128="B.\\jre"), where=self.dir / folder)
+                r = self.run_launcher(exe)
+                self.assertEqual(r.code, 83, r.dialogs)
+                self.assertFalse([t for _, t in r.dialogs if "Error opening media file" in t], r.dialogs)
+                self.assertLogHas(r, "Searching for a JVM")
+                # Relative entries resolve against the launcher's real folder.
+                self.assertTrue(any(l.startswith("checkJavaExe (") and "~" in l for l in r.log), r.log)
+                for f in self.tmp.glob("vdl_nlog_*"):
+                    f.unlink()
+
     def test_working_directory_is_made_absolute_and_entered(self):
         (self.dir / "Data" / "Sub").mkdir(parents=True)
         r = self.run_launcher(self.make_exe(base_block(r146=".\\Data\\x\\..\\Sub")),

@@ -49,13 +49,4 @@ TEST(SplitArguments, AppendsToWhatIsThere) {
     EXPECT_EQ(out, (WideArgs{u"first", u"second"}));
 }
 
-TEST(SplitArgumentsNarrow, KeepsLatin1AndCutsBeforeWiderUnits) {
-    NarrowArgs out;
-    splitWidenedArgumentsNarrow(u"-Dname=\u00e9t\u00e9 -Dx=a\u20acb 'q r'", out);
-    ASSERT_EQ(out.size(), 3u);
-    EXPECT_EQ(out[0], "-Dname=\xe9t\xe9");
-    EXPECT_EQ(out[1], "-Dx=a");
-    EXPECT_EQ(out[2], "q r");
-}
-
 }  // namespace

@@ -53,13 +53,13 @@ TEST(LocaleTable, LookupByExactIdThenPrimaryLanguage) {
 }
 
 TEST(FormatAsDefault, LastArgumentDecides) {
-    EXPECT_TRUE(formatAsDefault({u"app.exe"}));
-    EXPECT_FALSE(formatAsDefault({u"app.exe", u"-Dsun.locale.formatasdefault=false"}));
-    EXPECT_FALSE(formatAsDefault({u"app.exe", u"-Dsun.locale.formatasdefault="}));
-    EXPECT_FALSE(formatAsDefault({u"app.exe", u"-Dsun.locale.formatasdefault=TRUE"}));
-    EXPECT_TRUE(formatAsDefault({u"-Dsun.locale.formatasdefault=false", u"-Dsun.locale.formatasdefault=true"}));
-    EXPECT_FALSE(formatAsDefault({u"-Dsun.locale.formatasdefault=true", u"-Dsun.locale.formatasdefault=no"}));
-    EXPECT_TRUE(formatAsDefault({u"x-Dsun.locale.formatasdefault=false"}));
+    EXPECT_TRUE(formatAsDefault({"app.exe"}));
+    EXPECT_FALSE(formatAsDefault({"app.exe", "-Dsun.locale.formatasdefault=false"}));
+    EXPECT_FALSE(formatAsDefault({"app.exe", "-Dsun.locale.formatasdefault="}));
+    EXPECT_FALSE(formatAsDefault({"app.exe", "-Dsun.locale.formatasdefault=TRUE"}));
+    EXPECT_TRUE(formatAsDefault({"-Dsun.locale.formatasdefault=false", "-Dsun.locale.formatasdefault=true"}));
+    EXPECT_FALSE(formatAsDefault({"-Dsun.locale.formatasdefault=true", "-Dsun.locale.formatasdefault=no"}));
+    EXPECT_TRUE(formatAsDefault({"x-Dsun.locale.formatasdefault=false"}));
 }
 
 }  // namespace

@@ -70,14 +70,27 @@ TEST_F(CopyRange, NothingForNonPositiveLengthAndOneForShortSource) {
     EXPECT_EQ(target(), (std::vector<unsigned char>{1, 2, 3}));
 }
 
-TEST(SplitArgumentsNarrow, AnsiTextKeepsLatin1Bytes) {
+TEST(SplitArgumentsNarrow, AnsiTextKeepsEveryByteOfTheCodePage) {
+    ASSERT_EQ(GetACP(), 1252u) << "the expectations are written for cp1252";
     NarrowArgs out;
-    splitArgumentsNarrow("-Xmx256m \"-Dname=Gr\xfc\xdf" "e x\" -Dsym=\x80", out);
+    // The euro sign (0x80) and Z with caron (0x8E) are U+20AC and U+017D:
+    // above Latin-1, yet letters of the code page.
+    splitArgumentsNarrow("-Xmx256m \"-Dname=Gr\xfc\xdf" "e x\" -Dsym=\x80\x8e!", out);
     ASSERT_EQ(out.size(), 3u);
     EXPECT_EQ(out[0], "-Xmx256m");
     EXPECT_EQ(out[1], "-Dname=Gr\xfc\xdf" "e x");
-    // The euro sign of cp1252 is U+20AC: the argument is cut before it.
-    EXPECT_EQ(out[2], "-Dsym=");
+    EXPECT_EQ(out[2], "-Dsym=\x80\x8e!");
+}
+
+TEST(NarrowArgument, EndsBeforeACharacterTheCodePageLacks) {
+    ASSERT_EQ(GetACP(), 1252u) << "the expectations are written for cp1252";
+    EXPECT_EQ(narrowArgument(u"-Dx=\u017d\u20ac"), "-Dx=\x8e\x80");
+    // No look-alike: c with caron is not turned into c.
+    EXPECT_EQ(narrowArgument(u"-Dcity=Mil\u010devi\u0107"), "-Dcity=Mil");
+    // A character outside the basic plane is one character, not two units.
+    EXPECT_EQ(narrowArgument(u"-Demoji=a\U0001F600b"), "-Demoji=a");
+    EXPECT_EQ(narrowArgument(u""), "");
+    EXPECT_EQ(narrowArgumentQuietly(u"-Dcity=\u0141\u00f3d\u017a"), "-Dcity=");
 }
 
 TEST(SplitArgumentsNarrow, OverlongTextIsCutNotOverrun) {

@@ -11,6 +11,7 @@
 #include "core/CommandLine.h"
 #include "core/LauncherFile.h"
 #include "core/Platform.h"
+#include "jvm/Locale.h"
 #include "services/TempDir.h"
 
 TEST(DISABLED_PackedExtraction, ExtractsIntoAFreshDirectory) {
@@ -18,7 +19,7 @@ TEST(DISABLED_PackedExtraction, ExtractsIntoAFreshDirectory) {
     ASSERT_NE(reportPath, nullptr) << "run by test_included_files.py only";
     WideArgs args;
     splitArguments(reinterpret_cast<const char16_t*>(GetCommandLineW()), args);
-    loadConfiguration(args);
+    loadConfiguration(args, determineLocale);
     const int result = extractIncludedFiles(true);
 
     FILE* report = std::fopen(reportPath, "w");

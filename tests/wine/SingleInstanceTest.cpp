@@ -3,6 +3,9 @@
 // another process's windows.
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <string>
 
 #include "core/ConfigStore.h"
@@ -54,6 +57,56 @@ TEST(InstanceSemaphore, NumberedNameSkipsNamesInUse) {
     ScopedHandle probe(CreateSemaphoreA(nullptr, 1, 1, instanceSemaphoreName()));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
     EXPECT_TRUE(isMainProcessAlive());
+}
+
+TEST(InstanceSemaphore, GlobalNameEveryUserMayUse) {
+    configStore().narrow[rec::SingleInstance] = "0";
+    configStore().narrow[rec::GlobalSemaphore] = "1";
+    checkSingleInstance();
+    ASSERT_NE(instanceSemaphoreName(), nullptr);
+    ASSERT_EQ(std::string(instanceSemaphoreName()), nameWith(true, 0));
+    // Its access list, read as its creator may.
+    ScopedHandle own(OpenSemaphoreA(READ_CONTROL, FALSE, instanceSemaphoreName()));
+    ASSERT_TRUE(own.valid()) << GetLastError();
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(GetSecurityInfo(own.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                              nullptr, &descriptor),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    ASSERT_NE(dacl, nullptr);
+    unsigned char everyone[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof everyone;
+    ASSERT_TRUE(CreateWellKnownSid(WinWorldSid, nullptr, everyone, &size));
+    ACCESS_MASK granted = 0;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+            EqualSid(&ace->SidStart, everyone))
+            granted |= ace->Mask;
+    }
+    LocalFree(descriptor);
+    EXPECT_EQ(granted & (SYNCHRONIZE | SEMAPHORE_MODIFY_STATE), static_cast<ACCESS_MASK>(SYNCHRONIZE | SEMAPHORE_MODIFY_STATE));
+    EXPECT_EQ(granted & (WRITE_DAC | WRITE_OWNER), 0u) << "only the creator may change who may use it";
+}
+
+TEST(InstanceSemaphore, NameThisUserMayNotOpenIsTaken) {
+    configStore().narrow[rec::SingleInstance] = "0";
+    configStore().narrow[rec::GlobalSemaphore] = "1";
+    // Number 0 held with an access list that admits nobody, as another
+    // user's semaphore is to this user.
+    PSECURITY_DESCRIPTOR nobody = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:", SDDL_REVISION_1, &nobody, nullptr));
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, nobody, FALSE};
+    ScopedHandle foreign(CreateSemaphoreA(&attributes, 1, 1, nameWith(true, 0).c_str()));
+    LocalFree(nobody);
+    ASSERT_TRUE(foreign.valid());
+    SetLastError(ERROR_SUCCESS);
+    ScopedHandle refused(createCountOneSemaphore(nameWith(true, 0).c_str()));
+    ASSERT_FALSE(refused.valid()) << "this Wine does not check access to named objects";
+    EXPECT_TRUE(isInstanceNameTaken(GetLastError()));
+    checkSingleInstance();
+    ASSERT_NE(instanceSemaphoreName(), nullptr);
+    EXPECT_EQ(std::string(instanceSemaphoreName()), nameWith(true, 1));
 }
 
 TEST(InstancePid, WrittenReadAndRejected) {

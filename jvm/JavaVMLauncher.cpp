@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/CodePage.h"
 #include "core/ConfigStore.h"
 #include "core/Environment.h"
 #include "core/Errors.h"
@@ -39,8 +40,6 @@ constexpr size_t kPropertyCapacity = 8192;
     fatalError(text);
 }
 
-UINT fileCodePage() { return AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
-
 std::u16string widen(const std::string& text, UINT codePage) {
     if (text.empty())
         return std::u16string();
@@ -53,15 +52,8 @@ std::u16string widen(const std::string& text, UINT codePage) {
 }
 
 std::string narrowForLog(const std::u16string& wide) {
-    if (wide.empty())
-        return std::string();
-    const auto* w = reinterpret_cast<const wchar_t*>(wide.data());
-    const int size = static_cast<int>(wide.size());
-    const int n = WideCharToMultiByte(fileCodePage(), 0, w, size, nullptr, 0, "?", nullptr);
-    std::string narrow(n > 0 ? n : 0, '\0');
-    if (n > 0)
-        WideCharToMultiByte(fileCodePage(), 0, w, size, narrow.data(), n, "?", nullptr);
-    return narrow;
+    return narrowForDisplay(fileApiCodePage(),
+                            std::wstring_view(reinterpret_cast<const wchar_t*>(wide.data()), wide.size()));
 }
 
 // Property texts live in 8192-byte buffers; a value that would not fit is
@@ -112,7 +104,7 @@ std::u16string outputFileArgument(int32_t enabledRecord, int32_t fileRecord) {
     expandVariables(file);
     if (file.empty() || file[0] != '$')
         file = canonicalPath(file, false);
-    return widen(file, fileCodePage());
+    return widen(file, fileApiCodePage());
 }
 
 WideArgs launcherArguments(const WideArgs& arguments) {

@@ -377,11 +377,15 @@ size_t statusTextToNarrow(const wchar_t* text, char* out, size_t capacity) {
         const size_t count = fittingUnits(units, limit);
         if (count == 0)
             return 0;
-        const int bytes = WideCharToMultiByte(CP_ACP, 0, text, int(count), nullptr, 0, nullptr, nullptr);
+        // No look-alike letters: a character the code page lacks shows as
+        // "?", not as another word.
+        const int bytes =
+            WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, int(count), nullptr, 0, "?", nullptr);
         if (bytes <= 0)
             return 0;
         if (size_t(bytes) <= capacity - 1) {
-            const int written = WideCharToMultiByte(CP_ACP, 0, text, int(count), out, bytes, nullptr, nullptr);
+            const int written =
+                WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, int(count), out, bytes, "?", nullptr);
             const size_t length = written > 0 ? size_t(written) : 0;
             out[length] = '\0';
             return length;

@@ -46,14 +46,17 @@ void splitArguments(std::u16string_view text, WideArgs& out) {
 void splitWidenedArgumentsNarrow(std::u16string_view widened, NarrowArgs& out) {
     WideArgs wide;
     splitArguments(widened, wide);
-    for (const std::u16string& w : wide) {
-        std::string narrow;
-        narrow.reserve(w.size());
-        for (char16_t unit : w) {
-            if (unit > 0xFF)
-                break;
-            narrow.push_back(static_cast<char>(unit));
-        }
-        out.push_back(std::move(narrow));
+    for (const std::u16string& w : wide)
+        out.push_back(narrowUpToWideUnit(w));
+}
+
+std::string narrowUpToWideUnit(std::u16string_view text) {
+    std::string narrow;
+    narrow.reserve(text.size());
+    for (char16_t unit : text) {
+        if (unit > 0xFF)
+            break;
+        narrow.push_back(static_cast<char>(unit));
     }
+    return narrow;
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "jvm/LauncherArgs.h"
+
 namespace {
 
 // Windows language ids and the locale texts of the Java runtime's older
@@ -93,13 +95,6 @@ const char* localeForLanguageId(uint16_t id) {
 }
 
 bool formatAsDefault(const WideArgs& arguments) {
-    static constexpr std::u16string_view prefix = u"-Dsun.locale.formatasdefault=";
-    bool result = true;
-    for (const std::u16string& arg : arguments) {
-        if (arg == u"-Dsun.locale.formatasdefault=true")
-            result = true;
-        else if (std::u16string_view(arg).substr(0, prefix.size()) == prefix)
-            result = false;
-    }
-    return result;
+    const std::u16string* last = lastFormatAsDefaultArgument(arguments);
+    return !last || *last == u"-Dsun.locale.formatasdefault=true";
 }

@@ -11,6 +11,7 @@
 #include "core/Paths.h"
 #include "core/Platform.h"
 #include "jvm/ClassPath.h"
+#include "jvm/LauncherArgs.h"
 #include "jvm/OptionText.h"
 #include "jvm/Variables.h"
 
@@ -21,18 +22,6 @@ std::optional<std::string> classPathReplace;
 std::optional<std::string> classPathPrepend;
 std::optional<std::string> classPathAppend;
 int includeDepth = 0;
-
-// Arguments of the command line are UTF-16; options are narrow. Units above
-// 0xFF cannot be carried, as with every narrow option text.
-std::string narrowArgument(std::u16string_view arg) {
-    std::string out;
-    for (char16_t unit : arg) {
-        if (unit > 0xFF)
-            break;
-        out.push_back(static_cast<char>(unit));
-    }
-    return out;
-}
 
 FILE* openOptionsCandidate(const std::wstring& path) { return _wfopen(path.c_str(), L"rt"); }
 
@@ -132,16 +121,12 @@ const OptionList& assembleVmOptions(const OptionList& systemProperties, const Wi
 
     if (getConfigBool(rec::AcceptJOptions))
         for (const std::u16string& arg : arguments)
-            if (arg.size() >= 2 && arg[0] == u'-' && arg[1] == u'J')
-                applyOptionLine(nullptr, narrowArgument(std::u16string_view(arg).substr(2)));
+            if (isJOption(arg))
+                applyOptionLine(nullptr, narrowUpToWideUnit(std::u16string_view(arg).substr(2)));
 
-    static constexpr std::u16string_view formatPrefix = u"-Dsun.locale.formatasdefault=";
-    const std::u16string* formatArg = nullptr;
-    for (const std::u16string& arg : arguments)
-        if (std::u16string_view(arg).substr(0, formatPrefix.size()) == formatPrefix)
-            formatArg = &arg;
-    if (formatArg) {
-        const std::string text = narrowArgument(*formatArg);
+    // Arguments are UTF-16, options narrow: units above 0xFF cannot be carried.
+    if (const std::u16string* formatArg = lastFormatAsDefaultArgument(arguments)) {
+        const std::string text = narrowUpToWideUnit(*formatArg);
         applyOptionLine(nullptr, text);
         if (text != "-Dsun.locale.formatasdefault=true") {
             char part[3];

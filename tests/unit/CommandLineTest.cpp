@@ -51,11 +51,32 @@ TEST(SplitArguments, AppendsToWhatIsThere) {
 
 TEST(SplitArgumentsNarrow, KeepsLatin1AndCutsBeforeWiderUnits) {
     NarrowArgs out;
-    splitWidenedArgumentsNarrow(u"-Dname=\u00e9t\u00e9 -Dx=a\u20acb 'q r'", out);
-    ASSERT_EQ(out.size(), 3u);
+    splitWidenedArgumentsNarrow(u"-Dname=\u00e9t\u00e9 -Dx=a\u20acb 'q r' \u00ff\u0100z", out);
+    ASSERT_EQ(out.size(), 4u);
     EXPECT_EQ(out[0], "-Dname=\xe9t\xe9");
     EXPECT_EQ(out[1], "-Dx=a");
     EXPECT_EQ(out[2], "q r");
+    EXPECT_EQ(out[3], "\xff");
+}
+
+TEST(SplitArgumentsNarrow, EdgesOfTheByteRange) {
+    const struct {
+        std::u16string_view wide;
+        std::string_view narrow;
+    } cases[] = {
+        {u"", ""},
+        {u"\u00ff", "\xff"},
+        {u"a\u00ffb", "a\xff" "b"},
+        {u"\u0100", ""},
+        {u"a\u0100b", "a"},
+        {u"\u0001\u007f\u0080", "\x01\x7f\x80"},
+        {u"ab\uffff", "ab"},
+        {u"x\U0001F600y", "x"},
+    };
+    for (const auto& c : cases) {
+        const std::string narrow = narrowUpToWideUnit(c.wide);
+        EXPECT_EQ(narrow, c.narrow) << "from " << c.wide.size() << " units, got " << narrow.size() << " bytes";
+    }
 }
 
 }  // namespace

@@ -66,6 +66,11 @@ TEST(ClassPathEntries, VariableValues) {
     EXPECT_EQ(classPathValueOfVariable("C:\\a.jar;C:\\b.jar;"), "C:\\a.jar;C:\\b.jar;");
     EXPECT_EQ(classPathValueOfVariable("\"C:\\My Dir\\a.jar\""), "C:\\My Dir\\a.jar;");
     EXPECT_EQ(classPathValueOfVariable("\"only-leading"), "\"only-leading;");
+    // The shortest quoted value, and a lone quote that encloses nothing.
+    EXPECT_EQ(classPathValueOfVariable("\"\""), ";");
+    EXPECT_EQ(classPathValueOfVariable("\"x\""), "x;");
+    EXPECT_EQ(classPathValueOfVariable("\""), "\";");
+    EXPECT_EQ(classPathValueOfVariable(""), ";");
 }
 
 TEST(ClassPathText, RefusesWholePiecesAtTheLimit) {

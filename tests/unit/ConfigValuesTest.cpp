@@ -18,6 +18,11 @@ TEST(ConfigInt, ConvertsLikeTheCLibrary) {
     EXPECT_EQ(parseConfigInt("+7"), 7);
     EXPECT_EQ(parseConfigInt("- 5"), 0);
     EXPECT_EQ(parseConfigInt("1.6"), 1);
+    // Every C space leads, its neighbours do not.
+    EXPECT_EQ(parseConfigInt(" \t\n\v\f\r7"), 7);
+    EXPECT_EQ(parseConfigInt("\r7"), 7);
+    EXPECT_EQ(parseConfigInt("\x08" "7"), 0);
+    EXPECT_EQ(parseConfigInt("\x0e" "7"), 0);
 }
 
 TEST(ConfigInt, ClampsAtTheIntRange) {
@@ -37,6 +42,7 @@ TEST(ConfigColor, CombinesComponentsAsColorref) {
     EXPECT_EQ(parseConfigColor("9"), 9u);
     EXPECT_EQ(parseConfigColor("9,"), 9u);
     EXPECT_EQ(parseConfigColor(""), 0u);
+    EXPECT_EQ(parseConfigColor(",5,6"), 5u * 256u + 6u * 65536u);
 }
 
 TEST(ConfigStore, GettersTreatMissingAndEmptyAlike) {

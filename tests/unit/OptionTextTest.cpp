@@ -56,6 +56,10 @@ TEST(ClassPathEntries, TypeFlagAndText) {
     EXPECT_EQ(e.type, 'S');
     EXPECT_FALSE(e.mandatory);
     EXPECT_EQ(e.text, "");
+    e = parseClassPathEntry("A1");
+    EXPECT_EQ(e.type, 'A');
+    EXPECT_TRUE(e.mandatory);
+    EXPECT_EQ(e.text, "");
     e = parseClassPathEntry("E");
     EXPECT_EQ(e.type, 'E');
     EXPECT_EQ(e.text, "");

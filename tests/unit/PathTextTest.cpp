@@ -14,6 +14,9 @@ TEST(IsRelativePath, DrivesQuotesAndNetworkPaths) {
     EXPECT_FALSE(isRelativePath("\"\\\\server\\share"));
     EXPECT_TRUE(isRelativePath("\\dir"));
     EXPECT_TRUE(isRelativePath("c:dir"));
+    EXPECT_TRUE(isRelativePath("\"c:dir"));
+    EXPECT_TRUE(isRelativePath("c:/x"));
+    EXPECT_FALSE(isRelativePath("c:\\"));
     EXPECT_TRUE(isRelativePath(".\\lib\\a.jar"));
     EXPECT_TRUE(isRelativePath(""));
 }
@@ -51,6 +54,8 @@ TEST(DriveRoot, ExistsWithoutAsking) {
     EXPECT_FALSE(isDriveRootText("c:"));
     EXPECT_FALSE(isDriveRootText("c:\\x"));
     EXPECT_FALSE(isDriveRootText(":\\"));
+    EXPECT_FALSE(isDriveRootText("c:\\.."));
+    EXPECT_FALSE(isDriveRootText("c:\\.\\.\\."));
 }
 
 TEST(DirectoryOfFullPath, UpToTheFilePart) {

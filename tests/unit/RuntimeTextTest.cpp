@@ -45,9 +45,14 @@ TEST(ExecutablePaths, BinDirectoryHomeAndWindowedTwin) {
     // Too short to cut: nothing, never a wrap-around.
     EXPECT_EQ(binDirectoryOf("java"), "");
     EXPECT_EQ(directoryPrefixOf(""), "");
+    // Names exactly as long as the part that is cut.
+    EXPECT_EQ(directoryPrefixOf("javaw.exe"), "");
+    EXPECT_EQ(directoryPrefixOf("java.exe"), "");
+    EXPECT_EQ(directoryPrefixOf("\\javaw.exe"), "\\");
     EXPECT_EQ(jvmHomeOf("x"), "..");
     EXPECT_EQ(windowedExecutableOf("c:\\rt\\bin\\java.exe"), "c:\\rt\\bin\\javaw.exe");
     EXPECT_EQ(windowedExecutableOf("abc"), "abc");
+    EXPECT_EQ(windowedExecutableOf(".exe"), "w.exe");
 }
 
 TEST(ExecutablePaths, CacheKeyUsesForwardSlashes) {

@@ -70,6 +70,9 @@ TEST(FittingUnits, SurrogateRangeEdgesAndExactFits) {
         {u"abcd", 4, 4},
         {u"abcd", 3, 3},
         {u"", 5, 0},
+        // Nothing may be taken: the unit before the text is never looked at
+        // (long enough to live on the heap, where ASan guards it).
+        {u"abcdefghijklmnop", 0, 0},
         // A high surrogate as the last unit that fits: the first and the last
         // of the range, and the units just outside it.
         {std::u16string{u'a', char16_t(0xD800), char16_t(0xDC00)}, 2, 1},

@@ -1,7 +1,8 @@
 #include "core/ConfigStore.h"
 
 #include <climits>
-#include <cstring>
+
+#include "core/BoundedCopy.h"
 
 ConfigStore& configStore() {
     static ConfigStore store;
@@ -15,16 +16,7 @@ const char* getConfigString(int32_t id) {
 }
 
 bool getConfigString(int32_t id, char* out, size_t capacity) {
-    if (capacity == 0)
-        return false;
-    const char* text = getConfigString(id);
-    size_t len = std::strlen(text);
-    const bool whole = len < capacity;
-    if (!whole)
-        len = capacity - 1;
-    std::memcpy(out, text, len);
-    out[len] = '\0';
-    return whole;
+    return copyCut(out, capacity, getConfigString(id));
 }
 
 int32_t parseConfigInt(std::string_view text) {

@@ -15,12 +15,6 @@ bool isRelativePath(std::string_view path) {
     return path.substr(0, 2) != "\\\\";
 }
 
-void lowerCaseAsciiText(std::u16string& text) {
-    for (char16_t& c : text)
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c - u'A' + u'a');
-}
-
 bool isDriveRootText(std::string_view path) {
     if (path.size() <= 1)
         return false;

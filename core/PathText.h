@@ -25,7 +25,12 @@ void collapseBackslashesText(std::basic_string<CharT>& text) {
 }
 
 // A to Z become a to z; nothing else changes.
-void lowerCaseAsciiText(std::u16string& text);
+template <class CharT>
+void lowerCaseAsciiText(std::basic_string<CharT>& text) {
+    for (CharT& c : text)
+        if (c >= CharT('A') && c <= CharT('Z'))
+            c = static_cast<CharT>(c - CharT('A') + CharT('a'));
+}
 
 // "x:\", "x:\." and "x:\.\." name a drive root.
 bool isDriveRootText(std::string_view path);

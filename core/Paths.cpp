@@ -28,11 +28,7 @@ void collapseBackslashes(std::string& path) {
 }
 
 void lowerCasePath(std::string& path) {
-    changeWithoutLoss(path, [](std::wstring& w) {
-        for (wchar_t& c : w)
-            if (c >= L'A' && c <= L'Z')
-                c = static_cast<wchar_t>(c - L'A' + L'a');
-    });
+    changeWithoutLoss(path, [](std::wstring& w) { lowerCaseAsciiText(w); });
 }
 
 std::string directoryOfFile(const char* file) {

@@ -1,5 +1,6 @@
 # Files of this folder that include no Windows header (built natively too).
 list(APPEND KVO_PURE_SOURCES
+    core/BoundedCopy.cpp
     core/CommandLine.cpp
     core/ConfigBlock.cpp
     core/ConfigStore.cpp

@@ -10,6 +10,7 @@
 #include "core/Platform.h"
 #include "core/StartupState.h"
 #include "jvm/Variables.h"
+#include "runtime/RuntimeText.h"
 #include "services/TempDir.h"
 
 namespace {
@@ -24,30 +25,11 @@ void appendOrLog(ClassPathText& classPath, std::string_view piece) {
 }
 
 bool allPiecesExist(const std::string& joined) {
-    bool any = false;
-    std::string_view rest(joined);
-    while (!rest.empty()) {
-        const size_t semi = rest.find(';');
-        const std::string piece(rest.substr(0, semi));
-        rest = semi == std::string_view::npos ? std::string_view() : rest.substr(semi + 1);
-        if (piece.empty())
-            continue;
+    const std::vector<std::string> pieces = splitList(joined);
+    for (const std::string& piece : pieces)
         if (!pathExists(piece))
             return false;
-        any = true;
-    }
-    return any;
-}
-
-std::vector<std::string> splitEntries(std::string_view record) {
-    std::vector<std::string> entries;
-    while (!record.empty()) {
-        const size_t semi = record.find(';');
-        if (semi != 0)
-            entries.emplace_back(record.substr(0, semi));
-        record = semi == std::string_view::npos ? std::string_view() : record.substr(semi + 1);
-    }
-    return entries;
+    return !pieces.empty();
 }
 
 void appendVariableEntry(ClassPathText& classPath, const ClassPathEntry& entry) {
@@ -98,7 +80,7 @@ void appendConfiguredClassPath(ClassPathText& classPath) {
     char record[8192];
     getConfigString(rec::ClassPath, record, sizeof record);
     logMessage("classpath entry %s", record);
-    for (const std::string& raw : splitEntries(record)) {
+    for (const std::string& raw : splitList(record)) {
         ClassPathEntry entry = parseClassPathEntry(raw);
         expandVariables(entry.text);
         bool found = true;

@@ -10,13 +10,26 @@ std::u16string widenBytes(std::string_view text) {
     return wide;
 }
 
+constexpr std::u16string_view formatPrefix = u"-Dsun.locale.formatasdefault=";
+
+bool isFormatAsDefaultArgument(std::u16string_view arg) {
+    return arg.substr(0, formatPrefix.size()) == formatPrefix;
+}
+
 }  // namespace
 
+bool isJOption(std::u16string_view arg) { return arg.substr(0, 2) == u"-J"; }
+
+const std::u16string* lastFormatAsDefaultArgument(const WideArgs& arguments) {
+    const std::u16string* last = nullptr;
+    for (const std::u16string& arg : arguments)
+        if (isFormatAsDefaultArgument(arg))
+            last = &arg;
+    return last;
+}
+
 bool isWithheldArgument(std::u16string_view arg, bool acceptJOptions) {
-    static constexpr std::u16string_view formatPrefix = u"-Dsun.locale.formatasdefault=";
-    if (acceptJOptions && arg.substr(0, 2) == u"-J")
-        return true;
-    return arg.substr(0, formatPrefix.size()) == formatPrefix;
+    return (acceptJOptions && isJOption(arg)) || isFormatAsDefaultArgument(arg);
 }
 
 WideArgs buildLauncherArguments(const LauncherArgsInput& input, const WideArgs& commandLine) {

@@ -24,6 +24,11 @@ WideArgs buildLauncherArguments(const LauncherArgsInput& input, const WideArgs& 
 // "-J..." (when accepted as VM options) and "-Dsun.locale.formatasdefault=..."
 // are for the launcher, not for the application.
 bool isWithheldArgument(std::u16string_view arg, bool acceptJOptions);
+// "-J" and a VM option behind it.
+bool isJOption(std::u16string_view arg);
+// The last "-Dsun.locale.formatasdefault=..." argument, the one that counts;
+// nullptr when there is none.
+const std::u16string* lastFormatAsDefaultArgument(const WideArgs& arguments);
 
 // "com/vandrel/runtime/launcher/WinLauncher" for the installer flavour.
 const char* launcherClassName(char productFlavor);

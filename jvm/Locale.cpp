@@ -3,26 +3,13 @@
 #include <cstring>
 
 #include "core/CommandLineNarrow.h"
+#include "core/BoundedCopy.h"
 #include "core/Log.h"
 #include "core/Platform.h"
 #include "jvm/LocaleTable.h"
 
-namespace {
-
-void copyBounded(char* out, size_t capacity, const char* text) {
-    if (capacity == 0)
-        return;
-    size_t n = std::strlen(text);
-    if (n >= capacity)
-        n = capacity - 1;
-    std::memcpy(out, text, n);
-    out[n] = '\0';
-}
-
-}  // namespace
-
 void determineLocale(const WideArgs* arguments, char* out, size_t capacity) {
-    copyBounded(out, capacity, "en");
+    copyCut(out, capacity, "en");
     uint16_t languageId = static_cast<uint16_t>(GetUserDefaultLCID() & 0xFFFF);
     if (arguments) {
         NarrowArgs converted;
@@ -42,6 +29,6 @@ void determineLocale(const WideArgs* arguments, char* out, size_t capacity) {
         }
     }
     if (const char* text = localeForLanguageId(languageId))
-        copyBounded(out, capacity, text);
+        copyCut(out, capacity, text);
     logMessage("language/country is %s", out);
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "jvm/LauncherArgs.h"
+
 namespace {
 
 // Windows language ids and the locale texts of the Java runtime's older

@@ -12,6 +12,7 @@
 #include "core/Platform.h"
 #include "jvm/ClassPath.h"
 #include "jvm/LocaleTable.h"
+#include "jvm/LauncherArgs.h"
 #include "jvm/OptionText.h"
 #include "jvm/Variables.h"
 
@@ -121,15 +122,12 @@ const OptionList& assembleVmOptions(const OptionList& systemProperties, const Wi
 
     if (getConfigBool(rec::AcceptJOptions))
         for (const std::u16string& arg : arguments)
-            if (arg.size() >= 2 && arg[0] == u'-' && arg[1] == u'J')
+            if (isJOption(arg))
                 applyOptionLine(nullptr, narrowArgument(std::u16string_view(arg).substr(2)));
 
-    static constexpr std::u16string_view formatPrefix = u"-Dsun.locale.formatasdefault=";
-    const std::u16string* formatArg = nullptr;
-    for (const std::u16string& arg : arguments)
-        if (std::u16string_view(arg).substr(0, formatPrefix.size()) == formatPrefix)
-            formatArg = &arg;
-    if (formatArg) {
+    // Converted as every narrow option text is, so the option and the locale
+    // decision below see the same text.
+    if (const std::u16string* formatArg = lastFormatAsDefaultArgument(arguments)) {
         const std::string text = narrowArgument(*formatArg);
         applyOptionLine(nullptr, text);
         if (!formatAsDefault(NarrowArgs{text})) {

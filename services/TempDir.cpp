@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/CodePage.h"
+#include "core/BoundedCopy.h"
 #include "core/ConfigStore.h"
 #include "core/Errors.h"
 #include "core/LauncherFile.h"
@@ -22,20 +23,6 @@ char launcherTempDir[kTempPathCapacity] = "";
 uint32_t unextractedPosition = 0;
 
 namespace {
-
-// Copies `text` whole into out[capacity]; false (and `out` empty) when it
-// does not fit.
-bool copyWhole(char* out, size_t capacity, std::string_view text) {
-    if (capacity == 0)
-        return false;
-    if (text.size() >= capacity) {
-        out[0] = '\0';
-        return false;
-    }
-    std::memcpy(out, text.data(), text.size());
-    out[text.size()] = '\0';
-    return true;
-}
 
 // snprintf that leaves `out` empty instead of cut.
 template <class... Args>

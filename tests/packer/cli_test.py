@@ -237,11 +237,18 @@ def png(width, height, rgb):
 
 class RealLauncher(Base):
     """Resources and signatures on the launcher stub itself, read back by
-    tools that are not the packer's: wrestool and osslsigncode."""
+    tools that are not the packer's: wrestool and osslsigncode. The 32-bit
+    stub here, the 64-bit one in the subclass."""
+
+    width = 0
+
+    @property
+    def launcher(self):
+        return LAUNCHERS[self.width] if len(LAUNCHERS) > self.width else None
 
     def setUp(self):
         super().setUp()
-        if not (LAUNCHER and os.path.exists(LAUNCHER)):
+        if not (self.launcher and os.path.exists(self.launcher)):
             self.skipTest("launcher not built")
         self.write("art/app.ico", ico((200, 30, 40), (10, 20, 230)))
         self.write("art/splash.png", png(64, 40, (12, 140, 90)))
@@ -260,7 +267,7 @@ class RealLauncher(Base):
         return out.stdout
 
     def test_wrestool_reads_what_build_wrote(self):
-        self.assert_ok(self.build(stub=LAUNCHER))
+        self.assert_ok(self.build(stub=self.launcher))
         listing = self.wrestool("-l", self.path("app.exe")).decode()
         kinds = sorted(line.split(" [")[0] for line in listing.splitlines())
         self.assertEqual(kinds, [
@@ -294,7 +301,7 @@ class RealLauncher(Base):
             self.assertRegex(checked.stdout, r"PE checksum\s*: [0-9A-F]{8}")
             self.assertNotIn("invalid PE checksum", checked.stdout + checked.stderr)
         # The stub keeps no version resource of its own.
-        self.assertNotIn("--type=16", self.wrestool("-l", LAUNCHER).decode())
+        self.assertNotIn("--type=16", self.wrestool("-l", self.launcher).decode())
 
     def test_broken_inputs_name_file_and_line(self):
         self.write("art/none.ico", struct.pack("<HHH", 0, 1, 0))
@@ -310,17 +317,17 @@ class RealLauncher(Base):
             with self.subTest(name):
                 self.write("bad.kvo", f"ExecutableType = 1\n\n[resources]\n{setting} = {name}\n")
                 before = sorted(os.listdir(self.dir))
-                result = self.build(config="bad.kvo", stub=LAUNCHER)
+                result = self.build(config="bad.kvo", stub=self.launcher)
                 self.assertEqual(result.returncode, 1)
                 self.assertIn(f"bad.kvo:4: {setting.replace('-', ' ')} ", result.stderr)
                 self.assertIn(message, result.stderr)
                 self.assertEqual(sorted(os.listdir(self.dir)), before)
         self.write("bad.kvo", "[version]\nFileVersion = 1.2\n")
-        result = self.build(config="bad.kvo", stub=LAUNCHER)
+        result = self.build(config="bad.kvo", stub=self.launcher)
         self.assertEqual(result.returncode, 1)
         self.assertIn("bad.kvo:2: FileVersion '1.2' is not four numbers", result.stderr)
         self.write("bad.kvo", "SplashImageWidth = 65\n[resources]\nsplash-bitmap = art/splash.png\n")
-        result = self.build(config="bad.kvo", stub=LAUNCHER)
+        result = self.build(config="bad.kvo", stub=self.launcher)
         self.assertIn("bad.kvo:3: the splash bitmap art/splash.png is 64 x 40 pixels, but "
                       "SplashImageWidth on line 1 is 65", result.stderr)
 
@@ -331,7 +338,7 @@ class RealLauncher(Base):
         self.write("lib.jar", b"PK\x03\x04 included")
         with open(self.path("app.kvo"), "a") as f:
             f.write("[files]\nlib\\app.jar = lib.jar\n")
-        self.assert_ok(self.build(stub=LAUNCHER))
+        self.assert_ok(self.build(stub=self.launcher))
         key, cert = self.path("key.pem"), self.path("cert.pem")
         subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
                         "-out", cert, "-days", "2", "-subj", "/CN=kvo-pack test"],
@@ -363,6 +370,10 @@ class RealLauncher(Base):
         self.assertIn("signed.exe: warning: its Authenticode signature is not copied", result.stderr)
         self.assertEqual(self.read("repacked.exe"), self.read("app.exe"))
 
+
+
+class RealLauncher64(RealLauncher):
+    width = 1
 
 class Example(Base):
     def test_example_configuration(self):

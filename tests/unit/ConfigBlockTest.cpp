@@ -101,7 +101,7 @@ TEST(ConfigBlock, LocaleSectionsApplyByPrefixInFileOrder) {
     put32(file, 0);
     put32(file, 1);
     wideRecord(file, 1000, u"base");
-    put32(file, 4);
+    put32(file, 5);
     auto section = [&](std::string_view key, int32_t id, std::u16string_view text) {
         put32(file, static_cast<int32_t>(key.size()));
         file.append(key);
@@ -112,12 +112,15 @@ TEST(ConfigBlock, LocaleSectionsApplyByPrefixInFileOrder) {
     section("de_CH", 1001, u"swiss");
     section("de_AT", 1000, u"austrian");
     section("", 1002, u"any");
+    // A key holds a C string: what follows its first NUL is not compared.
+    section(std::string_view("de\0zz", 5), 1003, u"nul");
 
     Decoded ch = decode(file, "de_CH");
     ASSERT_TRUE(ch.ok);
     EXPECT_EQ(ch.store.wide.at(1000), u"de");
     EXPECT_EQ(ch.store.wide.at(1001), u"swiss");
     EXPECT_EQ(ch.store.wide.at(1002), u"any");
+    EXPECT_EQ(ch.store.wide.at(1003), u"nul");
 
     Decoded de = decode(file, "de");
     ASSERT_TRUE(de.ok);
@@ -226,6 +229,115 @@ TEST(ConfigBlock, LogsTheSectionArithmetic) {
               "resSectionTableStart: 352\n"
               "rawDataSize: 200, rawDataOffset: 400\n");
     EXPECT_EQ(src.position(), 600);
+}
+
+// Holds its bytes like MemorySource but notes any read that asks for more
+// than is left: the decoder must see a length is too large before it
+// allocates or reads, not learn it from a short read.
+class RefusingSource final : public BlockSource {
+public:
+    explicit RefusingSource(std::string_view bytes) : inner_(bytes) {}
+    bool seek(int64_t offset) override { return inner_.seek(offset); }
+    uint32_t read(void* buffer, uint32_t count) override {
+        if (count > inner_.size() - inner_.position()) {
+            overreach = count;
+            return 0;
+        }
+        return inner_.read(buffer, count);
+    }
+    int64_t position() const override { return inner_.position(); }
+    int64_t size() const override { return inner_.size(); }
+    uint32_t lastError() const override { return 0; }
+    uint32_t overreach = 0;  // the last read asked beyond the end, 0 if none
+
+private:
+    MemorySource inner_;
+};
+
+TEST(ConfigBlock, LengthsBeyondTheRestFailBeforeAnythingIsRead) {
+    struct Case {
+        const char* name;
+        int32_t length;
+        std::string rest;  // the bytes behind the length field
+        bool wide;
+    };
+    const Case cases[] = {
+        {"narrow, one byte short", 4, "abc", false},
+        {"narrow, a megabyte short", 1 << 20, "abc", false},
+        {"narrow, nothing left", 1, "", false},
+        {"wide, one unit short", 4, "ab", true},
+        {"wide, one byte short", 4, "abc", true},
+        {"wide, a megabyte short", 1 << 20, "abcd", true},
+    };
+    for (const Case& c : cases) {
+        std::string bytes;
+        put32(bytes, c.length);
+        bytes += c.rest;
+        RefusingSource src(bytes);
+        BlockDecoder decoder(src, nullptr);
+        std::string narrow = "kept";
+        std::u16string wide = u"kept";
+        const bool ok = c.wide ? decoder.readWString(wide) : decoder.readString(narrow);
+        EXPECT_FALSE(ok) << c.name;
+        EXPECT_EQ(src.overreach, 0u) << c.name << ": the decoder asked to read past the end";
+        EXPECT_EQ(decoder.failure().error, c.wide ? BlockError::readWString : BlockError::readString)
+            << c.name << ": got " << blockErrorMessage(decoder.failure().error);
+        EXPECT_EQ(decoder.failure().bytesRead, 0u) << c.name;
+        EXPECT_EQ(src.position(), 4) << c.name << ": nothing behind the length may be consumed";
+    }
+}
+
+TEST(ConfigBlock, LengthsThatExactlyFillTheRestAreRead) {
+    auto narrowOf = [](std::string_view text, std::string_view after) {
+        std::string bytes;
+        put32(bytes, static_cast<int32_t>(text.size()));
+        bytes.append(text);
+        bytes.append(after);
+        RefusingSource src(bytes);
+        BlockDecoder decoder(src, nullptr);
+        std::string value;
+        EXPECT_TRUE(decoder.readString(value)) << text << ": " << blockErrorMessage(decoder.failure().error);
+        EXPECT_EQ(src.overreach, 0u);
+        EXPECT_EQ(src.position(), static_cast<int64_t>(4 + text.size()));
+        return value;
+    };
+    EXPECT_EQ(narrowOf("abc", ""), "abc");
+    EXPECT_EQ(narrowOf("abc", "z"), "abc");
+    EXPECT_EQ(narrowOf("", ""), "");
+    EXPECT_EQ(narrowOf(std::string_view("a\0b", 3), ""), std::string("a\0b", 3));
+
+    std::string bytes;
+    put32(bytes, 4);
+    bytes.append("a\0\xAC\x20", 4);
+    RefusingSource src(bytes);
+    BlockDecoder decoder(src, nullptr);
+    std::u16string wide;
+    ASSERT_TRUE(decoder.readWString(wide)) << blockErrorMessage(decoder.failure().error);
+    EXPECT_EQ(wide, u"a\u20ac");
+    EXPECT_EQ(src.overreach, 0u);
+}
+
+TEST(ConfigBlock, FixedWidthReadsAreLittleEndianAndSigned) {
+    const std::string bytes("\x01\x02\x03\x04\x05\x06\x07\x88"
+                            "\xFE\xFF\xFF\x7F"
+                            "\x34\x92"
+                            "\xAA\xBB",
+                            16);
+    MemorySource src(bytes);
+    BlockDecoder decoder(src, nullptr);
+    int64_t l = 0;
+    int32_t i = 0;
+    int16_t s = 0;
+    ASSERT_TRUE(decoder.readLong(l));
+    EXPECT_EQ(static_cast<uint64_t>(l), 0x8807060504030201u);
+    ASSERT_TRUE(decoder.readInt(i));
+    EXPECT_EQ(i, 0x7FFFFFFE);
+    ASSERT_TRUE(decoder.readShort(s));
+    EXPECT_EQ(s, static_cast<int16_t>(0x9234));
+    // Two bytes left: an int read fails and says how much it got.
+    EXPECT_FALSE(decoder.readInt(i));
+    EXPECT_EQ(decoder.failure().error, BlockError::readInt);
+    EXPECT_EQ(decoder.failure().bytesRead, 2u);
 }
 
 }  // namespace

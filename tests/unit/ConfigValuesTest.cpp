@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+
+#include "core/BoundedCopy.h"
 #include "core/ConfigStore.h"
 #include "core/MessageText.h"
 
@@ -14,6 +18,11 @@ TEST(ConfigInt, ConvertsLikeTheCLibrary) {
     EXPECT_EQ(parseConfigInt("+7"), 7);
     EXPECT_EQ(parseConfigInt("- 5"), 0);
     EXPECT_EQ(parseConfigInt("1.6"), 1);
+    // Every C space leads, its neighbours do not.
+    EXPECT_EQ(parseConfigInt(" \t\n\v\f\r7"), 7);
+    EXPECT_EQ(parseConfigInt("\r7"), 7);
+    EXPECT_EQ(parseConfigInt("\x08" "7"), 0);
+    EXPECT_EQ(parseConfigInt("\x0e" "7"), 0);
 }
 
 TEST(ConfigInt, ClampsAtTheIntRange) {
@@ -33,6 +42,7 @@ TEST(ConfigColor, CombinesComponentsAsColorref) {
     EXPECT_EQ(parseConfigColor("9"), 9u);
     EXPECT_EQ(parseConfigColor("9,"), 9u);
     EXPECT_EQ(parseConfigColor(""), 0u);
+    EXPECT_EQ(parseConfigColor(",5,6"), 5u * 256u + 6u * 65536u);
 }
 
 TEST(ConfigStore, GettersTreatMissingAndEmptyAlike) {
@@ -44,13 +54,54 @@ TEST(ConfigStore, GettersTreatMissingAndEmptyAlike) {
     EXPECT_EQ(getConfigInt(500), 0);
     EXPECT_EQ(getConfigInt(501), 12);
     EXPECT_TRUE(getConfigBool(501));
+}
 
-    char small[4];
-    EXPECT_FALSE(getConfigString(501, small, sizeof small));
-    EXPECT_STREQ(small, "12 ");
+// Each copy gets a buffer larger than the capacity it is told, filled with
+// '#': whatever lies at or behind the capacity must still be '#'.
+TEST(BoundedCopy, ExactFitsCutOrRefuseAndNeverWriteBehind) {
+    const struct {
+        const char* text;
+        size_t capacity;
+        bool cutWhole;
+        const char* cut;
+        bool wholeWhole;
+        const char* whole;
+    } cases[] = {
+        {"abc", 4, true, "abc", true, "abc"},       // exactly fits with its terminator
+        {"abcd", 4, false, "abc", false, ""},       // as long as the buffer
+        {"abcde", 4, false, "abc", false, ""},
+        {"", 1, true, "", true, ""},
+        {"a", 1, false, "", false, ""},
+        {"", 0, false, nullptr, false, nullptr},   // no room: nothing written
+        {"abc", 0, false, nullptr, false, nullptr},
+    };
+    for (const auto& c : cases) {
+        for (bool cut : {true, false}) {
+            char buffer[16];
+            std::memset(buffer, '#', sizeof buffer);
+            const bool ok = cut ? copyCut(buffer, c.capacity, c.text) : copyWhole(buffer, c.capacity, c.text);
+            const char* expected = cut ? c.cut : c.whole;
+            const std::string label = std::string(cut ? "cut" : "whole") + " \"" + c.text + "\" into " +
+                                      std::to_string(c.capacity);
+            EXPECT_EQ(ok, cut ? c.cutWhole : c.wholeWhole) << label;
+            if (expected)
+                EXPECT_STREQ(buffer, expected) << label;
+            for (size_t i = c.capacity; i < sizeof buffer; ++i)
+                EXPECT_EQ(buffer[i], '#') << label << ": byte " << i << " written";
+        }
+    }
+
+    // The record getter cuts by the same rule.
+    configStore().narrow[502] = "12 monkeys";
     char exact[11];
-    EXPECT_TRUE(getConfigString(501, exact, sizeof exact));
+    EXPECT_TRUE(getConfigString(502, exact, sizeof exact));
     EXPECT_STREQ(exact, "12 monkeys");
+    char guarded[12];
+    std::memset(guarded, '#', sizeof guarded);
+    EXPECT_FALSE(getConfigString(502, guarded, 10));
+    EXPECT_STREQ(guarded, "12 monkey");
+    EXPECT_EQ(guarded[10], '#');
+    EXPECT_EQ(guarded[11], '#');
 }
 
 TEST(MessageText, OnlyTheFirstPlaceholderIsReplaced) {

@@ -40,8 +40,32 @@ TEST(IncludedFileNames, NamesThatCouldLeaveTheDirectoryAreRefused) {
              "..", "..\\x.jar", "lib\\..", ".", ".\\x", "lib\\.", "...", ".. ", "lib\\x.jar.", "x ",
              "a\\b\\c.jar", "lib\\", "\\", "lib\\\\x", "lib/x.jar", "../x.jar", "x\\..\\..\\y",
              "CON", "con.txt", "lib\\NUL", "Aux.jar", "COM1", "lpt9.log", "CONOUT$", "a?b", "a*",
-             "a|b", "a<b", "a>b", "a\"b", "a\tb", "a\nb"})
+             "a|b", "a<b", "a>b", "a\"b", "a\tb", "a\nb", "a\x1f" "b"})
         EXPECT_NE(includedFileNameProblem(name), nullptr) << name;
+}
+
+TEST(IncludedFileNames, EveryDeviceNameInEveryFormIsRefused) {
+    std::vector<std::string> devices = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (char digit = '0'; digit <= '9'; ++digit) {
+        devices.push_back(std::string("COM") + digit);
+        devices.push_back(std::string("LPT") + digit);
+    }
+    for (const std::string& device : devices) {
+        std::string lower = device;
+        for (char& c : lower)
+            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        std::string mixed = lower;
+        mixed[0] = device[0];
+        for (const std::string& name : {device, lower, mixed, device + ".txt", lower + ".tar.gz", device + ".",
+                                        "lib\\" + device, "lib\\" + mixed + ".jar", device + "\\x.jar"})
+            EXPECT_STREQ(includedFileNameProblem(name),
+                         name.back() == '.' ? "a part ends in a dot or a blank" : "it names a device")
+                << name;
+    }
+    // Near misses are ordinary names.
+    for (const char* name : {"COM", "LPT", "COM10", "LPT10", "COMX", "LPT-1", "CON1", "NULL", "AUX1", "PRNX",
+                             "CONIN", "CONOUT", "XCON", "lib\\COMA.jar", "CO.M1", "COM1X.txt"})
+        EXPECT_EQ(includedFileNameProblem(name), nullptr) << name;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "jvm/LauncherArgs.h"
 
 namespace {
@@ -53,6 +55,38 @@ TEST(LauncherClass, ByFlavour) {
     EXPECT_STREQ(launcherClassName('e'), "com/korvo/runtime/WinLauncher");
     EXPECT_STREQ(launcherClassName('\0'), "com/korvo/runtime/WinLauncher");
     EXPECT_EQ(slashedClassName("a.b.C"), "a/b/C");
+}
+
+TEST(LauncherArguments, WithheldForms) {
+    const struct {
+        const char16_t* arg;
+        bool withheldWhenJAccepted;
+        bool withheldOtherwise;
+    } cases[] = {
+        {u"-J-Xmx512m", true, false},
+        {u"-J", true, false},
+        {u"-j-Xmx512m", false, false},
+        {u"-", false, false},
+        {u"", false, false},
+        {u"J-Xmx512m", false, false},
+        {u"-Dsun.locale.formatasdefault=true", true, true},
+        {u"-Dsun.locale.formatasdefault=false", true, true},
+        {u"-Dsun.locale.formatasdefault=", true, true},
+        {u"-Dsun.locale.formatasdefault=TRUE", true, true},
+        {u"-Dsun.locale.formatasdefault", false, false},
+        {u"-Dsun.locale.formatasdefaultX=1", false, false},
+        {u"-Dsun.locale.formatAsDefault=false", false, false},
+        {u"-dsun.locale.formatasdefault=false", false, false},
+        {u" -Dsun.locale.formatasdefault=false", false, false},
+        {u"-Dsun.locale.other=false", false, false},
+    };
+    for (const auto& c : cases) {
+        std::string shown;
+        for (const char16_t* p = c.arg; *p; ++p)
+            shown += static_cast<char>(*p);
+        EXPECT_EQ(isWithheldArgument(c.arg, true), c.withheldWhenJAccepted) << "[" << shown << "] -J accepted";
+        EXPECT_EQ(isWithheldArgument(c.arg, false), c.withheldOtherwise) << "[" << shown << "]";
+    }
 }
 
 }  // namespace

@@ -56,6 +56,10 @@ TEST(ClassPathEntries, TypeFlagAndText) {
     EXPECT_EQ(e.type, 'S');
     EXPECT_FALSE(e.mandatory);
     EXPECT_EQ(e.text, "");
+    e = parseClassPathEntry("A1");
+    EXPECT_EQ(e.type, 'A');
+    EXPECT_TRUE(e.mandatory);
+    EXPECT_EQ(e.text, "");
     e = parseClassPathEntry("E");
     EXPECT_EQ(e.type, 'E');
     EXPECT_EQ(e.text, "");
@@ -66,6 +70,11 @@ TEST(ClassPathEntries, VariableValues) {
     EXPECT_EQ(classPathValueOfVariable("C:\\a.jar;C:\\b.jar;"), "C:\\a.jar;C:\\b.jar;");
     EXPECT_EQ(classPathValueOfVariable("\"C:\\My Dir\\a.jar\""), "C:\\My Dir\\a.jar;");
     EXPECT_EQ(classPathValueOfVariable("\"only-leading"), "\"only-leading;");
+    // The shortest quoted value, and a lone quote that encloses nothing.
+    EXPECT_EQ(classPathValueOfVariable("\"\""), ";");
+    EXPECT_EQ(classPathValueOfVariable("\"x\""), "x;");
+    EXPECT_EQ(classPathValueOfVariable("\""), "\";");
+    EXPECT_EQ(classPathValueOfVariable(""), ";");
 }
 
 TEST(ClassPathText, RefusesWholePiecesAtTheLimit) {

@@ -14,6 +14,9 @@ TEST(IsRelativePath, DrivesQuotesAndNetworkPaths) {
     EXPECT_FALSE(isRelativePath("\"\\\\server\\share"));
     EXPECT_TRUE(isRelativePath("\\dir"));
     EXPECT_TRUE(isRelativePath("c:dir"));
+    EXPECT_TRUE(isRelativePath("\"c:dir"));
+    EXPECT_TRUE(isRelativePath("c:/x"));
+    EXPECT_FALSE(isRelativePath("c:\\"));
     EXPECT_TRUE(isRelativePath(".\\lib\\a.jar"));
     EXPECT_TRUE(isRelativePath(""));
 }
@@ -35,9 +38,13 @@ TEST(CollapseBackslashes, RunsBecomeOneButALeadingPairStays) {
 }
 
 TEST(LowerCase, OnlyAsciiLetters) {
-    std::u16string s = u"C:\\Program Files\\\u00c4PP";
+    // The neighbours of both letter ranges, and letters beyond ASCII.
+    std::u16string s = u"@AMZ[`amz{\u00c0\u00c4\u00de\u0130\u0391\uff21";
     lowerCaseAsciiText(s);
-    EXPECT_EQ(s, u"c:\\program files\\\u00c4pp");
+    EXPECT_EQ(s, u"@amz[`amz{\u00c0\u00c4\u00de\u0130\u0391\uff21");
+    std::u16string path = u"C:\\Program Files\\\u00c4PP";
+    lowerCaseAsciiText(path);
+    EXPECT_EQ(path, u"c:\\program files\\\u00c4pp");
 }
 
 TEST(DriveRoot, ExistsWithoutAsking) {
@@ -47,6 +54,15 @@ TEST(DriveRoot, ExistsWithoutAsking) {
     EXPECT_FALSE(isDriveRootText("c:"));
     EXPECT_FALSE(isDriveRootText("c:\\x"));
     EXPECT_FALSE(isDriveRootText(":\\"));
+    EXPECT_FALSE(isDriveRootText("c:\\.."));
+    EXPECT_FALSE(isDriveRootText("c:\\.\\.\\."));
+}
+
+TEST(DirectoryOfFullPath, UpToTheFilePart) {
+    EXPECT_EQ(directoryOfFullPath("C:\\dir\\app.exe", 7), "C:\\dir\\");
+    EXPECT_EQ(directoryOfFullPath("C:\\dir\\", 7), "C:\\dir\\");
+    EXPECT_EQ(directoryOfFullPath("C:\\dir", 8), "C:\\dir");
+    EXPECT_EQ(directoryOfFullPath("C:\\dir", 0), "");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
 
 #include "splash/SplashLayout.h"
 
@@ -57,6 +58,37 @@ TEST(FittingUnits, WholeTextOrCutBeforeAnUnpairedHalf) {
     EXPECT_EQ(fittingUnits(u"ab\U0001F600", 4), 4u);
     EXPECT_EQ(fittingUnits(u"ab\U0001F600c", 4), 4u);
     EXPECT_EQ(fittingUnits(u"\U0001F600", 1), 0u);
+}
+
+TEST(FittingUnits, SurrogateRangeEdgesAndExactFits) {
+    const struct {
+        std::u16string text;
+        size_t maxUnits;
+        size_t fitting;
+    } cases[] = {
+        // The whole text fits exactly, or one unit is too many.
+        {u"abcd", 4, 4},
+        {u"abcd", 3, 3},
+        {u"", 5, 0},
+        // Nothing may be taken: the unit before the text is never looked at
+        // (long enough to live on the heap, where ASan guards it).
+        {u"abcdefghijklmnop", 0, 0},
+        // A high surrogate as the last unit that fits: the first and the last
+        // of the range, and the units just outside it.
+        {std::u16string{u'a', char16_t(0xD800), char16_t(0xDC00)}, 2, 1},
+        {std::u16string{u'a', char16_t(0xDBFF), char16_t(0xDFFF)}, 2, 1},
+        {std::u16string{u'a', char16_t(0xD7FF), u'b'}, 2, 2},
+        {std::u16string{u'a', char16_t(0xDC00), u'b'}, 2, 2},
+        {std::u16string{u'a', char16_t(0xDFFF), u'b'}, 2, 2},
+        // A whole pair that ends exactly at the limit is kept.
+        {std::u16string{u'a', char16_t(0xDBFF), char16_t(0xDFFF)}, 3, 3},
+        // An unpaired high surrogate at the end of a text that fits stays.
+        {std::u16string{u'a', char16_t(0xD800)}, 2, 2},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(fittingUnits(c.text.c_str(), c.maxUnits), c.fitting)
+            << "units " << c.text.size() << ", at most " << c.maxUnits << ", unit before the cut 0x" << std::hex
+            << (c.maxUnits > 0 && c.maxUnits <= c.text.size() ? unsigned(c.text[c.maxUnits - 1]) : 0u);
 }
 
 }  // namespace

@@ -209,6 +209,12 @@ TEST_F(VariableText, HugeValuesNeverGrowTheText) {
     EXPECT_EQ(refusedPatterns.size(), 2u);
 }
 
+TEST(UpperCaseAscii, OnlyTheLetterRange) {
+    std::string text = "`az{@AZ[\xe9\xff";
+    upperCaseAscii(text);
+    EXPECT_EQ(text, "`AZ{@AZ[\xe9\xff");
+}
+
 TEST_F(VariableText, EmptyPatternReplacesNothing) {
     std::string text = "abc";
     EXPECT_EQ(replaceAllText(text, "", "x", report), 0u);

@@ -14,15 +14,9 @@ set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 add_subdirectory(${KVO_GTEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
 
-# The Windows-bound unit tests run in the 32-bit tree: the 64-bit tree shares
-# their sources and tests what depends on the width end to end. Where the
-# 32-bit tree cannot run (no i386 Wine loader) they can run here instead.
-option(KVO_WINE_UNIT_TESTS_64 "Windows-bound unit tests in the 64-bit tree too" OFF)
-if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND NOT KVO_WINE_UNIT_TESTS_64)
-    set(KVO_WINE_TIERS tests/fixtures tests/e2e tests/realvm)
-else()
-    set(KVO_WINE_TIERS tests/wine tests/fixtures tests/e2e tests/realvm)
-endif()
+# Both trees run every tier: the 64-bit launcher is built from the same
+# sources and is what most users start, and some machines can run only it.
+set(KVO_WINE_TIERS tests/wine tests/fixtures tests/e2e tests/realvm)
 foreach(dir ${KVO_WINE_TIERS})
     if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt)
         add_subdirectory(${dir})

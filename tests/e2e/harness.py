@@ -345,22 +345,32 @@ def reg(*args, check=True) -> subprocess.CompletedProcess:
     return out
 
 
+def _view(own):
+    """The reg tool's switch for the registry view the launcher under test
+    reads (`own`: HKLM keys of its width), or none for the tool's default."""
+    if not own:
+        return []
+    return ["/reg:64"] if launcher_is_64() else ["/reg:32"]
+
+
+# view32: the key lies in the launcher's own view of the machine keys (the
+# 32-bit view for the 32-bit launcher, the 64-bit one for the other).
 def reg_set(key, name, data, kind="REG_SZ", view32=False):
     args = ["add", key, "/v", name, "/t", kind, "/d", data, "/f"]
-    reg(*(args + (["/reg:32"] if view32 else [])))
+    reg(*(args + _view(view32)))
 
 
 def reg_add_key(key, view32=False):
-    reg(*(["add", key, "/f"] + (["/reg:32"] if view32 else [])))
+    reg(*(["add", key, "/f"] + _view(view32)))
 
 
 def reg_delete(key, view32=False):
-    reg(*(["delete", key, "/f"] + (["/reg:32"] if view32 else [])), check=False)
+    reg(*(["delete", key, "/f"] + _view(view32)), check=False)
 
 
 def reg_value(key, name, view32=False):
     """(type, data) of a value as reg query shows it, or None."""
-    out = reg(*(["query", key, "/v", name] + (["/reg:32"] if view32 else [])), check=False)
+    out = reg(*(["query", key, "/v", name] + _view(view32)), check=False)
     if out.returncode != 0:
         return None
     for row in out.stdout.decode("utf-8", "replace").splitlines():

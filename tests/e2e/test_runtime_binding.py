@@ -4,12 +4,17 @@ and exit code when no library can be bound."""
 import shutil
 import unittest
 
-from harness import RUNTIME_FIXTURES, RuntimeCase, base_block, jvm_record, make_runtime_home, winpath
+from harness import (RUNTIME_FIXTURES, RuntimeCase, base_block, jvm_record, launcher_is_64, make_runtime_home,
+                     winpath)
 
 IMPOSTOR = RUNTIME_FIXTURES / "impostor" / "stand-in-crt.dll"
 
 BASE_PATH = "C:\\windows\\system32;C:\\windows"
-MESSAGES = {"r1016": "no jvm {0}", "r1017": "env {0}", "r1019": "damaged {0}", "r1005": "not started"}
+# The 64-bit launcher shows 1018 and 1020 where the 32-bit one shows 1017
+# and 1019, and names its own width in 1016.
+MESSAGES = {"r1016": "no jvm {0}", "r1017": "env {0}", "r1018": "env {0}", "r1019": "damaged {0}",
+            "r1020": "damaged {0}", "r1005": "not started"}
+BITS = "64" if launcher_is_64() else "32"
 
 
 def tries(result):
@@ -110,8 +115,8 @@ class FailureMessages(RuntimeCase):
         cases = [
             ("A" + winpath(home), ["damaged " + winpath(home), "not started"]),
             ("EKVO_TEST_RT", ["env KVO_TEST_RT", "not started"]),
-            ("S", ["no jvm 32", "not started"]),
-            ("", ["no jvm 32"]),
+            ("S", [f"no jvm {BITS}", "not started"]),
+            ("", [f"no jvm {BITS}"]),
         ]
         env = {"PATH": f"{BASE_PATH};{winpath(on_path / 'bin')}", "KVO_TEST_RT": winpath(home)}
         for n, (entry, messages) in enumerate(cases):
@@ -139,7 +144,7 @@ class FailureMessages(RuntimeCase):
         r = self.run_launcher(self.make_exe(base_block(r107="0", **MESSAGES)), log=False)
         self.assertEqual(r.code, 83)
         self.assertEqual(r.dialogs, [])
-        self.assertEqual(r.stderr.replace("\r\n", "\n"), "no jvm 32\n")
+        self.assertEqual(r.stderr.replace("\r\n", "\n"), f"no jvm {BITS}\n")
 
 
 class PlantedLibraries(RuntimeCase):

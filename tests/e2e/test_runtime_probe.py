@@ -5,7 +5,7 @@ import os
 import time
 import unittest
 
-from harness import (RuntimeCase, base_block, cache_key, java_runs, jvm_record, make_runtime_home,
+from harness import (RuntimeCase, base_block, cache_key, java_runs, jvm_record, launcher_is_64, make_runtime_home,
                      reg_delete, reg_set, reg_value, winpath)
 
 
@@ -174,20 +174,25 @@ class VersionRulesOfTheSearch(RuntimeCase):
                     self.assertLogHas(r, "beta vm not allowed")
         self.assertEqual(len(java_runs(home / "bin")), 1)
 
-    def test_64_bit_runtime_is_passed_over_even_when_cached(self):
-        rt64 = make_runtime_home(self.dir / "rt64", "17.0.2", machine=0x8664)
-        rt32 = make_runtime_home(self.dir / "rt32", "1.8.0_402")
-        java64 = rt64 / "bin" / "java.exe"
-        # As if an earlier launcher had probed it.
-        reg_set(cache_key(java64), "Version", "17.0.2")
-        reg_set(cache_key(java64), "LastWriteTime", filetime_hex(java64), kind="REG_BINARY")
-        r = self.run_launcher(self.make_exe(base_block(r128=f"A{winpath(rt64)};A{winpath(rt32)}")))
-        self.assertLogHas(r, winpath(java64).lower() + " is built for machine 0x8664, not for i386")
+    def test_runtime_of_the_other_width_is_passed_over_even_when_cached(self):
+        wide = launcher_is_64()
+        other = make_runtime_home(self.dir / "other", "17.0.2", machine=0x14C if wide else 0x8664)
+        own = make_runtime_home(self.dir / "own", "1.8.0_402")
+        java_other = other / "bin" / "java.exe"
+        # As if an earlier launcher of the other width had probed it.
+        reg_set(cache_key(java_other), "Version", "17.0.2")
+        reg_set(cache_key(java_other), "LastWriteTime", filetime_hex(java_other), kind="REG_BINARY")
+        r = self.run_launcher(self.make_exe(base_block(r128=f"A{winpath(other)};A{winpath(own)}")))
+        if wide:
+            self.assertLogHas(r, winpath(java_other).lower()
+                              + " is a 32-bit (i386) runtime; a 64-bit launcher needs an x86-64 one")
+        else:
+            self.assertLogHas(r, winpath(java_other).lower() + " is built for machine 0x8664, not for i386")
         self.assertNotIn("got version from registry 17.0.2", r.log)
-        self.assertEqual(java_runs(rt64 / "bin"), [])
+        self.assertEqual(java_runs(other / "bin"), [])
         self.assertLogHas(r, "Loading of JVM-DLL successful")
-        self.assertTrue(jvm_record(rt32 / "bin" / "server"))
-        self.assertFalse(jvm_record(rt64 / "bin" / "server"))
+        self.assertTrue(jvm_record(own / "bin" / "server"))
+        self.assertFalse(jvm_record(other / "bin" / "server"))
 
     def test_not_an_executable_is_rejected(self):
         home = make_runtime_home(self.dir / "rt")

@@ -270,7 +270,10 @@ class Controller(SplashCase):
         exe = self.splash_app(splash_block(r145="1"), {"main-thread-ms": "1200"})
         r, rec, watch = self.watched(exe)
         self.assertEqual((r.code, r.dialogs), (0, []))
-        self.assertIn(watch.kinds(), (["shown", "hidden", "gone"], ["shown", "gone"]), watch.events)
+        # Hidden at the application's end; the process may end before the
+        # driver sees the window go.
+        self.assertIn(watch.kinds(), (["shown", "hidden", "gone"], ["shown", "hidden"], ["shown", "gone"]),
+                      watch.events)
         self.assertNotIn("Splash screen auto off", r.log)
         self.assertLogHas(r, "splash screen still up at the application's end")
 
@@ -293,7 +296,9 @@ class Controller(SplashCase):
         # launcher does, and the splash thread leaves the JVM before the
         # JVM is destroyed (destroy would wait for an attached ordinary
         # thread forever).
-        self.assertIn(watch.kinds(), (["shown", "hidden", "gone"], ["shown", "gone"]), watch.events)
+        # The process may end before the driver sees the hidden window go.
+        self.assertIn(watch.kinds(), (["shown", "hidden", "gone"], ["shown", "hidden"], ["shown", "gone"]),
+                      watch.events)
         self.assertLogHas(r, "splash screen still up at the application's end")
         keys = rec.keys()
         self.assertEqual(rec.values("attach"), ["daemon"])

@@ -20,8 +20,8 @@ ctest --test-dir build/native --output-on-failure -j2 || status=1
 if [ "$KVO_WINE32" = yes ]; then
     ctest --test-dir build/win32 --output-on-failure -j1 || status=1
 else
-    echo "NOT RUN: the 32-bit Wine tier (build/win32): this kernel cannot run the i386 Wine loader" >&2
+    echo "NOT RUN: the 32-bit Wine tier (build/win32): this kernel cannot run 32-bit programs, so Wine's i386 loader cannot start (the 64-bit tier below runs the same tests)" >&2
 fi
-# The 64-bit launcher's own tier: what differs from the 32-bit one, and a start.
+# The same tiers for the 64-bit launcher, which runs on every machine here.
 ctest --test-dir build/win64 --output-on-failure -j1 || status=1
 exit $status

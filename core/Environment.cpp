@@ -5,12 +5,16 @@
 
 #include "core/Platform.h"
 
-bool readEnvironmentVariable(const char* name, std::string& value) {
+namespace {
+
+// One reader for both forms: the whole value, whatever its length.
+template <typename Char, typename Get>
+bool readWhole(const Char* name, std::basic_string<Char>& value, Get get) {
     value.clear();
-    std::vector<char> buffer(8192);
+    std::vector<Char> buffer(8192);
     for (;;) {
         SetLastError(ERROR_SUCCESS);
-        const DWORD n = GetEnvironmentVariableA(name, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD n = get(name, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0)
             return GetLastError() != ERROR_ENVVAR_NOT_FOUND;
         if (n < buffer.size()) {
@@ -23,20 +27,14 @@ bool readEnvironmentVariable(const char* name, std::string& value) {
     }
 }
 
+}  // namespace
+
+bool readEnvironmentVariable(const char* name, std::string& value) {
+    return readWhole(name, value, GetEnvironmentVariableA);
+}
+
 bool readEnvironmentVariable(const wchar_t* name, std::wstring& value) {
-    value.clear();
-    std::vector<wchar_t> buffer(8192);
-    for (;;) {
-        SetLastError(ERROR_SUCCESS);
-        const DWORD n = GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0)
-            return GetLastError() != ERROR_ENVVAR_NOT_FOUND;
-        if (n < buffer.size()) {
-            value.assign(buffer.data(), n);
-            return true;
-        }
-        buffer.resize(n);
-    }
+    return readWhole(name, value, GetEnvironmentVariableW);
 }
 
 bool writeEnvironmentVariable(const wchar_t* name, const std::wstring* value) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "tools/kvo-pack/Encoding.h"
+#include "tools/kvo-pack/LittleEndian.h"
 
 namespace kvopack {
 namespace {
@@ -12,17 +13,8 @@ constexpr size_t kSectionHeaderSize = 40;
 constexpr uint32_t kResourceCharacteristics = 0x40000040;  // initialised data, readable
 constexpr uint32_t kLargestImage = 0x40000000;
 
-uint32_t get(std::string_view s, size_t at, int width) {
-    uint32_t v = 0;
-    for (int i = width - 1; i >= 0; --i)
-        v = (v << 8) | static_cast<unsigned char>(s[at + size_t(i)]);
-    return v;
-}
-
-void put(std::string& s, size_t at, uint32_t value, int width) {
-    for (int i = 0; i < width; ++i)
-        s[at + size_t(i)] = char((value >> (8 * i)) & 0xFF);
-}
+using le::get;
+using le::put;
 
 uint64_t alignUp(uint64_t value, uint32_t alignment) {
     return alignment ? (value + alignment - 1) / alignment * alignment : value;

@@ -7,21 +7,13 @@
 #include <memory>
 
 #include "tools/kvo-pack/Encoding.h"
+#include "tools/kvo-pack/LittleEndian.h"
 
 namespace kvopack {
 namespace {
 
-uint32_t get(std::string_view s, size_t at, int width) {
-    uint32_t v = 0;
-    for (int i = width - 1; i >= 0; --i)
-        v = (v << 8) | static_cast<unsigned char>(s[at + size_t(i)]);
-    return v;
-}
-
-void put(std::string& s, size_t at, uint32_t value, int width) {
-    for (int i = 0; i < width; ++i)
-        s[at + size_t(i)] = char((value >> (8 * i)) & 0xFF);
-}
+using le::get;
+using le::put;
 
 void append(std::string& s, uint32_t value, int width) {
     s.append(size_t(width), '\0');

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "tools/kvo-pack/Encoding.h"
+#include "tools/kvo-pack/LittleEndian.h"
 
 namespace kvopack {
 namespace {
@@ -16,17 +17,8 @@ constexpr uint32_t kHighBit = 0x80000000u;
 // or made to exhaust the reader.
 constexpr size_t kMostResources = 65536;
 
-uint32_t get(std::string_view s, size_t at, int width) {
-    uint32_t v = 0;
-    for (int i = width - 1; i >= 0; --i)
-        v = (v << 8) | static_cast<unsigned char>(s[at + size_t(i)]);
-    return v;
-}
-
-void put(std::string& s, size_t at, uint32_t value, int width) {
-    for (int i = 0; i < width; ++i)
-        s[at + size_t(i)] = char((value >> (8 * i)) & 0xFF);
-}
+using le::get;
+using le::put;
 
 char16_t upper(char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - u'a' + u'A') : c; }
 

@@ -13,7 +13,9 @@ import subprocess
 import sys
 import tempfile
 import unittest
-import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from imagefiles import ico, png  # noqa: E402
 
 KVO_PACK = EXAMPLE = None
 LAUNCHERS = []
@@ -211,28 +213,6 @@ def pe_image_end(data):
     sections, optional = struct.unpack_from("<hh", data, pe + 6)[0], struct.unpack_from("<h", data, pe + 20)[0]
     size, offset = struct.unpack_from("<ii", data, pe + 24 + optional + (sections - 1) * 40 + 16)
     return offset + size
-
-
-def ico(*colours, size=16):
-    """An .ico with one size x size 32-bit image per (r, g, b) colour."""
-    images = []
-    for r, g, b in colours:
-        info = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0, 0, 0, 0, 0, 0)
-        images.append(info + bytes((b, g, r, 255)) * (size * size) + bytes(4 * size))
-    out = struct.pack("<HHH", 0, 1, len(images))
-    offset = 6 + 16 * len(images)
-    for image in images:
-        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(image), offset)
-        offset += len(image)
-    return out + b"".join(images)
-
-
-def png(width, height, rgb):
-    rows = b"".join(b"\0" + bytes(rgb) * width for _ in range(height))
-    chunk = lambda kind, data: (struct.pack(">I", len(data)) + kind + data
-                                + struct.pack(">I", zlib.crc32(kind + data)))
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
-            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
 
 
 class RealLauncher(Base):

@@ -4,6 +4,7 @@
 # make example  pack examples/app.kvo and start it under Wine
 # make fuzz     a long fuzz run of the block decoder (FUZZ_SECONDS, default 600)
 # make realvm   the real JVM the tests and the example run on (from ../shared/avian)
+# make bench    the launcher's start-up next to a bare jvm.dll loader (ROUNDS, default 15)
 # make clean
 
 NATIVE := build/native
@@ -11,7 +12,7 @@ WIN32 := build/win32
 WIN64 := build/win64
 JOBS ?= 2
 
-.PHONY: all deps native win32 win64 realvm test example fuzz clean
+.PHONY: all deps native win32 win64 realvm test example bench fuzz clean
 
 all: deps native win32 win64
 
@@ -47,6 +48,9 @@ test: all realvm
 
 example: all realvm
 	scripts/run-example.sh
+
+bench: all realvm
+	scripts/bench-startup.sh $${ROUNDS:-15}
 
 fuzz: native
 	scripts/fuzz.sh $${FUZZ_SECONDS:-600}

@@ -11,7 +11,7 @@ add_library(launcher_core STATIC ${KVO_LAUNCHER_SOURCES})
 target_include_directories(launcher_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(launcher_core PUBLIC ${KVO_WIN_DEFINES} __USE_MINGW_ANSI_STDIO=1)
 target_compile_options(launcher_core PRIVATE -Wall -Wextra -fno-exceptions)
-target_link_libraries(launcher_core PUBLIC advapi32 kernel32)
+target_link_libraries(launcher_core PUBLIC kernel32)
 
 # One manifest for both machines; only the processor architecture differs.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)

@@ -22,3 +22,6 @@ foreach(dir ${KVO_WINE_TIERS})
         add_subdirectory(${dir})
     endif()
 endforeach()
+
+# The start-up benchmark's programs (scripts/bench-startup.sh).
+add_subdirectory(${CMAKE_SOURCE_DIR}/bench ${CMAKE_BINARY_DIR}/bench-build)

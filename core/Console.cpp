@@ -1,3 +1,4 @@
+#include "core/Advapi32.h"
 #include "core/Console.h"
 
 #include <cstdlib>
@@ -30,14 +31,14 @@ bool attachConsole() {
 void rebootSystem() {
     Sleep(5000);
     HANDLE rawToken = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &rawToken))
+    if (!advapi32::OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &rawToken))
         return;
     ScopedHandle token(rawToken);
     TOKEN_PRIVILEGES privileges = {};
-    LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid);
+    advapi32::LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid);
     privileges.PrivilegeCount = 1;
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
+    advapi32::AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
     // A privilege that was not granted is reported only through GetLastError.
     if (GetLastError() == ERROR_SUCCESS)
         exitWindows(EWX_REBOOT, 0);

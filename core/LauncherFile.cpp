@@ -1,6 +1,8 @@
 #include "core/LauncherFile.h"
 
+#include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "core/CodePage.h"
@@ -39,7 +41,11 @@ void computeLauncherPath() {
     DWORD n = GetModuleFileNameW(nullptr, module, kPathUnits);
     if (n == 0 || n >= kPathUnits)
         module[0] = L'\0';
-    n = GetLongPathNameW(module, longPath, kPathUnits);
+    // Only a path holding a short (8.3) name needs the long form, and every
+    // short name that differs from its long one holds a "~". The lookup
+    // reads each folder of the path, costly on some file systems and under
+    // Wine, so a path without one is taken as it is.
+    n = std::wcschr(module, L'~') ? GetLongPathNameW(module, longPath, kPathUnits) : 0;
     widePath = (n > 0 && n < kPathUnits) ? longPath : module;
 
     if (!narrowPathFrom(widePath.c_str(), narrowPath)) {
@@ -99,6 +105,72 @@ private:
     DWORD error_ = 0;
 };
 
+// The block is decoded from many small fields; read one by one, each was a
+// system call of its own (two with the seek), together more than the rest
+// of the configuration step. This source reads the file in pieces of 8 KiB
+// (the whole block of most launchers) and serves the fields from memory. It
+// keeps no file position of its own: only for a file nothing else reads.
+class BufferedFileSource final : public BlockSource {
+public:
+    explicit BufferedFileSource(HANDLE file) : file_(file) {}
+    bool seek(int64_t offset) override {
+        lost_ = offset < 0;
+        if (lost_) {
+            error_ = ERROR_NEGATIVE_SEEK;
+            return false;
+        }
+        pos_ = offset;
+        return true;
+    }
+    uint32_t read(void* buffer, uint32_t count) override {
+        if (lost_)
+            return 0;
+        auto* out = static_cast<unsigned char*>(buffer);
+        uint32_t done = 0;
+        while (done < count) {
+            if (pos_ >= start_ && pos_ < start_ + int64_t(length_)) {
+                const uint32_t at = static_cast<uint32_t>(pos_ - start_);
+                const uint32_t n = std::min(count - done, length_ - at);
+                std::memcpy(out + done, piece_ + at, n);
+                done += n;
+                pos_ += n;
+            } else if (!fill()) {
+                break;
+            }
+        }
+        return done;
+    }
+    int64_t position() const override { return pos_; }
+    int64_t size() const override {
+        LARGE_INTEGER size;
+        return GetFileSizeEx(file_, &size) ? size.QuadPart : 0;
+    }
+    uint32_t lastError() const override { return error_; }
+
+private:
+    bool fill() {
+        LARGE_INTEGER to;
+        to.QuadPart = pos_;
+        DWORD got = 0;
+        if (!SetFilePointerEx(file_, to, nullptr, FILE_BEGIN) || !ReadFile(file_, piece_, sizeof piece_, &got, nullptr) ||
+            got == 0) {
+            error_ = GetLastError();
+            return false;
+        }
+        start_ = pos_;
+        length_ = got;
+        return true;
+    }
+
+    HANDLE file_;
+    int64_t pos_ = 0;
+    bool lost_ = false;
+    DWORD error_ = 0;
+    int64_t start_ = 0;
+    uint32_t length_ = 0;
+    unsigned char piece_[8192];
+};
+
 void logBlockLine(const char* line) { logMessage("%s", line); }
 
 [[noreturn]] void failBlock(const BlockFailure& failure) {
@@ -141,7 +213,7 @@ int32_t loadConfiguration(const WideArgs& arguments, LocaleFinder findLocale) {
         logError("Could not open %s", launcherPath());
         fatalError("Error opening media file. Please move this file to an ascii-only path like c:\\");
     }
-    FileSource source(file.get());
+    BufferedFileSource source(file.get());
     BlockDecoder decoder(source, logBlockLine);
     ConfigStore& store = configStore();
     if (!decoder.seekToConfigBlock() || !decoder.readRecords(store))

@@ -57,20 +57,3 @@ public:
 private:
     HANDLE h_;
 };
-
-// Owner of an open registry key.
-class ScopedKey {
-public:
-    ScopedKey() = default;
-    ScopedKey(const ScopedKey&) = delete;
-    ScopedKey& operator=(const ScopedKey&) = delete;
-    ~ScopedKey() {
-        if (k_)
-            RegCloseKey(k_);
-    }
-    HKEY* receive() { return &k_; }
-    HKEY get() const { return k_; }
-
-private:
-    HKEY k_ = nullptr;
-};

@@ -59,11 +59,18 @@ void replaceLauncherVariables(std::string& text, const LauncherValues& v,
         {"${launcher:sys.launcherTempDirectory}", v.launcherTempDir},
         {"${launcher:sys.pathlistSeparator}", separator},
         {"${launcher:sys.jvmHome}", v.jvmHome},
-        {"${launcher:sys.tempDir}", v.systemTempDir},
     };
     for (const auto& entry : table)
         replaceAllText(text, entry.pattern, entry.value, report, limit);
+    constexpr std::string_view tempPattern = "${launcher:sys.tempDir}";
+    std::string found;
+    if (v.findSystemTempDir && text.find(tempPattern) != std::string::npos)
+        found = v.findSystemTempDir();
+    replaceAllText(text, tempPattern, v.findSystemTempDir ? std::string_view(found) : v.systemTempDir, report,
+                   limit);
 }
+
+bool mayHoldVariables(std::string_view text) { return text.find_first_of("%$") != std::string_view::npos; }
 
 void upperCaseAscii(std::string& text) {
     for (char& c : text)

@@ -32,7 +32,15 @@ struct LauncherValues {
     std::string_view launcherTempDir;    // empty when there is none
     std::string_view jvmHome;            // empty until a runtime is chosen
     std::string_view systemTempDir;
+    // When set, asked for the system temp directory only if the text still
+    // names it once every other pattern is replaced: finding that directory
+    // costs file-system calls, and most texts never name it.
+    std::string (*findSystemTempDir)() = nullptr;
 };
+
+// True when the text may hold a pattern at all: each one begins with '%' or
+// '$', launcher and environment patterns alike.
+bool mayHoldVariables(std::string_view text);
 
 // The fixed patterns, in the order in which they are replaced.
 void replaceLauncherVariables(std::string& text, const LauncherValues& values,

@@ -30,12 +30,20 @@ void upperCaseAnsi(std::string& pattern) {
         pattern = upper;
 }
 
+// Chosen again on every call, as TMP may have changed between two texts.
+std::string systemTempDir() {
+    char systemTemp[kTempPathCapacity];
+    chooseTempPath(systemTemp, sizeof systemTemp);
+    return systemTemp;
+}
+
 }  // namespace
 
 void expandVariables(std::string& text) {
-    char systemTemp[kTempPathCapacity];
-    chooseTempPath(systemTemp, sizeof systemTemp);
-    const LauncherValues values{launcherDirectory(), launcherTempDir, jvmHome, systemTemp};
+    if (!mayHoldVariables(text))
+        return;
+    LauncherValues values{launcherDirectory(), launcherTempDir, jvmHome, {}};
+    values.findSystemTempDir = systemTempDir;
     ExpandReport report;
     report.expanded = logExpanded;
     report.refused = logRefused;

@@ -149,15 +149,13 @@ bool checkJavaExe(std::string& javaExecutable, std::string& version, const std::
                betaAllowed ? 1 : 0);
     javaExecutable = canonicalPath(javaExecutable, true);
 
-    bool exists = false;
+    // The attributes are one call; a directory search for the one name
+    // costs several under some file systems.
     FILETIME lastWrite = {};
-    {
-        WIN32_FIND_DATAA found;
-        ScopedFindHandle find(FindFirstFileA(javaExecutable.c_str(), &found));
-        exists = find.valid();
-        if (exists)
-            lastWrite = found.ftLastWriteTime;
-    }
+    WIN32_FILE_ATTRIBUTE_DATA attributes;
+    const bool exists = GetFileAttributesExA(javaExecutable.c_str(), GetFileExInfoStandard, &attributes) != 0;
+    if (exists)
+        lastWrite = attributes.ftLastWriteTime;
 
     bool accepted = false;
     if (!exists) {

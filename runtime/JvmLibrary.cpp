@@ -56,13 +56,14 @@ HMODULE tryVmType(const std::string& binDirectory, const char* type) {
         return nullptr;
     const bool exists = pathExists(path);
     logMessage("Trying %s (exists %d)", path.c_str(), exists ? 1 : 0);
-    // A library of the other width cannot load; its own line says why
-    // rather than the loader's bare error code.
-    if (exists && checkRuntimeMachine(path) == MachineCheck::Other)
+    if (!exists)
         return nullptr;
     HMODULE library = loadRuntimeLibrary(path, binDirectory);
     const DWORD error = GetLastError();
-    if (exists && !library)
+    // A library of the other width cannot load; its own line says why
+    // rather than the loader's bare error code. Read only after a failure:
+    // a start that loads its library pays nothing for it.
+    if (!library && checkRuntimeMachine(path) != MachineCheck::Other)
         logMessage("Failed with error code %lu", error);
     return library;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/Advapi32.h"
 #include "core/ConfigStore.h"
 #include "core/Log.h"
 #include "runtime/JavaProbe.h"
@@ -66,7 +67,7 @@ struct Candidate {
 bool readString(HKEY key, const char* name, DWORD capacity, std::string& value) {
     std::vector<char> buffer(capacity);
     DWORD size = capacity - 1;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
+    if (advapi32::RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
         ERROR_SUCCESS)
         return false;
     buffer[size < capacity ? size : capacity - 1] = '\0';
@@ -76,7 +77,7 @@ bool readString(HKEY key, const char* name, DWORD capacity, std::string& value) 
 
 bool readString(HKEY root, const std::string& keyName, const char* name, DWORD capacity, std::string& value) {
     ScopedKey key;
-    if (RegOpenKeyExA(root, keyName.c_str(), 0, kReadAccess, key.receive()) != ERROR_SUCCESS)
+    if (advapi32::RegOpenKeyExA(root, keyName.c_str(), 0, kReadAccess, key.receive()) != ERROR_SUCCESS)
         return false;
     return readString(key.get(), name, capacity, value);
 }
@@ -86,7 +87,7 @@ bool readString(HKEY root, const std::string& keyName, const char* name, DWORD c
 bool readHome(HKEY key, const char* name, std::string& home) {
     DWORD type = 0;
     DWORD size = 0;
-    if (RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ ||
+    if (advapi32::RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ ||
         size >= kValueCapacity || !readString(key, name, kValueCapacity, home))
         return false;
     while (home.size() > 3 && home.back() == '\\')
@@ -104,7 +105,7 @@ std::vector<std::string> subkeyNames(HKEY key) {
     for (DWORD index = 0;; ++index) {
         DWORD nameSize = kValueCapacity;
         DWORD classSize = kValueCapacity;
-        const LONG status = RegEnumKeyExA(key, index, name.data(), &nameSize, nullptr, keyClass.data(),
+        const LONG status = advapi32::RegEnumKeyExA(key, index, name.data(), &nameSize, nullptr, keyClass.data(),
                                           &classSize, nullptr);
         if (status == ERROR_MORE_DATA)
             continue;
@@ -151,7 +152,7 @@ bool findCurrentVersionJvm(const JavaSoftKeys& keys, const VersionBounds& bounds
 
 bool findEnumeratedJvm(const char* baseKey, bool reportShape, const VersionBounds& bounds, Candidate& result) {
     ScopedKey base;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, baseKey, 0, kReadAccess, base.receive()) != ERROR_SUCCESS)
+    if (advapi32::RegOpenKeyExA(HKEY_LOCAL_MACHINE, baseKey, 0, kReadAccess, base.receive()) != ERROR_SUCCESS)
         return false;
     std::vector<std::string> versions;
     for (std::string& name : subkeyNames(base.get()))
@@ -186,7 +187,7 @@ bool findJavaSoftJvm(const JavaSoftKeys& keys, const VersionBounds& bounds, Cand
 // first enumerated.
 bool findVendorJvmUnder(const VendorKey& vendor, const VersionBounds& bounds, Candidate& best) {
     ScopedKey base;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, vendor.base, 0, kReadAccess, base.receive()) != ERROR_SUCCESS)
+    if (advapi32::RegOpenKeyExA(HKEY_LOCAL_MACHINE, vendor.base, 0, kReadAccess, base.receive()) != ERROR_SUCCESS)
         return false;
     bool found = false;
     for (const std::string& name : subkeyNames(base.get())) {
@@ -196,7 +197,7 @@ bool findVendorJvmUnder(const VendorKey& vendor, const VersionBounds& bounds, Ca
         std::string home;
         {
             ScopedKey key;
-            if (RegOpenKeyExA(base.get(), keyName.c_str(), 0, kReadAccess, key.receive()) != ERROR_SUCCESS ||
+            if (advapi32::RegOpenKeyExA(base.get(), keyName.c_str(), 0, kReadAccess, key.receive()) != ERROR_SUCCESS ||
                 !readHome(key.get(), vendor.homeValue, home)) {
                 logMessage("skipping registry key %s\\%s: no %s text value", vendor.base, keyName.c_str(),
                            vendor.homeValue);
@@ -256,7 +257,7 @@ bool findInstalledJvm(const VersionBounds& bounds, Candidate& result) {
 // enumerated.
 bool findLocatedJvmUnder(HKEY root, const VersionBounds& bounds, Candidate& best) {
     ScopedKey key;
-    if (RegOpenKeyExA(root, kLocatedKey, 0, kReadAccess, key.receive()) != ERROR_SUCCESS)
+    if (advapi32::RegOpenKeyExA(root, kLocatedKey, 0, kReadAccess, key.receive()) != ERROR_SUCCESS)
         return false;
     bool found = false;
     best.version.clear();
@@ -307,10 +308,10 @@ bool findPreviousInstallation(HKEY root, const VersionBounds& bounds, std::strin
     std::string installations;
     {
         ScopedKey key;
-        if (RegOpenKeyExA(root, kInstallationsKey, 0, kReadAccess, key.receive()) != ERROR_SUCCESS)
+        if (advapi32::RegOpenKeyExA(root, kInstallationsKey, 0, kReadAccess, key.receive()) != ERROR_SUCCESS)
             return false;
         DWORD size = 0;
-        if (RegQueryValueExA(key.get(), applicationId.c_str(), nullptr, nullptr, nullptr, &size) !=
+        if (advapi32::RegQueryValueExA(key.get(), applicationId.c_str(), nullptr, nullptr, nullptr, &size) !=
                 ERROR_SUCCESS ||
             size == 0 || !readString(key.get(), applicationId.c_str(), kValueCapacity, installations))
             return false;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/Advapi32.h"
 #include "core/ConfigStore.h"
 #include "core/Errors.h"
 #include "core/LauncherFile.h"
@@ -51,7 +52,7 @@ HANDLE createCountOneSemaphore(const char* name) {
     // are used are asked for, so that one created by an older launcher with
     // the default access is at least seen as taken (access denied).
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kGlobalSemaphoreAccess, SDDL_REVISION_1,
+    if (!advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorA(kGlobalSemaphoreAccess, SDDL_REVISION_1,
                                                               &descriptor, nullptr)) {
         logError("no security descriptor for %s (error %lu)", name, GetLastError());
         descriptor = nullptr;
@@ -214,22 +215,22 @@ bool isMainProcessAlive() {
 
 LONG registerInstancePid() {
     ScopedKey key;
-    const LONG opened = RegCreateKeyExA(HKEY_CURRENT_USER, kPidsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+    const LONG opened = advapi32::RegCreateKeyExA(HKEY_CURRENT_USER, kPidsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                                         KEY_ALL_ACCESS, nullptr, key.receive(), nullptr);
     if (opened != ERROR_SUCCESS)
         return opened;
     const DWORD pid = GetCurrentProcessId();
-    return RegSetValueExA(key.get(), launcherKeyName().c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&pid),
+    return advapi32::RegSetValueExA(key.get(), launcherKeyName().c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&pid),
                           sizeof pid);
 }
 
 DWORD readInstancePid() {
     ScopedKey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kPidsKey, 0, KEY_READ, key.receive()) != ERROR_SUCCESS)
+    if (advapi32::RegOpenKeyExA(HKEY_CURRENT_USER, kPidsKey, 0, KEY_READ, key.receive()) != ERROR_SUCCESS)
         return 0;
     DWORD pid = 0;
     DWORD size = sizeof pid;
     const LONG queried =
-        RegQueryValueExA(key.get(), launcherKeyName().c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&pid), &size);
+        advapi32::RegQueryValueExA(key.get(), launcherKeyName().c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&pid), &size);
     return queried == ERROR_SUCCESS && size == sizeof pid ? pid : 0;
 }

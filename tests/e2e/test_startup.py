@@ -3,7 +3,8 @@ import struct
 import time
 import unittest
 
-from harness import LauncherCase, STUB, base_block, launcher_is_64, winpath
+from harness import (STUB, LauncherCase, RuntimeCase, base_block, java_runs, jvm_record, launcher_is_64,
+                     make_runtime_home, winpath)
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comctl32.dll",
                "msvcrt.dll", "shell32.dll", "ole32.dll", "ws2_32.dll", "version.dll"}
@@ -58,6 +59,9 @@ class ExecutableShape(unittest.TestCase):
         self.assertEqual(magic, 0x20B if wide else 0x10B, "PE32+ or PE32")
         self.assertEqual(subsystem, 2, "Windows GUI")
         self.assertTrue(set(imports) <= SYSTEM_DLLS, imports)
+        # Every library imported is loaded before WinMain on every start;
+        # the registry, windows and the rest are bound when first needed.
+        self.assertEqual(sorted(imports), ["kernel32.dll", "msvcrt.dll"])
         self.assertIn(24, types, "RT_MANIFEST")
         self.assertNotIn(16, types, "RT_VERSION")
         # The block is found behind the raw data of the last section header,
@@ -69,6 +73,22 @@ class ExecutableShape(unittest.TestCase):
                        'version="6.0.0.0"', f'processorArchitecture="{"amd64" if wide else "X86"}"',
                        "e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a"):
             self.assertIn(needed, manifest)
+
+
+class StartupCost(RuntimeCase):
+    def test_a_warm_start_runs_nothing_and_loads_no_optional_library(self):
+        home = make_runtime_home(self.dir / "jre")
+        exe = self.make_exe(base_block(r128="B.\\jre"))
+        self.run_launcher(exe)
+        runs = len(java_runs(home / "bin"))
+        self.assertEqual(runs, 1, "the first start probes the runtime")
+        r = self.run_launcher(exe)
+        record = jvm_record(home / "bin" / "server")
+        self.assertIn("create", record, r.log)
+        self.assertLogHas(r, "got version from registry 1.8.0_402")
+        self.assertEqual(len(java_runs(home / "bin")), runs, "no java.exe run with the version cached")
+        # Up to JNI_CreateJavaVM: no window, registry through kernel32.
+        self.assertEqual(record["loaded"], "", record["loaded"])
 
 
 class StartupSequence(LauncherCase):

@@ -82,6 +82,48 @@ TEST_F(VariableText, EveryFixedPatternHasItsValue) {
         EXPECT_EQ(launcher(std::string("<") + c.text + ">"), std::string("<") + c.expected + ">") << c.text;
 }
 
+// Finding the system temp directory costs file-system calls: it is asked for
+// only when the text still names it after the other patterns, and then for
+// every occurrence's one value.
+int tempLookups = 0;
+std::string countedTemp() {
+    ++tempLookups;
+    return "D:\\Tmp\\";
+}
+
+TEST_F(VariableText, SystemTempDirectoryIsLookedUpOnlyWhenNamed) {
+    values.systemTempDir = {};
+    values.findSystemTempDir = countedTemp;
+    const struct {
+        const char* text;
+        const char* expected;
+        int lookups;
+    } cases[] = {
+        {"C:\\plain\\path", "C:\\plain\\path", 0},
+        {"%KORVO_EXEDIR%lib;${KORVO_TEMPDIR}", "C:\\Apps\\Tool\\lib;C:\\T\\kvo1.tmp_dir5", 0},
+        {"${launcher:sys.tempDir}a;${launcher:sys.tempDir}b", "D:\\Tmp\\a;D:\\Tmp\\b", 1},
+        {"${launcher:sys.temp%KORVO_PATHLIST_SEPARATOR%Dir}", "${launcher:sys.temp;Dir}", 0},
+    };
+    for (const auto& c : cases) {
+        tempLookups = 0;
+        EXPECT_EQ(launcher(c.text), c.expected) << c.text;
+        EXPECT_EQ(tempLookups, c.lookups) << c.text;
+    }
+    // Named only once an earlier pattern is replaced: still found.
+    values.launcherDirectory = "${launcher:sys.tempDir}";
+    tempLookups = 0;
+    EXPECT_EQ(launcher("%KORVO_EXEDIR%"), "D:\\Tmp\\");
+    EXPECT_EQ(tempLookups, 1);
+}
+
+TEST(VariableTextScan, OnlyTextsWithPercentOrDollarMayHoldVariables) {
+    EXPECT_FALSE(mayHoldVariables(""));
+    EXPECT_FALSE(mayHoldVariables("C:\\Program Files\\App\\jre"));
+    EXPECT_TRUE(mayHoldVariables("%KORVO_EXEDIR%"));
+    EXPECT_TRUE(mayHoldVariables("x${HOME}"));
+    EXPECT_TRUE(mayHoldVariables("trailing $"));
+}
+
 TEST_F(VariableText, ExedirValueEndsInBackslashAndLogsTheWholeText) {
     EXPECT_EQ(launcher("${KORVO_EXEDIR}lib"), "C:\\Apps\\Tool\\lib");
     ASSERT_EQ(expandedLines.size(), 1u);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/Advapi32.h"
 #include "core/ConfigStore.h"
 #include "core/Platform.h"
 #include "jvm/JvmState.h"

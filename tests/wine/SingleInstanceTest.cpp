@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "core/Advapi32.h"
 #include "core/ConfigStore.h"
 #include "core/LauncherFile.h"
 #include "core/Paths.h"

@@ -21,6 +21,8 @@ else()
 endif()
 set(KVO_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
 configure_file(${CMAKE_SOURCE_DIR}/core/launcher.manifest.in ${KVO_GENERATED_DIR}/launcher.manifest @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/core/common-controls.manifest.in ${KVO_GENERATED_DIR}/common-controls.manifest
+               @ONLY)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${KVO_GENERATED_DIR}")
 
 add_executable(launcher WIN32 ${CMAKE_SOURCE_DIR}/core/Launcher.cpp ${CMAKE_SOURCE_DIR}/core/launcher.rc)
@@ -28,4 +30,4 @@ target_link_libraries(launcher PRIVATE launcher_core)
 target_compile_options(launcher PRIVATE -Wall -Wextra -fno-exceptions)
 target_link_options(launcher PRIVATE ${KVO_STATIC_LINK} -s)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/core/launcher.rc PROPERTIES
-    OBJECT_DEPENDS ${KVO_GENERATED_DIR}/launcher.manifest)
+    OBJECT_DEPENDS "${KVO_GENERATED_DIR}/launcher.manifest;${KVO_GENERATED_DIR}/common-controls.manifest")

@@ -25,7 +25,36 @@ bool loadApi(UserApi& api) {
 
 bool commonControlsDone = false;
 
+// Resource 2 of the launcher: the manifest that names the common controls of
+// version 6. INVALID_HANDLE_VALUE when it cannot be had (a program without
+// that resource, such as a test): windows then get the plain controls.
+HANDLE commonControlsContext() {
+    static const HANDLE context = [] {
+        ACTCTXW request = {};
+        request.cbSize = sizeof request;
+        request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        request.hModule = GetModuleHandleW(nullptr);
+        request.lpResourceName = MAKEINTRESOURCEW(kCommonControlsManifest);
+        return CreateActCtxW(&request);
+    }();
+    return context;
+}
+
 }  // namespace
+
+bool activateCommonControls() {
+    // Per thread: an activation context is active on the thread that
+    // activated it, and on threads that thread creates afterwards.
+    static thread_local bool active = false;
+    if (active)
+        return true;
+    const HANDLE context = commonControlsContext();
+    ULONG_PTR cookie = 0;
+    // Never deactivated: the thread's windows need it for as long as they
+    // live, and the thread keeps it to its end.
+    active = context != INVALID_HANDLE_VALUE && ActivateActCtx(context, &cookie);
+    return active;
+}
 
 const UserApi* userApi() {
     static UserApi api;
@@ -34,6 +63,7 @@ const UserApi* userApi() {
 }
 
 void initCommonControls() {
+    activateCommonControls();
     if (commonControlsDone)
         return;
     commonControlsDone = true;

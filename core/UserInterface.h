@@ -77,7 +77,16 @@ struct UserApi {
 // library or one of its functions cannot be had.
 const UserApi* userApi();
 
-// InitCommonControls, once, before the first window of the process.
+// The resource id of the manifest naming the common controls of version 6.
+constexpr int kCommonControlsManifest = 101;
+
+// Makes the common controls of version 6 those of the calling thread (and of
+// the threads it starts afterwards), once per thread; false when they cannot
+// be had. The application manifest does not name them: binding them costs
+// every start, and most starts show no window.
+bool activateCommonControls();
+// On the calling thread activateCommonControls, then, once per process,
+// InitCommonControls: before every first window or dialog of a thread.
 void initCommonControls();
 // MessageBoxA after initCommonControls; 0 when user32 cannot be had.
 int showMessageBox(HWND owner, const char* text, const char* title, UINT type);

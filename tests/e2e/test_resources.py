@@ -67,7 +67,7 @@ class ReadByWindows(LauncherCase):
                 self.assertEqual(rows.get("runlevel"), [[level, "0"]], rows)
                 manifest = rows["manifest"][0][0]
                 self.assertIn("PerMonitorV2", manifest)
-                self.assertIn("Microsoft.Windows.Common-Controls", manifest, "the rest is kept")
+                self.assertIn("35138b9a-5d96-4fbd-8e2d-a2440225f93a", manifest, "the rest is kept")
 
 
 class SignedLauncher(JvmCase):

@@ -8,7 +8,7 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from harness import BUILD_WIN32, PACKER, stand_in_config, winpath
+from harness import BUILD_WIN32, PACKER, jvm_record, make_runtime_home, stand_in_config, winpath
 from jvmstart import FIRST_RUN, KORVO_CONTROLLER, WIN_LAUNCHER_I, make_jar, recording_home
 from packing import bmp, ico, image_of, pack, png
 from test_jvm_start import JvmCase, installer_block
@@ -170,6 +170,19 @@ class NativeWindow(SplashCase):
         self.assertEqual(count(shot, STATUS_RGB, (0, 0, 18, IMAGE[1])), 0, "nothing left of its start")
         for line in ("Starting splash screen thread", "Showing splash screen", "Initializing splash screen"):
             self.assertLogHas(r, line)
+
+    def test_the_window_gets_the_common_controls_of_version_6(self):
+        # Not bound when the process starts (the application manifest does
+        # not name them) but activated by the launcher before its window.
+        home = make_runtime_home(self.dir / "jre")
+        exe = self.dir / "app.exe"
+        exe.write_bytes(resource_image() + splash_block().bytes())
+        r = self.run_launcher(exe)
+        record = jvm_record(home / "bin" / "server")
+        self.assertIn("create", record, r.log)
+        self.assertLogHas(r, "Showing splash screen")
+        self.assertIn("\\winsxs\\", record.get("comctl32", "").lower(), record)
+        self.assertIn("common-controls", record["comctl32"].lower(), record)
 
     def test_launcher_without_splash_resources_paints_grey_with_texts(self):
         exe = self.splash_app(splash_block(), {"main-thread-ms": "1000"})

@@ -50,6 +50,25 @@ def pe_parts(data):
     return machine, magic, subsystem, imports, types, sections, at, r
 
 
+
+def manifest_resources(data):
+    """{resource id: manifest text} of the RT_MANIFEST resources (first language each)."""
+    *_, at, root = pe_parts(data)
+
+    def entries(directory):
+        named, ids = struct.unpack_from("<HH", data, directory + 12)
+        return [struct.unpack_from("<II", data, directory + 16 + 8 * i) for i in range(named + ids)]
+
+    out = {}
+    for type_id, type_off in entries(root):
+        if type_id != 24:
+            continue
+        for name_id, name_off in entries(root + (type_off & 0x7FFFFFFF)):
+            _, leaf = entries(root + (name_off & 0x7FFFFFFF))[0]
+            rva, size = struct.unpack_from("<II", data, root + leaf)
+            out[name_id] = data[at(rva):at(rva) + size].decode()
+    return out
+
 class ExecutableShape(unittest.TestCase):
     def test_gui_static_with_manifest_and_no_version(self):
         data = STUB.read_bytes()
@@ -68,11 +87,17 @@ class ExecutableShape(unittest.TestCase):
         # so that section must carry raw data up to the end of the image.
         self.assertGreater(sections[-1][4], 0)
         self.assertEqual(max(rp + rs for _, _, _, rp, rs in sections), len(data))
-        manifest = data[data.index(b"<assembly"):data.index(b"</assembly>")].decode()
-        for needed in ('level="asInvoker"', 'uiAccess="false"', 'name="Microsoft.Windows.Common-Controls"',
-                       'version="6.0.0.0"', f'processorArchitecture="{"amd64" if wide else "X86"}"',
-                       "e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a"):
-            self.assertIn(needed, manifest)
+        manifests = manifest_resources(data)
+        self.assertEqual(sorted(manifests), [1, 101])
+        for needed in ('level="asInvoker"', 'uiAccess="false"', "e2011457-1546-43c5-a5fe-008deee3d3f0",
+                       "35138b9a-5d96-4fbd-8e2d-a2440225f93a"):
+            self.assertIn(needed, manifests[1])
+        # The common controls are not bound at process start (manifest 1)
+        # but activated by the launcher from manifest 101 before a window.
+        self.assertNotIn("dependency", manifests[1])
+        for needed in ('name="Microsoft.Windows.Common-Controls"', 'version="6.0.0.0"',
+                       f'processorArchitecture="{"amd64" if wide else "X86"}"', 'publicKeyToken="6595b64144ccf1df"'):
+            self.assertIn(needed, manifests[101])
 
 
 class StartupCost(RuntimeCase):

@@ -254,16 +254,22 @@ class RealLauncher(Base):
             "--type=10 --name=10000 --language=0", "--type=14 --name='APPICON' --language=0",
             "--type=14 --name='ID_SPLASH_ICON' --language=0", "--type=16 --name=1 --language=1031",
             "--type=2 --name=10000 --language=0", "--type=24 --name=1 --language=1033",
-            "--type=3 --name=1 --language=0", "--type=3 --name=2 --language=0"])
+            "--type=24 --name=101 --language=1033", "--type=3 --name=1 --language=0",
+            "--type=3 --name=2 --language=0"])
         # The icon group made back into an .ico holds the images as they were
         # (wrestool adds zeros at the end, for windres' output as well).
         icon = self.wrestool("-x", "--type=14", "--name=APPICON", self.path("app.exe"))
         expected = ico((200, 30, 40), (10, 20, 230))
         self.assertEqual(icon[:len(expected)], expected)
         self.assertEqual(icon[len(expected):].strip(b"\0"), b"")
-        manifest = self.wrestool("-x", "--raw", "--type=24", self.path("app.exe")).decode()
+        manifest = self.wrestool("-x", "--raw", "--type=24", "--name=1", self.path("app.exe")).decode()
         self.assertIn('level="requireAdministrator" uiAccess="false"', manifest)
-        self.assertIn('name="Microsoft.Windows.Common-Controls"', manifest)
+        self.assertIn("35138b9a-5d96-4fbd-8e2d-a2440225f93a", manifest)
+        # The common controls' manifest, which the launcher activates itself,
+        # is left as the stub has it.
+        controls = self.wrestool("-x", "--raw", "--type=24", "--name=101", self.path("app.exe")).decode()
+        self.assertIn('name="Microsoft.Windows.Common-Controls"', controls)
+        self.assertNotIn("requestedExecutionLevel", controls)
         gif = self.wrestool("-x", "--raw", "--type=10", "--name=10000", self.path("app.exe"))
         self.assertEqual(gif, self.read("art/splash.gif"))
         # The PNG's size fills the splash records.

@@ -17,6 +17,13 @@ namespace fs = std::filesystem;
 namespace kvopack {
 namespace {
 
+// Manifest 1 is the one the system reads when the process starts; the stub
+// carries another (101, the common controls it activates itself) that holds
+// no execution level or DPI setting.
+bool isApplicationManifest(const Resource& r) {
+    return !r.type.isName() && r.type.id == rt::manifest && !r.name.isName() && r.name.id == 1;
+}
+
 // Inputs larger than this are no icon or splash screen.
 constexpr int64_t kLargestInput = 64 * 1024 * 1024;
 
@@ -174,7 +181,7 @@ std::vector<Resource> combineResources(std::vector<Resource> existing, const Res
     if (s.executionLevel || s.dpiAware) {
         bool found = false;
         for (Resource& r : out)
-            if (!r.type.isName() && r.type.id == rt::manifest) {
+            if (isApplicationManifest(r)) {
                 try {
                     r.data = rewriteManifest(r.data, s.executionLevel, s.dpiAware);
                 } catch (const PackError& e) {
@@ -333,7 +340,7 @@ ResourceDump describeResources(const std::vector<Resource>& resources,
             else
                 comments += "# a version resource (" + std::to_string(r.data.size()) +
                             " bytes) that the [version] section cannot express\n";
-        } else if (r.type.id == rt::manifest) {
+        } else if (isApplicationManifest(r)) {
             const std::string level = manifestExecutionLevel(r.data);
             const std::string dpi = manifestDpiSetting(r.data);
             if (!level.empty() && executionLevelByName(level)) {

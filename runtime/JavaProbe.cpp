@@ -1,6 +1,5 @@
 #include "runtime/JavaProbe.h"
 
-#include <cstdio>
 
 #include "core/ConfigStore.h"
 #include "core/Log.h"
@@ -16,6 +15,9 @@ namespace {
 
 constexpr char kFailedRunVersion[] = "1.0.0";
 constexpr int kPathCapacity = 8192;
+// The version line is read as into a buffer of 100 bytes: a longer first line
+// names no version the launcher could use anyway.
+constexpr size_t kVersionLineCapacity = 100;
 DWORD probeTimeoutMs = 60000;
 
 // A JDK up to 8 has lib\tools.jar and its VM in jre\bin; since 9 there is
@@ -124,20 +126,28 @@ bool runJavaVersion(const std::string& javaExecutable, const FILETIME& lastWrite
     }
     processHandle.close();
     threadHandle.close();
+    // Read through the handle the child wrote with (the file is not opened a
+    // second time) and without the C library's stdio, whose first use in a
+    // process costs more than the rest of the reading; as text, the way
+    // fgets reads it.
+    std::string line;
+    if (exitCode == 0 && errorOutput.valid()) {
+        LARGE_INTEGER start = {};
+        char raw[2 * kVersionLineCapacity];
+        DWORD got = 0;
+        if (SetFilePointerEx(errorOutput.get(), start, nullptr, FILE_BEGIN) &&
+            ReadFile(errorOutput.get(), raw, sizeof raw, &got, nullptr))
+            line = firstTextLine(std::string_view(raw, got), kVersionLineCapacity);
+    }
     errorOutput.close();
     if (exitCode != 0) {
         DeleteFileA(outputName);
         return false;
     }
 
-    char line[100] = "";
-    bool haveLine = false;
-    if (FILE* output = std::fopen(outputName, "r")) {
-        haveLine = std::fgets(line, sizeof line, output) != nullptr;
-        std::fclose(output);
-    }
+    const bool haveLine = !line.empty();
     DeleteFileA(outputName);
-    if (!haveLine || !parseVersionLine(line, version))
+    if (!haveLine || !parseVersionLine(line.c_str(), version))
         return false;
     logMessage("Java version: %s", version.c_str());
     return true;

@@ -168,3 +168,18 @@ bool parseVersionLine(std::string_view line, std::string& version) {
     }
     return false;
 }
+
+std::string firstTextLine(std::string_view raw, size_t capacity) {
+    std::string line;
+    for (size_t i = 0; i < raw.size() && line.size() + 1 < capacity; ++i) {
+        const char c = raw[i];
+        if (c == '\x1a')
+            break;
+        if (c == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')
+            continue;
+        line += c;
+        if (c == '\n')
+            break;
+    }
+    return line;
+}

@@ -67,3 +67,9 @@ int compareVersionNumbers(std::string_view a, std::string_view b);
 // the version. Without a closing quote, the rest of the line without its
 // line end. False for a line of any other form or an empty version.
 bool parseVersionLine(std::string_view line, std::string& version);
+
+// The first line of a probe's output as the C library's text mode reads it
+// into a buffer of `capacity` bytes (fgets): CR LF read as LF, a Ctrl-Z ends
+// the text, the line end kept, at most capacity - 1 bytes. `raw` is the
+// start of the file; 2 * capacity bytes of it are always enough.
+std::string firstTextLine(std::string_view raw, size_t capacity);

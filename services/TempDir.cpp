@@ -54,9 +54,21 @@ void homeDirectory(char* out, size_t capacity) {
 bool usableAsIs(const char* path) {
     std::wstring wide;
     wchar_t longForm[kTempPathCapacity];
-    const DWORD n = widenText(fileApiCodePage(), path, wide)
-                        ? GetLongPathNameW(wide.c_str(), longForm, static_cast<DWORD>(kTempPathCapacity))
-                        : 0;
+    DWORD n = 0;
+    if (widenText(fileApiCodePage(), path, wide)) {
+        // A path without a short (8.3) name is its own long form, which the
+        // code page already holds; then only its existence is in question.
+        // The long form is looked up folder by folder, costly under Wine.
+        if (wide.find(L'~') == std::wstring::npos && wide.size() < kTempPathCapacity) {
+            const DWORD attributes = GetFileAttributesW(wide.c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+                return true;
+            if (attributes != INVALID_FILE_ATTRIBUTES)
+                SetLastError(ERROR_DIRECTORY);
+        } else {
+            n = GetLongPathNameW(wide.c_str(), longForm, static_cast<DWORD>(kTempPathCapacity));
+        }
+    }
     if (n == 0 || n >= kTempPathCapacity) {
         // Nothing reachable is there (TMP naming a missing drive or a file):
         // writing into it would only fail later and less clearly.
@@ -85,7 +97,7 @@ bool chooseFallback(char* out, size_t capacity) {
             continue;
         if (candidate == "c:\\") {
             const int made = _mkdir("c:\\tmp");
-            logMessage("make dir returned %d", made);
+        logMessage("make dir returned %d", made);
             if (!isWritableDirectory("c:\\tmp"))
                 return false;
             return copyWhole(out, capacity, "c:\\tmp");

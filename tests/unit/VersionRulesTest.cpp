@@ -109,3 +109,28 @@ TEST(VersionLine, OtherFirstLinesAreRejected) {
 }
 
 }  // namespace
+
+// The probe's output file is read without the C library's stdio; the line
+// must be the one fgets in text mode would have given.
+TEST(VersionRules, FirstTextLineReadsAsTextModeFgets) {
+    const struct {
+        std::string raw;
+        size_t capacity;
+        std::string expected;
+    } cases[] = {
+        {"java version \"1.8.0_402\"\r\nJava(TM) SE\r\n", 100, "java version \"1.8.0_402\"\n"},
+        {"openjdk version \"21.0.2\" 2024-01-16 LTS\n", 100, "openjdk version \"21.0.2\" 2024-01-16 LTS\n"},
+        {"no line end", 100, "no line end"},
+        {"", 100, ""},
+        {"\x1ajava version \"1.8\"", 100, ""},
+        {"java\x1a version", 100, "java"},
+        {"lone\rcarriage\r\n", 100, "lone\rcarriage\n"},
+        {"ends in\r", 100, "ends in\r"},
+        {std::string(150, 'x') + "\n", 100, std::string(99, 'x')},
+        {std::string(98, 'x') + "\r\nnext", 100, std::string(98, 'x') + "\n"},
+        {std::string(99, 'x') + "\r\n", 100, std::string(99, 'x')},
+        {std::string("nul\0inside\n", 11), 100, std::string("nul\0inside\n", 11)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(firstTextLine(c.raw, c.capacity), c.expected) << "raw: " << c.raw;
+}

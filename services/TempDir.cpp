@@ -60,11 +60,13 @@ bool usableAsIs(const char* path) {
         // code page already holds; then only its existence is in question.
         // The long form is looked up folder by folder, costly under Wine.
         if (wide.find(L'~') == std::wstring::npos && wide.size() < kTempPathCapacity) {
-            const DWORD attributes = GetFileAttributesW(wide.c_str());
-            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            // Whatever the path names, as the long-form lookup accepts it:
+            // behind a trailing separator a file is found as well.
+            std::wstring entry = wide;
+            if (entry.size() > 3 && (entry.back() == L'\\' || entry.back() == L'/'))
+                entry.pop_back();
+            if (GetFileAttributesW(entry.c_str()) != INVALID_FILE_ATTRIBUTES)
                 return true;
-            if (attributes != INVALID_FILE_ATTRIBUTES)
-                SetLastError(ERROR_DIRECTORY);
         } else {
             n = GetLongPathNameW(wide.c_str(), longForm, static_cast<DWORD>(kTempPathCapacity));
         }

@@ -73,7 +73,7 @@ class StandInSetup:
         self.exe.write_bytes(stub_image() + block.bytes())
         self.replaced = 0
 
-    def _entry_time(self, *command):
+    def entry_time(self, *command):
         log = self.vm_dir / "jvm-stand-in.log"
         if log.exists():
             log.unlink()
@@ -85,17 +85,17 @@ class StandInSetup:
         return float(record["create"])
 
     def launcher(self):
-        return self._entry_time(self.exe)
+        return self.entry_time(self.exe)
 
     def launcher_cold(self):
         # A new modification time is a new java.exe to the version cache.
         self.replaced += 1
         later = time.time() + 10 + self.replaced
         os.utime(self.java, (later, later))
-        return self._entry_time(self.exe)
+        return self.entry_time(self.exe)
 
     def bare_loader(self):
-        return self._entry_time(BENCH / "bare-loader.exe", winpath(self.vm_dir / "jvm.dll"))
+        return self.entry_time(BENCH / "bare-loader.exe", winpath(self.vm_dir / "jvm.dll"))
 
     def java_run(self):
         return printed_number(wine(self.env, BENCH / "time-one-run.exe", f'"{winpath(self.java)}" -version'),
@@ -169,6 +169,9 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("rounds", nargs="?", type=int, default=15, help="interleaved rounds (default 15)")
     parser.add_argument("--no-real-vm", action="store_true", help="leave out the real-VM figures")
+    parser.add_argument("--also", action="append", default=[], metavar="STUB",
+                        help="another launcher stub (e.g. one built from an older commit) measured warm in the "
+                             "same rounds, on the same block and runtime; may be repeated")
     options = parser.parse_args()
 
     env = wine_env()
@@ -191,6 +194,10 @@ def main():
             "launcher cold, to JNI_CreateJavaVM": stand_in.launcher_cold,
             "one java.exe -version run": stand_in.java_run,
         }
+        for stub in options.also:
+            other = work / f"also-{len(kinds)}.exe"
+            other.write_bytes(Path(stub).read_bytes() + stand_in.exe.read_bytes()[len(stub_image()):])
+            kinds[f"{Path(stub).name} warm, to JNI_CreateJavaVM"] = (lambda exe: lambda: stand_in.entry_time(exe))(other)
         if real:
             kinds["real VM: bare loader, to Java main"] = real.bare_loader
             kinds["real VM: launcher warm, to Java main"] = real.launcher
@@ -233,6 +240,9 @@ def main():
                [c - w - j for c, w, j in zip(figures["launcher cold, to JNI_CreateJavaVM"],
                                              figures["launcher warm, to JNI_CreateJavaVM"],
                                              figures["one java.exe -version run"])])
+    for name in figures:
+        if name.endswith(" warm, to JNI_CreateJavaVM") and not name.startswith("launcher "):
+            ratio(name, "bare loader, to JNI_CreateJavaVM", name.split(" warm")[0] + " warm / bare loader")
     if "real VM: launcher warm, to Java main" in figures:
         ratio("real VM: launcher warm, to Java main", "real VM: bare loader, to Java main",
               "real VM: launcher / bare loader, to Java main")

@@ -141,9 +141,14 @@ public:
         return done;
     }
     int64_t position() const override { return pos_; }
+    // Asked before every text record; the launcher's own file does not
+    // change size while it starts, so the system is asked once.
     int64_t size() const override {
-        LARGE_INTEGER size;
-        return GetFileSizeEx(file_, &size) ? size.QuadPart : 0;
+        if (size_ < 0) {
+            LARGE_INTEGER size;
+            size_ = GetFileSizeEx(file_, &size) ? size.QuadPart : 0;
+        }
+        return size_;
     }
     uint32_t lastError() const override { return error_; }
 
@@ -168,6 +173,7 @@ private:
     DWORD error_ = 0;
     int64_t start_ = 0;
     uint32_t length_ = 0;
+    mutable int64_t size_ = -1;
     unsigned char piece_[8192];
 };
 

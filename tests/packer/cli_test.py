@@ -389,8 +389,9 @@ class Example(Base):
                 self.assert_ok(result)
                 kind = "PE32+ x86-64" if "win64" in launcher else "PE32 i386"
                 self.assertIn(f", a {kind} launcher", result.stdout)
+                # The second launcher's files replace the first one's, as asked.
                 dumped = run("dump", "--out", self.path("dump.kvo"), "--extract-files", self.path("files"),
-                             self.path("app.exe"))
+                             "--force", self.path("app.exe"))
                 self.assert_ok(dumped)
                 self.assertIn("icon = files/.kvo-resources/icon.ico\n", self.read("dump.kvo").decode())
                 result = run("build", "--stub", self.path("app.exe"), "--config", self.path("dump.kvo"),

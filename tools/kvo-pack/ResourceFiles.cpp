@@ -462,6 +462,9 @@ std::string buildVersionResource(const VersionInfo& info) {
 
 bool readVersionResource(std::string_view data, VersionInfo& info) {
     Node root;
+    // The root spans the whole resource: nothing behind it goes unread.
+    if (data.size() < 2 || get(data, 0, 2) != data.size())
+        return false;
     if (!readNode(data, root) || root.key != u"VS_VERSION_INFO" || root.value.size() != 52 ||
         get(root.value, 0, 4) != 0xFEEF04BD)
         return false;

@@ -136,6 +136,18 @@ TEST(ManifestEdit, PrefixedElementsAreFoundNotDuplicated) {
               "  </application>\n"
               "</assembly>\n");
     // An element of another namespace named alike is not the one.
+    const std::string foreign =
+        "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\n"
+        "  <x:trustInfo xmlns:x=\"urn:example\"><x:security><x:requestedPrivileges>"
+        "<x:requestedExecutionLevel level=\"asInvoker\"/></x:requestedPrivileges></x:security>"
+        "</x:trustInfo>\n"
+        "</assembly>\n";
+    EXPECT_EQ(manifestExecutionLevel(foreign), "");
+    EXPECT_EQ(rewriteManifest(foreign, ExecutionLevel::highestAvailable, {}).find("\"highestAvailable\""),
+              foreign.rfind("</assembly>") + std::string("  <trustInfo xmlns=\"urn:schemas-microsoft-"
+                                                         "com:asm.v3\">\n    <security>\n      "
+                                                         "<requestedPrivileges>\n        "
+                                                         "<requestedExecutionLevel level=").size());
     const std::string compat = rewriteManifest(kStub, {}, DpiAwareness::aware);
     EXPECT_NE(compat.find("    <application>\n      <!--"), std::string::npos);
     EXPECT_EQ(manifestDpiSetting(kStub), "");

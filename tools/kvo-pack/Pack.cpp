@@ -540,6 +540,9 @@ DumpResult dumpPackage(const DumpOptions& o) {
     bool signedFile = false;
     std::vector<Resource> resources;
     if (!o.overlay) {
+        if (start > kLargestStub)
+            throw PackError(o.input + ": an image of " + std::to_string(start) +
+                            " bytes is no launcher");
         std::string image(size_t(start), '\0');
         source.seek(0);
         if (source.read(image.data(), uint32_t(image.size())) != image.size())

@@ -219,6 +219,36 @@ TEST_F(Packing, FailureLeavesNothingBehind) {
     EXPECT_EQ(dir.entries(), before);  // no temporary file either
 }
 
+TEST_F(Packing, ExtractionNeverReplacesUnasked) {
+    buildPackage(options());
+    std::filesystem::create_directory(dir / "out");
+    writeFile(dir / "out/empty.txt", "the user's");
+    DumpOptions d;
+    d.input = (dir / "app.exe").string();
+    d.extractDir = (dir / "out").string();
+    try {
+        dumpPackage(d);
+        ADD_FAILURE() << "an existing file was replaced";
+    } catch (const PackError& e) {
+        EXPECT_EQ(std::string(e.what()), (dir / "out/empty.txt").string() +
+                                             " exists; nothing was written (--force replaces "
+                                             "existing files)");
+    }
+    EXPECT_EQ(readFile(dir / "out/empty.txt"), "the user's");
+    EXPECT_FALSE(std::filesystem::exists(dir / "out/lib"));
+    d.force = true;
+    dumpPackage(d);
+    EXPECT_EQ(readFile(dir / "out/empty.txt"), "");
+    EXPECT_EQ(readFile(dir / "out/lib/big.bin"), big);
+
+    // A name taken between the check and the rename is not taken over.
+    AtomicFile late((dir / "late.txt").string(), 0644);
+    late.write("mine? no");
+    writeFile(dir / "late.txt", "theirs");
+    EXPECT_THROW(late.commit(AtomicFile::keepExisting), PackError);
+    EXPECT_EQ(readFile(dir / "late.txt"), "theirs");
+}
+
 TEST_F(Packing, DumpRefusesIncludedDataItCannotReproduce) {
     // Three files announced, two names: the launcher extracts two and leaves
     // the rest, which a [files] section cannot express.

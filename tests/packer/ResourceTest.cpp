@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <functional>
 
 #include "tests/packer/PackerTestSupport.h"
 #include "tools/kvo-pack/Block.h"
@@ -197,6 +198,55 @@ TEST(ResourceTree, DamagedDirectoriesAreRefused) {
     EXPECT_THROW(readResources(image, readPeHeaders(image, "t"), "t"), PackError);
 }
 
+std::string readError(const std::string& image) {
+    try {
+        readResources(image, readPeHeaders(image, "t"), "t");
+    } catch (const PackError& e) {
+        return e.what();
+    }
+    return "accepted";
+}
+
+// A resource section at 0x800 (RVA 0x2000) of makeImage() made of
+// directories written by hand: `root` entries to one type directory, whose
+// `names` entries go to name directories with one data entry each.
+std::string sharedTree(int rootEntries, bool shareNames, bool shareData) {
+    std::string image = makeImage(false);
+    std::string rsrc(0x400, '\0');
+    const auto directory = [&](size_t at, int count, const std::function<uint32_t(int)>& target) {
+        put(rsrc, at + 14, uint32_t(count), 2);
+        for (int i = 0; i < count; ++i) {
+            put(rsrc, at + 16 + size_t(i) * 8, uint32_t(i + 1), 4);
+            put(rsrc, at + 20 + size_t(i) * 8, target(i), 4);
+        }
+    };
+    // root at 0, type directory at 0x40, name directories at 0x80 and 0xC0,
+    // data entries at 0x100 and 0x110, data at 0x200 and 0x208.
+    directory(0, rootEntries, [](int) { return 0x80000040u; });
+    directory(0x40, 2, [&](int i) { return 0x80000000u | (shareNames ? 0x80u : 0x80u + 0x40u * i); });
+    directory(0x80, 1, [](int) { return 0x100u; });
+    directory(0xC0, 1, [](int) { return 0x110u; });
+    put(rsrc, 0x100, 0x2200, 4);
+    put(rsrc, 0x104, 8, 4);
+    put(rsrc, 0x110, shareData ? 0x2204 : 0x2208, 4);
+    put(rsrc, 0x114, 8, 4);
+    image.replace(0x800, rsrc.size(), rsrc);
+    return image;
+}
+
+TEST(ResourceTree, SharedOrOverlappingPartsAreRefused) {
+    EXPECT_EQ(readResources(sharedTree(1, false, false), readPeHeaders(sharedTree(1, false, false), "t"),
+                            "t").size(),
+              2u);
+    const std::string damaged = "t: the resource directory is damaged: ";
+    EXPECT_EQ(readError(sharedTree(2, false, false)),
+              damaged + "a directory is reached from more than one entry");
+    EXPECT_EQ(readError(sharedTree(1, true, false)),
+              damaged + "a directory is reached from more than one entry");
+    EXPECT_EQ(readError(sharedTree(1, false, true)),
+              damaged + "the data of resource 1/2 overlaps that of another resource");
+}
+
 class ImageLayouts : public testing::TestWithParam<bool> {};
 
 TEST_P(ImageLayouts, NewSectionGoesLastAndIsReplacedOnTheNextPack) {
@@ -297,6 +347,14 @@ TEST(IconFile, BrokenIconsAreNamed) {
     std::string cursor = icoFile(1);
     cursor[2] = 2;
     EXPECT_EQ(problem(cursor), "a cursor (.cur) file, not an icon");
+    // Images that share bytes, or lie in the directory, would be copied
+    // once for every entry that names them.
+    std::string shared = icoFile(3);
+    put(shared, 6 + 16 * 2 + 12, get(shared, 6 + 16 + 12, 4), 4);
+    EXPECT_EQ(problem(shared), "image 3 overlaps the icon's directory or another image");
+    std::string inDirectory = icoFile(2);
+    put(inDirectory, 6 + 12, 6, 4);
+    EXPECT_EQ(problem(inDirectory), "image 1 overlaps the icon's directory or another image");
 }
 
 TEST(SplashBitmap, BmpBecomesAPackedDib) {
@@ -365,6 +423,120 @@ TEST(VersionResource, LayoutAndReadBack) {
     EXPECT_EQ(back.codePage, 0x04E4);
     EXPECT_EQ(back.strings, info.strings);
     EXPECT_FALSE(readVersionResource(data.substr(0, data.size() - 10), back));
+}
+
+// A version resource read apart from the packer's reader: each node's
+// length must hold its header, key and value, and end inside its parent.
+struct VersionNode {
+    std::u16string key;
+    uint32_t type = 0;
+    std::string value;
+    std::vector<VersionNode> children;
+};
+
+bool readVersionNode(const std::string& data, size_t at, size_t limit, VersionNode& node) {
+    if (limit < at + 6)
+        return false;
+    const size_t length = get(data, at, 2), valueLength = get(data, at + 2, 2);
+    node.type = get(data, at + 4, 2);
+    if (length < 6 || at + length > limit || node.type > 1)
+        return false;
+    const size_t end = at + length;
+    size_t p = at + 6;
+    for (;; p += 2) {
+        if (p + 2 > end)
+            return false;
+        if (get(data, p, 2) == 0)
+            break;
+        node.key += char16_t(get(data, p, 2));
+    }
+    p = (p + 2 + 3) / 4 * 4;
+    const size_t valueBytes = node.type == 1 ? 2 * valueLength : valueLength;
+    if (p + valueBytes > end)
+        return false;
+    node.value = data.substr(p, valueBytes);
+    p += valueBytes;
+    while ((p = (p + 3) / 4 * 4) < end) {
+        VersionNode child;
+        if (!readVersionNode(data, p, end, child))
+            return false;
+        p += get(data, p, 2);
+        node.children.push_back(std::move(child));
+    }
+    return p == end || (p > end && p - end < 4);
+}
+
+std::u16string utf16z(const std::string& bytes) {
+    std::u16string out;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        out += char16_t(get(bytes, i, 2));
+    return out;
+}
+
+TEST(VersionResource, FieldByFieldReadApart) {
+    VersionInfo info;
+    info.fileVersion = {0x0102, 0x0304, 0x0506, 0x0708};
+    info.productVersion = {9, 10, 11, 65535};
+    info.language = 0x0407;
+    info.codePage = 0x04E4;
+    info.strings = {{"Comments", u"x"}, {"CompanyName", u"Caf\u00e9 & Co"}, {"FileVersion", u"1.2"}};
+    const std::string data = buildVersionResource(info);
+    VersionNode root;
+    ASSERT_TRUE(readVersionNode(data, 0, data.size(), root));
+    EXPECT_EQ(get(data, 0, 2), data.size());
+    EXPECT_EQ(root.key, u"VS_VERSION_INFO");
+    ASSERT_EQ(root.value.size(), 52u);
+    const uint32_t fixed[13] = {0xFEEF04BD, 0x00010000, 0x01020304, 0x05060708, 0x0009000A,
+                                0x000BFFFF, 0x3F,       0,          0x00040004, 1, 0, 0, 0};
+    for (size_t i = 0; i < 13; ++i)
+        EXPECT_EQ(get(root.value, 4 * i, 4), fixed[i]) << "field " << i;
+    ASSERT_EQ(root.children.size(), 2u);
+    const VersionNode& strings = root.children[0];
+    EXPECT_EQ(strings.key, u"StringFileInfo");
+    ASSERT_EQ(strings.children.size(), 1u);
+    EXPECT_EQ(strings.children[0].key, u"040704e4");
+    ASSERT_EQ(strings.children[0].children.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        const VersionNode& s = strings.children[0].children[i];
+        EXPECT_EQ(s.type, 1u);
+        EXPECT_EQ(s.key, std::u16string(info.strings[i].first.begin(), info.strings[i].first.end()));
+        EXPECT_EQ(utf16z(s.value), info.strings[i].second + u'\0');
+    }
+    const VersionNode& var = root.children[1];
+    EXPECT_EQ(var.key, u"VarFileInfo");
+    ASSERT_EQ(var.children.size(), 1u);
+    EXPECT_EQ(var.children[0].key, u"Translation");
+    EXPECT_EQ(var.children[0].value, std::string("\x07\x04\xE4\x04", 4));
+}
+
+TEST(VersionResource, MalformedSizesAreRefused) {
+    VersionInfo info;
+    info.fileVersion = {1, 2, 3, 4};
+    info.strings = {{"CompanyName", u"Example"}, {"ProductName", u"P"}};
+    const std::string good = buildVersionResource(info);
+    VersionInfo back;
+    ASSERT_TRUE(readVersionResource(good, back));
+    // Offsets of the lengths: the root, StringFileInfo, the table, the first string.
+    const size_t stringFileInfo = 92, table = stringFileInfo + 36, first = table + 24;
+    ASSERT_EQ(get(good, stringFileInfo + 6, 2), uint32_t('S'));
+    const struct {
+        size_t at;
+        int delta;
+    } cuts[] = {{0, 2}, {0, -4}, {stringFileInfo, 1000}, {table, -30}, {first, 200},
+                {first + 2, 100}, {2, 1}};
+    for (const auto& c : cuts) {
+        std::string bad = good;
+        put(bad, c.at, uint32_t(int(get(good, c.at, 2)) + c.delta) & 0xFFFF, 2);
+        VersionNode node;
+        EXPECT_FALSE(readVersionResource(bad, back) && buildVersionResource(back) == bad)
+            << "length at " << c.at;
+        EXPECT_FALSE(readVersionNode(bad, 0, bad.size(), node) && bad != good) << c.at;
+    }
+    EXPECT_FALSE(readVersionResource(good + std::string(4, '\0'), back));
+    // Past the 16-bit lengths: no resource is written at all.
+    info.strings = {{"Comments", std::u16string(40000, u'x')}};
+    EXPECT_FALSE(versionResourceFits(info));
+    EXPECT_THROW(buildVersionResource(info), PackError);
 }
 
 TEST(Manifest, LevelAndDpiReplacedTheRestKept) {
@@ -437,6 +609,15 @@ TEST(ResourceConfig, MistakesNameTheLine) {
               "app.kvo:3:");
     EXPECT_EQ(parseError("[version]\nFileVersion = 1.2.3.4\nCompany = x\n").substr(0, 44),
               "app.kvo:3: unknown version setting 'Company'");
+    EXPECT_EQ(parseError("[version]\nFileVersion = 1.2.3.4\nProductName = " + std::string(40000, 'p') +
+                         "\n"),
+              "app.kvo:3: the [version] texts exceed the 65535 bytes a version resource holds "
+              "(ProductName is 40000 UTF-16 units long)");
+    // Written in a fixed order (CompanyName before ProductName): the text that
+    // takes the resource past is named, on whichever line it stands.
+    EXPECT_EQ(parseError("[version]\nFileVersion = 1.2.3.4\nProductName = " + std::string(3000, 'p') +
+                         "\nCompanyName = " + std::string(30000, 'c') + "\n").substr(0, 10),
+              "app.kvo:3:");
     EXPECT_EQ(parseError("[resources]\nicon = a.ico\n\nicon = b.ico\n"),
               "app.kvo:4: icon is already set on line 2");
     EXPECT_EQ(parseError("[resources]\nexecution-level = admin\n"),
@@ -562,6 +743,39 @@ TEST_F(ResourceBuild, BadInputFailsWithFileAndLineAndLeavesNothing) {
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "app.exe"));
     EXPECT_EQ(dir.entries(), 6u);  // the stub, the configuration and four inputs
+}
+
+// The image checksum as the system computes it, apart from PeChecksum:
+// the whole file as 16-bit words (an odd last byte padded), the carry folded
+// in at every step, the field itself left out, the length added.
+uint32_t checksumOf(const std::string& file) {
+    const size_t field = get(file, 60, 4) + 24 + 64;
+    uint32_t sum = 0;
+    for (size_t at = 0; at < file.size(); at += 2) {
+        if (at >= field && at < field + 4)
+            continue;
+        sum += uint8_t(file[at]) | (at + 1 < file.size() ? uint32_t(uint8_t(file[at + 1])) << 8 : 0);
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    return sum + uint32_t(file.size());
+}
+
+TEST_F(ResourceBuild, EveryPackOfAStubWithAChecksumGetsTheRightOne) {
+    writeFile(dir / "odd.bin", "odd");
+    for (const char* config : {"ExecutableType = 1\n", "ExecutableType = 1\n[files]\nodd.bin = odd.bin\n",
+                               kFullConfig}) {
+        build(config);
+        const std::string file = readFile(dir / "app.exe");
+        EXPECT_EQ(get(file, get(file, 60, 4) + 24 + 64, 4), checksumOf(file)) << config;
+    }
+    // A stub without one gets none when its headers stay as they are.
+    std::string plain = makeImage(false);
+    put(plain, get(plain, 60, 4) + 24 + 64, 0, 4);
+    writeFile(dir / "plain.exe", plain);
+    build("ExecutableType = 1\n", "plain.exe");
+    const std::string file = readFile(dir / "app.exe");
+    EXPECT_EQ(get(file, get(file, 60, 4) + 24 + 64, 4), 0u);
+    EXPECT_EQ(file.substr(0, plain.size()), plain);
 }
 
 TEST_F(ResourceBuild, ASignedStubLosesItsSignatureWithAWarning) {

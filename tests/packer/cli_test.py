@@ -361,6 +361,223 @@ class RealLauncher(Base):
 class RealLauncher64(RealLauncher):
     width = 1
 
+
+def pe_checksum(data):
+    """The image checksum as the system's own function computes it, written
+    apart from the packer's: 16-bit words with the carry folded back in at
+    every step, the checksum field left out, an odd last byte padded, the
+    length added."""
+    field = struct.unpack_from("<I", data, 60)[0] + 24 + 64
+    padded = data + b"\0" * (len(data) % 2)
+    total = 0
+    for at in range(0, len(padded), 2):
+        if field <= at < field + 4:
+            continue
+        total += padded[at] | (padded[at + 1] << 8)
+        total = (total & 0xFFFF) + (total >> 16)
+    return (total + len(data)) & 0xFFFFFFFF
+
+
+def stored_checksum(data):
+    return struct.unpack_from("<I", data, struct.unpack_from("<I", data, 60)[0] + 24 + 64)[0]
+
+
+def limited_memory():
+    import resource
+    resource.setrlimit(resource.RLIMIT_AS, (1 << 30, 1 << 30))
+
+
+def run_limited(*args):
+    """kvo-pack with 1 GiB of address space, as a machine short of memory."""
+    return subprocess.run([KVO_PACK, *args], capture_output=True, text=True, timeout=120,
+                          preexec_fn=limited_memory)
+
+
+def pe_with_resources(section):
+    """A PE32 image whose only section, at RVA 0x1000, is `section`, named by
+    the resource directory entry."""
+    image = bytearray(make_pe32(sections=1))
+    raw = (len(section) + 0x1FF) & ~0x1FF
+    table = 0x80 + 24 + 0xE0
+    struct.pack_into("<8sIIII", image, table, b".rsrc", len(section), 0x1000, raw, 0x200)
+    struct.pack_into("<I", image, 0x80 + 24 + 56, 0x1000 + ((len(section) + 0xFFF) & ~0xFFF))
+    struct.pack_into("<II", image, 0x80 + 24 + 96 + 16, 0x1000, len(section))
+    del image[0x200:]
+    return bytes(image) + section + bytes(raw - len(section))
+
+
+def shared_directories(data_size):
+    """Three levels of 256 entries, each level's entries all naming the same
+    directory below, and one data entry of `data_size` bytes."""
+    def directory(target):
+        out = struct.pack("<IIHHHH", 0, 0, 0, 0, 0, 256)
+        return out + b"".join(struct.pack("<II", i + 1, target) for i in range(256))
+    size = 16 + 256 * 8
+    types, names, entry = size, 2 * size, 3 * size
+    data = entry + 16
+    section = (directory(0x80000000 | types) + directory(0x80000000 | names) + directory(entry)
+               + struct.pack("<IIII", 0x1000 + data, data_size, 0, 0))
+    return section + bytes(range(256)) * (data_size // 256)
+
+
+class Checksum(Base):
+    def test_a_plain_pack_gets_a_correct_checksum(self):
+        self.write("lib.jar", b"odd length")
+        self.write("plain.kvo", "ApplicationName = x\n")
+        self.write("files.kvo", "ApplicationName = x\n[files]\nlib.jar = lib.jar\n")
+        stubs = [l for l in LAUNCHERS if os.path.exists(l)]
+        if not stubs:
+            self.skipTest("launcher not built")
+        for stub in stubs:
+            with open(stub, "rb") as f:
+                self.assertNotEqual(stored_checksum(f.read()), 0, stub)
+            for config in ("plain.kvo", "files.kvo"):
+                with self.subTest(stub=stub, config=config):
+                    self.assert_ok(self.build(config, "app.exe", stub))
+                    packed = self.read("app.exe")
+                    self.assertEqual(stored_checksum(packed), pe_checksum(packed))
+
+    def test_a_stub_without_checksum_keeps_none(self):
+        self.write("app.kvo", "ApplicationName = x\n")
+        self.assert_ok(self.build())
+        self.assertEqual(stored_checksum(self.read("app.exe")), 0)
+        stub = bytearray(make_pe32())
+        struct.pack_into("<I", stub, 0x80 + 24 + 64, 0x1234)
+        self.write("summed.exe", bytes(stub))
+        self.assert_ok(self.build(stub="summed.exe"))
+        packed = self.read("app.exe")
+        self.assertEqual(stored_checksum(packed), pe_checksum(packed))
+        self.assertNotEqual(stored_checksum(packed), 0x1234)
+
+
+class HostileInput(Base):
+    """Inputs made to exhaust memory end in a message naming the file, within
+    a memory limit, and leave nothing behind."""
+
+    def test_shared_resource_directories(self):
+        self.write("shared.exe", pe_with_resources(shared_directories(1024 * 1024)))
+        self.write("app.kvo", "ApplicationName = x\n[version]\nFileVersion = 1.0.0.0\n")
+        before = sorted(os.listdir(self.dir))
+        result = run_limited("build", "--stub", self.path("shared.exe"), "--config",
+                             self.path("app.kvo"), "--out", self.path("app.exe"))
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn(self.path("shared.exe") + ": the resource directory is damaged: ", result.stderr)
+        self.assertEqual(sorted(os.listdir(self.dir)), before)
+        # Without resources to write the stub's own are left as they are.
+        self.write("plain.kvo", "ApplicationName = x\n")
+        result = run_limited("build", "--stub", self.path("shared.exe"), "--config",
+                             self.path("plain.kvo"), "--out", self.path("app.exe"))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        dumped = run_limited("dump", self.path("app.exe"))
+        self.assertEqual(dumped.returncode, 0, dumped.stderr)
+        self.assertRegex(dumped.stderr, "the resource directory is damaged: .*; the resources are left out")
+        self.assertIn("ApplicationName = x\n", dumped.stdout)
+
+    def test_icon_images_sharing_their_bytes(self):
+        image = struct.pack("<IiiHHIIiiII", 40, 256, 512, 1, 32, 0, 0, 0, 0, 0, 0)
+        image += bytes(16 * 1024 * 1024 - len(image))
+        count = 1024
+        directory = struct.pack("<HHH", 0, 1, count) + b"".join(
+            struct.pack("<BBBBHHII", 0, 0, 0, 0, 1, 32, len(image), 6 + 16 * count)
+            for _ in range(count))
+        self.write("big.ico", directory + image)
+        self.write("app.kvo", "ApplicationName = x\n\n[resources]\nicon = big.ico\n")
+        before = sorted(os.listdir(self.dir))
+        result = run_limited("build", "--stub", self.path("stub.exe"), "--config",
+                             self.path("app.kvo"), "--out", self.path("app.exe"))
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn("app.kvo:4: icon " + self.path("big.ico") + ": image 2 overlaps", result.stderr)
+        self.assertEqual(sorted(os.listdir(self.dir)), before)
+
+    def test_oversized_version_section(self):
+        self.write("app.kvo", "ApplicationName = x\n[version]\nFileVersion = 1.2.3.4\n"
+                   "CompanyName = " + "C" * 20000 + "\nComments = " + "x" * 20000 + "\n"
+                   "ProductName = short\n")
+        before = sorted(os.listdir(self.dir))
+        result = self.build()
+        self.assertEqual(result.returncode, 1, result.stderr)
+        # Comments is written first; CompanyName, on line 4, takes it past.
+        self.assertIn("app.kvo:4: the [version] texts exceed the 65535 bytes", result.stderr)
+        self.assertIn("(CompanyName is 20000 UTF-16 units long)", result.stderr)
+        self.assertEqual(sorted(os.listdir(self.dir)), before)
+        # Just below the limit it is written, and every length reads back.
+        self.write("app.kvo", "[version]\nFileVersion = 1.2.3.4\nComments = " + "x" * 32000 + "\n")
+        self.assert_ok(self.build())
+        dumped = run("dump", self.path("app.exe"))
+        self.assert_ok(dumped)
+        self.assertIn("Comments = " + "x" * 32000 + "\n", dumped.stdout)
+
+
+class Extraction(Base):
+    """dump --extract-files next to files that exist."""
+
+    def setUp(self):
+        super().setUp()
+        self.write("in/a.txt", b"packed a")
+        self.write("in/b.txt", b"packed b")
+        self.write("in/app.exe", b"ten bytes!")
+        self.write("app.kvo", "ApplicationName = x\n[files]\na.txt = in/a.txt\n"
+                   "sub\\b.txt = in/b.txt\n")
+        self.assert_ok(self.build())
+
+    def listing(self, folder):
+        out = []
+        for root, dirs, files in os.walk(self.path(folder)):
+            out += [os.path.relpath(os.path.join(root, n), self.dir) for n in dirs + files]
+        return sorted(out)
+
+    def test_existing_files_are_kept_unless_forced(self):
+        self.write("out/a.txt", b"mine")
+        before = self.listing("out")
+        result = run("dump", "--extract-files", self.path("out"), self.path("app.exe"))
+        self.assertEqual(result.returncode, 1)
+        self.assertIn(os.path.join(self.path("out"), "a.txt") + " exists", result.stderr)
+        self.assertIn("--force", result.stderr)
+        self.assertEqual(self.read("out/a.txt"), b"mine")
+        self.assertEqual(self.listing("out"), before)  # no b.txt, no temporary file
+
+        self.assert_ok(run("dump", "--extract-files", self.path("out"), "--force", self.path("app.exe")))
+        self.assertEqual(self.read("out/a.txt"), b"packed a")
+        self.assertEqual(self.read("out/sub/b.txt"), b"packed b")
+
+    def test_a_later_failure_keeps_the_users_files(self):
+        self.write("out/a.txt", b"mine")
+        self.write("out/sub", b"a file where a folder goes")
+        before = self.listing("out")
+        result = run("dump", "--extract-files", self.path("out"), "--force", self.path("app.exe"))
+        self.assertEqual(result.returncode, 1)
+        self.assertIn(self.path("out/sub"), result.stderr)
+        self.assertEqual(self.read("out/a.txt"), b"mine")
+        self.assertEqual(self.read("out/sub"), b"a file where a folder goes")
+        self.assertEqual(self.listing("out"), before)
+
+    def test_the_input_itself_is_never_replaced(self):
+        # A launcher that carries a file named like itself, dumped into its own folder.
+        self.write("self.kvo", "ApplicationName = x\n[files]\napp.exe = in/app.exe\n")
+        self.assert_ok(self.build("self.kvo", "app.exe"))
+        packed = self.read("app.exe")
+        for extra in ([], ["--force"]):
+            with self.subTest(extra=extra):
+                result = run("dump", "--extract-files", self.dir, *extra, self.path("app.exe"))
+                self.assertEqual(result.returncode, 1)
+                self.assertIn(os.path.join(self.dir, "app.exe") + " is the file being dumped",
+                              result.stderr)
+                self.assertEqual(self.read("app.exe"), packed)
+        result = run("dump", "--out", self.path("app.exe"), self.path("app.exe"))
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(self.read("app.exe"), packed)
+        # Nor does build write over its own configuration.
+        config = self.read("self.kvo")
+        result = run("build", "--stub", self.path("stub.exe"), "--config", self.path("self.kvo"),
+                     "--out", self.path("self.kvo"))
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("is the configuration", result.stderr)
+        self.assertEqual(self.read("self.kvo"), config)
+
+    def test_force_needs_extraction(self):
+        result = run("dump", "--force", self.path("app.exe"))
+        self.assertEqual(result.returncode, 2)
+
 class Example(Base):
     def test_example_configuration(self):
         packed = self.path("app.exe")
@@ -389,8 +606,9 @@ class Example(Base):
                 self.assert_ok(result)
                 kind = "PE32+ x86-64" if "win64" in launcher else "PE32 i386"
                 self.assertIn(f", a {kind} launcher", result.stdout)
+                # The second launcher's files replace the first one's, as asked.
                 dumped = run("dump", "--out", self.path("dump.kvo"), "--extract-files", self.path("files"),
-                             self.path("app.exe"))
+                             "--force", self.path("app.exe"))
                 self.assert_ok(dumped)
                 self.assertIn("icon = files/.kvo-resources/icon.ico\n", self.read("dump.kvo").decode())
                 result = run("build", "--stub", self.path("app.exe"), "--config", self.path("dump.kvo"),

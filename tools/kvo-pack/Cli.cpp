@@ -1,6 +1,7 @@
 #include "tools/kvo-pack/Cli.h"
 
 #include <map>
+#include <new>
 #include <optional>
 
 #include "tools/kvo-pack/Block.h"
@@ -14,8 +15,8 @@ constexpr const char* kUsage =
     "Usage:\n"
     "  kvo-pack build --stub LAUNCHER.exe --config APP.kvo --out APP.exe [--codepage CP]\n"
     "  kvo-pack build --overlay --config APP.kvo --out BLOCK.bin [--codepage CP]\n"
-    "  kvo-pack dump [--codepage CP] [--extract-files DIR] [--out TEXT] [--records-only]\n"
-    "                [--overlay] APP.exe\n"
+    "  kvo-pack dump [--codepage CP] [--extract-files DIR [--force]] [--out TEXT]\n"
+    "                [--records-only] [--overlay] APP.exe\n"
     "  kvo-pack --help\n";
 
 constexpr const char* kHelp =
@@ -28,8 +29,10 @@ constexpr const char* kHelp =
     "        --overlay it writes only what would be appended.\n"
     "dump    prints the configuration of a packed launcher as text that builds\n"
     "        back to the same bytes. --extract-files writes the included files\n"
-    "        into DIR and names them in the [files] section; --out writes the text\n"
-    "        to a file (paths in [files] are then relative to its directory);\n"
+    "        into DIR and names them in the [files] section; it replaces no\n"
+    "        existing file unless --force is given, and never APP.exe itself.\n"
+    "        --out writes the text to a file (paths in [files] are then relative\n"
+    "        to its directory);\n"
     "        --records-only dumps the records of a launcher whose included data is\n"
     "        not laid out as build writes it; --overlay reads a bare overlay.\n"
     "\n"
@@ -107,7 +110,7 @@ Parsed parse(const std::vector<std::string>& args) {
         {"--stub", "build"},     {"--config", "build"},        {"--out", ""},
         {"-o", ""},              {"--codepage", ""},           {"--extract-files", "dump"}};
     const std::map<std::string, std::string> flags = {
-        {"--overlay", ""}, {"--records-only", "dump"}};
+        {"--overlay", ""}, {"--records-only", "dump"}, {"--force", "dump"}};
     for (; i < args.size(); ++i) {
         std::string arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -170,7 +173,15 @@ int runBuild(const Parsed& p, std::ostream& out, std::ostream& err) {
     o.out = p.values.at("--out");
     if (p.values.count("--codepage"))
         o.codePage = p.values.at("--codepage");
-    for (const std::string& w : buildPackage(o))
+    std::vector<std::string> warnings;
+    try {
+        warnings = buildPackage(o);
+    } catch (const std::bad_alloc&) {
+        // Every input is bounded; this is a machine short of memory.
+        throw PackError("not enough memory to build " + o.out + " from " +
+                        (o.stub ? *o.stub + " and " : std::string()) + o.config + "; nothing was written");
+    }
+    for (const std::string& w : warnings)
         err << w << "\n";
     // A vendor ships both widths; which one this file became is worth a line.
     if (o.stub) {
@@ -193,9 +204,17 @@ int runDump(const Parsed& p, std::ostream& out, std::ostream& err) {
         o.codePage = p.values.at("--codepage");
     if (p.values.count("--extract-files"))
         o.extractDir = p.values.at("--extract-files");
+    o.force = p.flags.count("--force") > 0;
+    if (o.force && !o.extractDir)
+        throw UsageError{"--force goes with --extract-files"};
     if (p.values.count("--out"))
         o.textPath = p.values.at("--out");
-    DumpResult result = dumpPackage(o);
+    DumpResult result;
+    try {
+        result = dumpPackage(o);
+    } catch (const std::bad_alloc&) {
+        throw PackError("not enough memory to dump " + o.input);
+    }
     for (const std::string& w : result.warnings)
         err << w << "\n";
     if (o.textPath) {

@@ -414,6 +414,25 @@ void Parser::finishVersion() {
     for (std::string_view key : versionStringKeys())
         if (auto found = versionStrings_.find(std::string(key)); found != versionStrings_.end())
             v.info.strings.emplace_back(std::string(key), found->second);
+    if (versionResourceFits(v.info))
+        return;
+    // Every length in a version resource is a 16-bit field: name the text
+    // that takes it past them.
+    VersionInfo partial = v.info;
+    partial.strings.clear();
+    for (const auto& [key, value] : v.info.strings) {
+        partial.strings.emplace_back(key, value);
+        if (versionResourceFits(partial))
+            continue;
+        const auto seen = versionLines_.find(key == "ProductVersion" && !productVersion_
+                                                 ? std::string("FileVersion")
+                                                 : key);
+        line_ = seen != versionLines_.end() ? seen->second : v.line;
+        fail("the [version] texts exceed the 65535 bytes a version resource holds (" + key +
+             " is " + std::to_string(value.size()) + " UTF-16 units long)");
+    }
+    line_ = v.line;
+    fail("the [version] texts exceed the 65535 bytes a version resource holds");
 }
 
 void Parser::finish() {

@@ -1,6 +1,7 @@
 #include "tools/kvo-pack/Pack.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,10 +11,12 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 
 #include "core/ConfigStore.h"
 #include "tools/kvo-pack/Block.h"
 #include "tools/kvo-pack/ConfigText.h"
+#include "tools/kvo-pack/LittleEndian.h"
 #include "tools/kvo-pack/PackResources.h"
 #include "tools/kvo-pack/PeImage.h"
 #include "tools/kvo-pack/ResourceTree.h"
@@ -180,44 +183,121 @@ std::string forComment(std::string_view text) {
     return out;
 }
 
-// Writes the included files below `dir`; on failure removes what it wrote.
-void extractFiles(const std::string& dir, const FilesLayout& layout, BlockSource& source,
+// A file dump writes: an included file (its scrambled bytes in the input)
+// or an image handed back from the resources.
+struct OutputFile {
+    fs::path path;
+    const IncludedData* data = nullptr;
+    const std::string* bytes = nullptr;
+};
+
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    mode_t mode = 0;
+};
+
+// What is at `path` itself (a symbolic link is not followed).
+std::optional<FileIdentity> existing(const fs::path& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileIdentity{st.st_dev, st.st_ino, st.st_mode};
+}
+
+bool sameFile(const std::optional<FileIdentity>& a, const std::optional<FileIdentity>& b) {
+    return a && b && a->device == b->device && a->inode == b->inode;
+}
+
+// Refuses before anything is written: a file in the way (unless `force`),
+// a directory in the way, and the input itself (even with `force`).
+void checkTargets(const std::vector<OutputFile>& files, const std::string& input, bool force) {
+    struct stat st {};
+    std::optional<FileIdentity> in;
+    if (::stat(input.c_str(), &st) == 0)
+        in = FileIdentity{st.st_dev, st.st_ino, st.st_mode};
+    for (const OutputFile& f : files) {
+        const auto there = existing(f.path);
+        if (!there)
+            continue;
+        if (sameFile(there, in))
+            throw PackError(f.path.string() + " is the file being dumped (" + input +
+                            "); it is never replaced, not even with --force");
+        if (S_ISDIR(there->mode))
+            throw PackError(f.path.string() + " is a directory; nothing was written");
+        if (!force)
+            throw PackError(f.path.string() + " exists; nothing was written (--force replaces "
+                            "existing files)");
+    }
+}
+
+void copyIncluded(const IncludedData& d, BlockSource& source, AtomicFile& out,
                   const std::string& what) {
-    std::vector<fs::path> written;
+    std::string buffer(64 * 1024, '\0');
+    int64_t left = d.length;
+    if (!source.seek(d.offset))
+        throw PackError(systemError("cannot read " + what, int(source.lastError())));
+    while (left > 0) {
+        const uint32_t n = uint32_t(std::min<int64_t>(left, int64_t(buffer.size())));
+        if (source.read(buffer.data(), n) != n)
+            throw PackError(systemError("cannot read " + what, int(source.lastError())));
+        scramble(buffer.data(), n);
+        out.write(buffer.data(), n);
+        left -= n;
+    }
+}
+
+// Writes every file or none. Each is written completely under a temporary
+// name first; only then do they take their names, without replacing an
+// existing file unless `force`. On failure only what this run created
+// goes again: its temporary files, the files that took a free name and
+// the directories it made.
+void writeOutputs(const std::vector<OutputFile>& files, BlockSource& source,
+                  const std::string& input, bool force) {
+    checkTargets(files, input, force);
     std::vector<fs::path> madeDirs;
+    std::vector<fs::path> created;
+    std::vector<std::unique_ptr<AtomicFile>> staged;
     try {
-        const auto makeDir = [&](const fs::path& d) {
-            std::error_code ec;
-            if (fs::create_directory(d, ec))
-                madeDirs.push_back(d);
-            else if (ec)
-                throw PackError(systemError("cannot create directory " + d.string(), ec.value()));
-        };
-        makeDir(dir);
-        std::string buffer(64 * 1024, '\0');
-        for (size_t i = 0; i < layout.data.size(); ++i) {
-            std::string local = layout.utf8Names[i];
-            std::replace(local.begin(), local.end(), '\\', '/');
-            const fs::path target = fs::path(dir) / local;
-            if (local.find('/') != std::string::npos)
-                makeDir(target.parent_path());
-            AtomicFile out(target.string(), defaultFileMode());
-            int64_t left = layout.data[i].length;
-            source.seek(layout.data[i].offset);
-            while (left > 0) {
-                const uint32_t n = uint32_t(std::min<int64_t>(left, int64_t(buffer.size())));
-                if (source.read(buffer.data(), n) != n)
-                    throw PackError(systemError("cannot read " + what, int(source.lastError())));
-                scramble(buffer.data(), n);
-                out.write(buffer.data(), n);
-                left -= n;
+        const auto makeDirs = [&](const fs::path& dir) {
+            std::vector<fs::path> missing;
+            for (fs::path d = dir; !d.empty() && !existing(d); d = d.parent_path()) {
+                missing.push_back(d);
+                if (d == d.parent_path())
+                    break;
             }
-            out.commit();
-            written.push_back(target);
+            for (auto d = missing.rbegin(); d != missing.rend(); ++d) {
+                if (::mkdir(d->c_str(), 0777) != 0)
+                    throw PackError(systemError("cannot create directory " + d->string(), errno));
+                madeDirs.push_back(*d);
+            }
+            const auto there = existing(dir);
+            struct stat st {};
+            if (there && !S_ISDIR(there->mode) &&
+                !(::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
+                throw PackError("cannot create directory " + dir.string() +
+                                ": a file of that name is in the way");
+        };
+        for (const OutputFile& f : files) {
+            makeDirs(f.path.parent_path());
+            auto out = std::make_unique<AtomicFile>(f.path.string(), defaultFileMode());
+            if (f.data)
+                copyIncluded(*f.data, source, *out, input);
+            else
+                out->write(*f.bytes);
+            out->close();
+            staged.push_back(std::move(out));
+        }
+        for (size_t i = 0; i < staged.size(); ++i) {
+            const bool fresh = !existing(files[i].path);
+            staged[i]->commit(force ? AtomicFile::replace : AtomicFile::keepExisting);
+            if (fresh)
+                created.push_back(files[i].path);
         }
     } catch (...) {
+        staged.clear();
         std::error_code ignored;
-        for (const auto& f : written)
+        for (const auto& f : created)
             fs::remove(f, ignored);
         for (auto d = madeDirs.rbegin(); d != madeDirs.rend(); ++d)
             fs::remove(*d, ignored);
@@ -226,7 +306,8 @@ void extractFiles(const std::string& dir, const FilesLayout& layout, BlockSource
 }
 
 // Drops a signature and writes the configured resources into `image`.
-// Returns where the checksum goes when the headers changed.
+// Returns where the checksum goes: when the headers changed or the stub
+// carries one.
 std::optional<size_t> prepareImage(std::string& image, const ResourceInputs& inputs,
                                    const PackConfig& config, bool wantsResources,
                                    const std::string& what, std::vector<std::string>& warnings) {
@@ -254,7 +335,9 @@ std::optional<size_t> prepareImage(std::string& image, const ResourceInputs& inp
             image, [&](uint32_t rva) { return buildResourceSection(resources, rva); }, what);
         changed = true;
     }
-    if (!changed)
+    // A stub whose checksum is set gets a correct one for the packed file;
+    // a zero checksum means "not computed" and stays so when nothing changed.
+    if (!changed && le::get(image, headers.checksumOffset, 4) == 0)
         return std::nullopt;
     return headers.checksumOffset;
 }
@@ -278,10 +361,10 @@ AtomicFile::AtomicFile(const std::string& path, unsigned mode) : path_(path) {
 }
 
 AtomicFile::~AtomicFile() {
-    if (fd_ >= 0) {
+    if (fd_ >= 0)
         ::close(fd_);
+    if (!committed_)
         ::unlink(temp_.c_str());
-    }
 }
 
 void AtomicFile::write(const char* data, size_t size) {
@@ -304,14 +387,37 @@ void AtomicFile::patch(int64_t offset, const std::string& bytes) {
         throw PackError(systemError("cannot write " + path_, errno));
 }
 
-void AtomicFile::commit() {
+void AtomicFile::close() {
+    if (fd_ < 0)
+        return;
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0 || ::rename(temp_.c_str(), path_.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temp_.c_str());
-        throw PackError(systemError("cannot write " + path_, error));
+    if (::close(fd) != 0)
+        throw PackError(systemError("cannot write " + path_, errno));
+}
+
+void AtomicFile::commit(Commit how) {
+    close();
+    int result = 0;
+    if (how == replace) {
+        result = ::rename(temp_.c_str(), path_.c_str());
+    } else {
+        // Takes the name only while it is free, also against a file that
+        // appeared since it was checked.
+        result = ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, path_.c_str(), RENAME_NOREPLACE);
+        if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+            result = ::link(temp_.c_str(), path_.c_str());
+            if (result == 0)
+                ::unlink(temp_.c_str());
+        }
     }
+    if (result != 0) {
+        const int error = errno;
+        throw PackError(error == EEXIST ? path_ + " exists; nothing was written (--force replaces "
+                                                  "existing files)"
+                                        : systemError("cannot write " + path_, error));
+    }
+    committed_ = true;
 }
 
 std::vector<std::string> buildPackage(const BuildOptions& o) {
@@ -378,6 +484,22 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
         if (::stat(o.stub->c_str(), &st) == 0)
             mode = st.st_mode & 0777;
     }
+    // The output replaces its file, which is never one of the inputs that
+    // would be lost with it (the stub may be: it was read whole).
+    struct stat target {};
+    if (::stat(o.out.c_str(), &target) == 0) {
+        const auto named = [&](const std::string& path) {
+            struct stat st {};
+            return ::stat(path.c_str(), &st) == 0 && st.st_dev == target.st_dev &&
+                   st.st_ino == target.st_ino;
+        };
+        if (named(o.config))
+            throw PackError(o.out + " is the configuration " + o.config + "; it is not replaced");
+        for (const OpenedFile& f : files.list)
+            if (named(f.fullPath))
+                throw PackError(lineOf(o.config, f.entry->line) + o.out + " is the included file " +
+                                f.fullPath + "; it is not replaced");
+    }
     int64_t total = int64_t(image.size()) + int64_t(block.size());
     for (const OpenedFile& f : files.list)
         total += 8 + f.size;
@@ -418,6 +540,9 @@ DumpResult dumpPackage(const DumpOptions& o) {
     bool signedFile = false;
     std::vector<Resource> resources;
     if (!o.overlay) {
+        if (start > kLargestStub)
+            throw PackError(o.input + ": an image of " + std::to_string(start) +
+                            " bytes is no launcher");
         std::string image(size_t(start), '\0');
         source.seek(0);
         if (source.read(image.data(), uint32_t(image.size())) != image.size())
@@ -545,20 +670,30 @@ DumpResult dumpPackage(const DumpOptions& o) {
             throw PackError(o.input + ": internal error: the dump would not build back to the "
                             "same block");
     }
+    std::vector<OutputFile> outputs;
     if (o.extractDir && withFiles)
-        extractFiles(*o.extractDir, layout, source, o.input);
-    if (o.extractDir && !images.files.empty()) {
-        std::error_code ec;
-        fs::create_directories(fs::path(*o.extractDir) / imageDir, ec);
-        if (ec)
-            throw PackError(systemError("cannot create directory " + *o.extractDir + "/" + imageDir,
-                                        ec.value()));
-        for (const auto& [name, bytes] : images.files) {
-            AtomicFile out((fs::path(*o.extractDir) / imageDir / name).string(), defaultFileMode());
-            out.write(bytes);
-            out.commit();
+        for (size_t i = 0; i < layout.data.size(); ++i) {
+            std::string local = layout.utf8Names[i];
+            std::replace(local.begin(), local.end(), '\\', '/');
+            outputs.push_back({fs::path(*o.extractDir) / local, &layout.data[i], nullptr});
         }
+    if (o.extractDir)
+        for (const auto& [name, bytes] : images.files)
+            outputs.push_back({fs::path(*o.extractDir) / imageDir / name, nullptr, &bytes});
+    if (o.textPath) {
+        // The text is written by the caller, over an existing file if need be
+        // (the user named it), but never over the input or a file written here.
+        struct stat in {}, text {};
+        if (::stat(o.input.c_str(), &in) == 0 && ::stat(o.textPath->c_str(), &text) == 0 &&
+            in.st_dev == text.st_dev && in.st_ino == text.st_ino)
+            throw PackError(*o.textPath + " is the file being dumped; write the text elsewhere");
+        const fs::path textFile = fs::absolute(*o.textPath).lexically_normal();
+        for (const OutputFile& f : outputs)
+            if (fs::absolute(f.path).lexically_normal() == textFile)
+                throw PackError(*o.textPath + " is also where an extracted file would go");
     }
+    if (!outputs.empty())
+        writeOutputs(outputs, source, o.input, o.force);
     return result;
 }
 

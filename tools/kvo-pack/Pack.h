@@ -31,6 +31,8 @@ struct DumpOptions {
     // Dump the records even when the data behind the block is not in the
     // layout the packer writes; that data is then left out.
     bool recordsOnly = false;
+    // Extracted files may replace existing ones (never the input itself).
+    bool force = false;
 };
 
 struct DumpResult {
@@ -59,13 +61,18 @@ public:
     void track(PeChecksum* sum) { sum_ = sum; }
     // Overwrites bytes already written.
     void patch(int64_t offset, const std::string& bytes);
-    void commit();
+    // Ends the writing; the file keeps its temporary name until commit().
+    void close();
+    enum Commit { replace, keepExisting };
+    // keepExisting fails (naming the file) when something has the name.
+    void commit(Commit how = replace);
 
 private:
     PeChecksum* sum_ = nullptr;
     std::string path_;
     std::string temp_;
     int fd_ = -1;
+    bool committed_ = false;
     int64_t written_ = 0;
 };
 

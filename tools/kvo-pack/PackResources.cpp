@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <set>
 
 #include "core/ConfigStore.h"
 #include "tools/kvo-pack/RecordNames.h"
@@ -212,8 +214,10 @@ std::vector<Resource> combineResources(std::vector<Resource> existing, const Res
 
 namespace {
 
-std::string icoFromGroup(const std::vector<Resource>& resources, const std::vector<IconImage>& entries,
-                         const std::vector<uint16_t>& ids) {
+// Empty when an image is missing or named twice (each image is copied once,
+// so the file is no larger than the images the launcher holds).
+std::string icoFromGroup(const std::map<uint32_t, const Resource*>& icons,
+                         const std::vector<IconImage>& entries, const std::vector<uint16_t>& ids) {
     std::string out;
     const auto append = [&](uint32_t v, int width) {
         for (int i = 0; i < width; ++i)
@@ -223,13 +227,12 @@ std::string icoFromGroup(const std::vector<Resource>& resources, const std::vect
     append(1, 2);
     append(uint32_t(entries.size()), 2);
     std::string images;
+    std::set<uint16_t> used;
     for (size_t i = 0; i < entries.size(); ++i) {
-        const Resource* image = nullptr;
-        for (const Resource& r : resources)
-            if (r.type == ResourceKey::number(rt::icon) && r.name == ResourceKey::number(ids[i]))
-                image = &r;
-        if (!image)
+        const auto found = icons.find(ids[i]);
+        if (found == icons.end() || !used.insert(ids[i]).second)
             return {};
+        const Resource* image = found->second;
         out += char(entries[i].width);
         out += char(entries[i].height);
         out += char(entries[i].colours);
@@ -276,6 +279,11 @@ ResourceDump describeResources(const std::vector<Resource>& resources,
         lines += setting + (escaped ? " := " : " = ") + path + "\n";
         dump.files.emplace_back(name, std::move(bytes));
     };
+    // The images by number, the last of each as the loader would find it.
+    std::map<uint32_t, const Resource*> icons;
+    for (const Resource& r : resources)
+        if (r.type == ResourceKey::number(rt::icon) && !r.name.isName())
+            icons[r.name.id] = &r;
     // The application's group first: the splash icon may share its images.
     std::vector<const Resource*> ordered;
     for (const Resource& r : resources)
@@ -302,9 +310,10 @@ ResourceDump describeResources(const std::vector<Resource>& resources,
             }
             if (application)
                 applicationIds = ids;
-            const std::string ico = icoFromGroup(resources, entries, ids);
             if (splash && !applicationIds.empty() && ids == applicationIds)
                 continue;  // the application's icon serves
+            const std::string ico =
+                pathFor && (application || splash) ? icoFromGroup(icons, entries, ids) : "";
             if (pathFor && (application || splash) && !ico.empty())
                 fileLine(role, role + ".ico", ico);
             else

@@ -124,6 +124,10 @@ void placeResourceSection(std::string& image, const std::function<std::string(ui
     if (replace) {
         if (last.rawOffset > image.size())
             fail("its last section lies behind the end of the file");
+        // The section is cut off and written anew from its start on; the
+        // headers in front of it stay.
+        if (last.rawOffset < h.sectionTable + h.sections.size() * kSectionHeaderSize)
+            fail("its last section overlaps the headers");
         fresh.virtualAddress = last.virtualAddress;
         fresh.rawOffset = last.rawOffset;
         oldRawSize = last.rawSize;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <memory>
 
 #include "tools/kvo-pack/Encoding.h"
@@ -51,12 +53,19 @@ std::vector<IconImage> readIconFile(std::string_view bytes) {
     if (bytes.size() < 6 + 16 * count)
         fail("the file is cut short inside its directory of " + std::to_string(count) + " images");
     std::vector<IconImage> images;
+    // Start and end of each image's bytes: no byte is copied twice.
+    std::map<size_t, size_t> taken = {{0, 6 + 16 * count}};
     for (size_t i = 0; i < count; ++i) {
         const size_t entry = 6 + 16 * i;
         const std::string which = "image " + std::to_string(i + 1);
         const uint32_t size = get(bytes, entry + 8, 4), offset = get(bytes, entry + 12, 4);
         if (offset > bytes.size() || bytes.size() - offset < size)
             fail(which + " runs past the end of the file (the file is cut short)");
+        const auto next = taken.lower_bound(offset);
+        if ((next != taken.end() && next->first < size_t(offset) + size) ||
+            (next != taken.begin() && std::prev(next)->second > offset))
+            fail(which + " overlaps the icon's directory or another image");
+        taken[offset] = size_t(offset) + size;
         IconImage image;
         image.width = uint8_t(bytes[entry]);
         image.height = uint8_t(bytes[entry + 1]);
@@ -308,9 +317,11 @@ void appendUtf16z(std::string& out, std::u16string_view text) {
 
 void pad4(std::string& out) { out.append((4 - out.size() % 4) % 4, '\0'); }
 
-// One node of the version tree: length, value length, type, key, value, children.
+// One node of the version tree: length, value length, type, key, value,
+// children. The lengths are 16-bit fields; `fits` turns false when one
+// would not hold its node.
 std::string versionNode(std::u16string_view key, std::string_view value, uint32_t valueLength,
-                        uint32_t type, const std::vector<std::string>& children) {
+                        uint32_t type, const std::vector<std::string>& children, bool& fits) {
     std::string out(6, '\0');
     appendUtf16z(out, key);
     pad4(out);
@@ -319,6 +330,7 @@ std::string versionNode(std::u16string_view key, std::string_view value, uint32_
         pad4(out);
         out += child;
     }
+    fits = fits && out.size() <= 0xFFFF && valueLength <= 0xFFFF;
     put(out, 0, uint32_t(out.size()), 2);
     put(out, 2, valueLength, 2);
     put(out, 4, type, 2);
@@ -393,7 +405,9 @@ const std::vector<std::string_view>& versionStringKeys() {
     return keys;
 }
 
-std::string buildVersionResource(const VersionInfo& info) {
+namespace {
+
+std::string versionTree(const VersionInfo& info, bool& fits) {
     std::string fixed;
     append(fixed, 0xFEEF04BD, 4);
     append(fixed, 0x00010000, 4);
@@ -415,21 +429,42 @@ std::string buildVersionResource(const VersionInfo& info) {
     for (const auto& [key, value] : info.strings) {
         std::string text;
         appendUtf16z(text, value);
-        strings.push_back(versionNode(ascii16(key), text, uint32_t(value.size() + 1), 1, {}));
+        strings.push_back(
+            versionNode(ascii16(key), text, uint32_t(value.size() + 1), 1, {}, fits));
     }
     const std::string table = versionNode(ascii16(hex4(info.language) + hex4(info.codePage)), {},
-                                          0, 1, strings);
+                                          0, 1, strings, fits);
     std::string translation;
     append(translation, info.language, 2);
     append(translation, info.codePage, 2);
-    const std::string var = versionNode(u"Translation", translation, 4, 0, {});
+    const std::string var = versionNode(u"Translation", translation, 4, 0, {}, fits);
     return versionNode(u"VS_VERSION_INFO", fixed, uint32_t(fixed.size()), 0,
-                       {versionNode(u"StringFileInfo", {}, 0, 1, {table}),
-                        versionNode(u"VarFileInfo", {}, 0, 1, {var})});
+                       {versionNode(u"StringFileInfo", {}, 0, 1, {table}, fits),
+                        versionNode(u"VarFileInfo", {}, 0, 1, {var}, fits)},
+                       fits);
+}
+
+}  // namespace
+
+bool versionResourceFits(const VersionInfo& info) {
+    bool fits = true;
+    versionTree(info, fits);
+    return fits;
+}
+
+std::string buildVersionResource(const VersionInfo& info) {
+    bool fits = true;
+    std::string data = versionTree(info, fits);
+    if (!fits)
+        fail("the version information exceeds the 65535 bytes a version resource holds");
+    return data;
 }
 
 bool readVersionResource(std::string_view data, VersionInfo& info) {
     Node root;
+    // The root spans the whole resource: nothing behind it goes unread.
+    if (data.size() < 2 || get(data, 0, 2) != data.size())
+        return false;
     if (!readNode(data, root) || root.key != u"VS_VERSION_INFO" || root.value.size() != 52 ||
         get(root.value, 0, 4) != 0xFEEF04BD)
         return false;
@@ -484,210 +519,6 @@ bool readVersionResource(std::string_view data, VersionInfo& info) {
         }
     }
     return sawTable && sawTranslation;
-}
-
-// --- manifest ----------------------------------------------------------------
-
-namespace {
-
-constexpr std::string_view kLevelNames[] = {"asInvoker", "highestAvailable",
-                                            "requireAdministrator"};
-constexpr std::string_view kDpiNames[] = {"false", "true", "per-monitor-v2"};
-
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-// The start of the element `name` (not one whose name merely begins so).
-size_t findElement(std::string_view xml, std::string_view name, size_t from = 0) {
-    const std::string open = "<" + std::string(name);
-    for (size_t at = xml.find(open, from); at != std::string_view::npos;
-         at = xml.find(open, at + 1)) {
-        const size_t after = at + open.size();
-        if (after < xml.size() && (isSpace(xml[after]) || xml[after] == '>' || xml[after] == '/'))
-            return at;
-    }
-    return std::string_view::npos;
-}
-
-// [start, end) of a whole element, with the blanks in front of it on its line.
-bool elementExtent(std::string_view xml, std::string_view name, size_t& start, size_t& end) {
-    const size_t at = findElement(xml, name);
-    if (at == std::string_view::npos)
-        return false;
-    const size_t tagEnd = xml.find('>', at);
-    if (tagEnd == std::string_view::npos)
-        return false;
-    if (xml[tagEnd - 1] == '/') {
-        end = tagEnd + 1;
-    } else {
-        const std::string close = "</" + std::string(name) + ">";
-        const size_t closeAt = xml.find(close, tagEnd);
-        if (closeAt == std::string_view::npos)
-            return false;
-        end = closeAt + close.size();
-    }
-    start = at;
-    while (start > 0 && (xml[start - 1] == ' ' || xml[start - 1] == '\t'))
-        --start;
-    if (start > 0 && xml[start - 1] == '\n') {
-        --start;
-        if (start > 0 && xml[start - 1] == '\r')
-            --start;
-    }
-    return true;
-}
-
-// The text of the element `name`, trimmed; empty when absent.
-std::string elementText(std::string_view xml, std::string_view name) {
-    const size_t at = findElement(xml, name);
-    if (at == std::string_view::npos)
-        return {};
-    const size_t tagEnd = xml.find('>', at);
-    if (tagEnd == std::string_view::npos || xml[tagEnd - 1] == '/')
-        return {};
-    const size_t close = xml.find('<', tagEnd);
-    if (close == std::string_view::npos)
-        return {};
-    std::string_view text = xml.substr(tagEnd + 1, close - tagEnd - 1);
-    while (!text.empty() && isSpace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isSpace(text.back()))
-        text.remove_suffix(1);
-    return std::string(text);
-}
-
-// Position and length of the value of attribute `name` inside the tag at `tag`.
-bool attributeValue(std::string_view xml, size_t tag, std::string_view name, size_t& at,
-                    size_t& length) {
-    const size_t tagEnd = xml.find('>', tag);
-    if (tagEnd == std::string_view::npos)
-        return false;
-    for (size_t p = xml.find(name, tag); p != std::string_view::npos && p < tagEnd;
-         p = xml.find(name, p + 1)) {
-        if (!isSpace(xml[p - 1]))
-            continue;
-        size_t q = p + name.size();
-        while (q < tagEnd && isSpace(xml[q]))
-            ++q;
-        if (q >= tagEnd || xml[q] != '=')
-            continue;
-        ++q;
-        while (q < tagEnd && isSpace(xml[q]))
-            ++q;
-        if (q >= tagEnd || (xml[q] != '"' && xml[q] != '\''))
-            return false;
-        const size_t close = xml.find(xml[q], q + 1);
-        if (close == std::string_view::npos || close > tagEnd)
-            return false;
-        at = q + 1;
-        length = close - at;
-        return true;
-    }
-    return false;
-}
-
-size_t assemblyEnd(std::string_view xml) {
-    const size_t at = xml.rfind("</assembly>");
-    if (at == std::string_view::npos)
-        fail("the stub's manifest has no </assembly> to add to");
-    return at;
-}
-
-// Each element on a line of its own, behind `indent`.
-std::string dpiElements(DpiAwareness dpi, std::string_view indent) {
-    const std::string aware = "\n" + std::string(indent) +
-                              "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">";
-    switch (dpi) {
-    case DpiAwareness::unaware: return aware + "false</dpiAware>";
-    case DpiAwareness::aware: return aware + "true</dpiAware>";
-    case DpiAwareness::perMonitorV2:
-        return aware + "true/pm</dpiAware>\n" + std::string(indent) +
-               "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
-               "PerMonitorV2, PerMonitor</dpiAwareness>";
-    }
-    return {};
-}
-
-}  // namespace
-
-std::optional<ExecutionLevel> executionLevelByName(std::string_view name) {
-    for (size_t i = 0; i < std::size(kLevelNames); ++i)
-        if (kLevelNames[i] == name)
-            return ExecutionLevel(i);
-    return std::nullopt;
-}
-
-std::optional<DpiAwareness> dpiAwarenessByName(std::string_view name) {
-    for (size_t i = 0; i < std::size(kDpiNames); ++i)
-        if (kDpiNames[i] == name)
-            return DpiAwareness(i);
-    return std::nullopt;
-}
-
-std::string_view executionLevelName(ExecutionLevel level) { return kLevelNames[size_t(level)]; }
-std::string_view dpiAwarenessName(DpiAwareness dpi) { return kDpiNames[size_t(dpi)]; }
-
-std::string rewriteManifest(std::string_view manifest, std::optional<ExecutionLevel> level,
-                            std::optional<DpiAwareness> dpi) {
-    std::string xml(manifest);
-    if (level) {
-        const std::string name(executionLevelName(*level));
-        const size_t tag = findElement(xml, "requestedExecutionLevel");
-        size_t at = 0, length = 0;
-        if (tag != std::string::npos && attributeValue(xml, tag, "level", at, length)) {
-            xml.replace(at, length, name);
-        } else if (tag != std::string::npos) {
-            xml.insert(tag + std::strlen("<requestedExecutionLevel"), " level=\"" + name + "\"");
-        } else {
-            xml.insert(assemblyEnd(xml),
-                       "  <trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">\n"
-                       "    <security>\n"
-                       "      <requestedPrivileges>\n"
-                       "        <requestedExecutionLevel level=\"" + name + "\" uiAccess=\"false\"/>\n"
-                       "      </requestedPrivileges>\n"
-                       "    </security>\n"
-                       "  </trustInfo>\n");
-        }
-    }
-    if (dpi) {
-        size_t start = 0, end = 0;
-        while (elementExtent(xml, "dpiAwareness", start, end))
-            xml.erase(start, end - start);
-        while (elementExtent(xml, "dpiAware", start, end))
-            xml.erase(start, end - start);
-        const size_t settings = findElement(xml, "windowsSettings");
-        const size_t settingsEnd = settings == std::string::npos ? settings : xml.find('>', settings);
-        if (settingsEnd != std::string::npos && xml[settingsEnd - 1] != '/') {
-            xml.insert(settingsEnd + 1, dpiElements(*dpi, "      "));
-        } else {
-            xml.insert(assemblyEnd(xml),
-                       "  <application xmlns=\"urn:schemas-microsoft-com:asm.v3\">\n"
-                       "    <windowsSettings>" +
-                           dpiElements(*dpi, "      ") +
-                           "\n    </windowsSettings>\n"
-                           "  </application>\n");
-        }
-    }
-    return xml;
-}
-
-std::string manifestExecutionLevel(std::string_view manifest) {
-    const size_t tag = findElement(manifest, "requestedExecutionLevel");
-    size_t at = 0, length = 0;
-    if (tag == std::string_view::npos || !attributeValue(manifest, tag, "level", at, length))
-        return {};
-    return std::string(manifest.substr(at, length));
-}
-
-std::string manifestDpiSetting(std::string_view manifest) {
-    const std::string awareness = elementText(manifest, "dpiAwareness");
-    if (awareness.starts_with("PerMonitorV2"))
-        return "per-monitor-v2";
-    const std::string aware = elementText(manifest, "dpiAware");
-    if (aware == "true" || aware == "false")
-        return aware;
-    if (!aware.empty() || !awareness.empty())
-        return "other: " + (awareness.empty() ? aware : awareness);
-    return {};
 }
 
 }  // namespace kvopack

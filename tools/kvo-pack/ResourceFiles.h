@@ -1,5 +1,6 @@
 // The files a configuration names for resources (icons, splash images),
-// turned into resource data; the version resource; the manifest choices.
+// turned into resource data, and the version resource (the manifest
+// settings are in Manifest.h).
 // Problems are thrown as PackError with a bare description, which the
 // caller prefixes with the file and line that named the input.
 #pragma once
@@ -11,6 +12,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "tools/kvo-pack/Manifest.h"
 
 namespace kvopack {
 
@@ -65,25 +68,10 @@ struct VersionInfo {
 // Translation, in the order they are written.
 const std::vector<std::string_view>& versionStringKeys();
 
+// Throws PackError when the texts make it longer than its 16-bit lengths hold.
 std::string buildVersionResource(const VersionInfo& info);
+bool versionResourceFits(const VersionInfo& info);
 // False when `data` is not a version resource this packer could have written.
 bool readVersionResource(std::string_view data, VersionInfo& info);
-
-enum class ExecutionLevel { asInvoker, highestAvailable, requireAdministrator };
-enum class DpiAwareness { unaware, aware, perMonitorV2 };
-
-std::optional<ExecutionLevel> executionLevelByName(std::string_view name);
-std::optional<DpiAwareness> dpiAwarenessByName(std::string_view name);
-std::string_view executionLevelName(ExecutionLevel level);
-std::string_view dpiAwarenessName(DpiAwareness dpi);
-
-// The manifest with the requested execution level and DPI awareness
-// replaced or added; every other part kept as it stands.
-std::string rewriteManifest(std::string_view manifest, std::optional<ExecutionLevel> level,
-                            std::optional<DpiAwareness> dpi);
-// What a manifest asks for, for dump: the level attribute's value and the
-// dpiAware / dpiAwareness texts, empty when absent.
-std::string manifestExecutionLevel(std::string_view manifest);
-std::string manifestDpiSetting(std::string_view manifest);
 
 }  // namespace kvopack

@@ -1,7 +1,9 @@
 #include "tools/kvo-pack/ResourceTree.h"
 
 #include <algorithm>
+#include <iterator>
 #include <map>
+#include <set>
 
 #include "tools/kvo-pack/Encoding.h"
 #include "tools/kvo-pack/LittleEndian.h"
@@ -29,6 +31,10 @@ public:
 
     void directory(uint32_t offset, int level, ResourceKey type, ResourceKey name,
                    std::vector<Resource>& out) {
+        // Each directory is read once: entries that share one would have its
+        // resources copied for each of them, exponentially over the levels.
+        if (!directories_.insert(offset).second)
+            damaged("a directory is reached from more than one entry");
         const size_t at = base_ + offset;
         if (at > image_.size() || image_.size() - at < kDirectorySize)
             damaged("a directory lies outside the image");
@@ -72,7 +78,7 @@ private:
     }
 
     void data(uint32_t offset, const ResourceKey& type, const ResourceKey& name,
-              const ResourceKey& language, std::vector<Resource>& out) const {
+              const ResourceKey& language, std::vector<Resource>& out) {
         const size_t at = base_ + offset;
         if (at > image_.size() || image_.size() - at < kDataEntrySize)
             damaged("a data entry lies outside the image");
@@ -80,9 +86,17 @@ private:
             damaged("it lists more than " + std::to_string(kMostResources) + " resources");
         const uint32_t rva = get(image_, at, 4), size = get(image_, at + 4, 4);
         const auto where = rvaToOffset(headers_, image_, rva, size);
+        const std::string which = "resource " + type.text() + "/" + name.text();
         if (!where)
-            damaged("the data of resource " + type.text() + "/" + name.text() +
-                    " lies outside the sections");
+            damaged("the data of " + which + " lies outside the sections");
+        // Resource data is copied; no byte of the image is copied twice.
+        if (size > 0) {
+            const auto next = data_.lower_bound(*where);
+            if ((next != data_.end() && next->first < *where + size) ||
+                (next != data_.begin() && std::prev(next)->second > *where))
+                damaged("the data of " + which + " overlaps that of another resource");
+            data_[*where] = *where + size;
+        }
         Resource r;
         r.type = type;
         r.name = name;
@@ -96,6 +110,8 @@ private:
     const PeHeaders& headers_;
     size_t base_;
     const std::string& what_;
+    std::set<uint32_t> directories_;
+    std::map<size_t, size_t> data_;  // start and end offsets of the data read
 };
 
 struct NameGroup {

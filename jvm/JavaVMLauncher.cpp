@@ -15,10 +15,10 @@
 #include "core/Platform.h"
 #include "core/StartupState.h"
 #include "jvm/ApplicationThreads.h"
-#include "jvm/JvmState.h"
 #include "jvm/LauncherArgs.h"
 #include "jvm/Variables.h"
 #include "runtime/JniEntry.h"
+#include "runtime/JvmState.h"
 #include "services/SingleInstance.h"
 #include "services/TempDir.h"
 

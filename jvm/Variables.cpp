@@ -3,8 +3,8 @@
 #include "core/Log.h"
 #include "core/Paths.h"
 #include "core/Platform.h"
-#include "jvm/JvmState.h"
 #include "jvm/VariableText.h"
+#include "runtime/JvmState.h"
 #include "services/TempDir.h"
 
 namespace {

@@ -6,7 +6,6 @@
 #include "core/Log.h"
 #include "core/Paths.h"
 #include "core/Platform.h"
-#include "jvm/Variables.h"
 #include "runtime/JavaProbe.h"
 #include "runtime/PackedRuntime.h"
 #include "runtime/PathJava.h"
@@ -18,6 +17,8 @@ namespace {
 constexpr char kPreferredLocationFile[] = "\\.vandrel\\pref_jre.cfg";
 constexpr char kInstallerLocationFile[] = "\\.vandrel\\inst_jre.cfg";
 constexpr DWORD kValueCapacity = 8192;
+
+SearchTextExpander searchTextExpander = nullptr;
 
 FoundRuntime found(FoundBy how, std::string javaExecutable, std::string location) {
     FoundRuntime result;
@@ -87,6 +88,8 @@ bool searchPathForJava(const VersionBounds& bounds, std::string& javaExecutable)
     return checkJavaExe(javaExecutable, version, bounds.lower, bounds.upper, false);
 }
 
+void setSearchTextExpander(SearchTextExpander expand) { searchTextExpander = expand; }
+
 FoundRuntime findJvm() {
     logMessage("Searching for a JVM");
     const std::string sequence = getConfigString(rec::JreSearchSequence);
@@ -105,7 +108,8 @@ FoundRuntime findJvm() {
     const std::vector<SearchEntry> entries = splitSearchSequence(sequence);
     for (const SearchEntry& entry : entries) {
         std::string text = entry.text;
-        expandVariables(text);
+        if (searchTextExpander)
+            searchTextExpander(text);
         logMessage("Testing location %s (type %c)", text.c_str(), entry.letter);
         switch (entry.letter) {
         case 'A':

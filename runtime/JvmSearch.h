@@ -20,6 +20,12 @@ struct VersionBounds {
     std::string upper;
 };
 
+// Search entries may name the launcher's variables, which are expanded by a
+// layer above this one: the entry point registers that expansion here before
+// the search runs. Without one, entries are taken as written.
+using SearchTextExpander = void (*)(std::string& text);
+void setSearchTextExpander(SearchTextExpander expand);
+
 FoundRuntime findJvm();
 
 // A runtime home (absolute or relative to the launcher); with `verify` it

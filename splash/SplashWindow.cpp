@@ -8,7 +8,7 @@
 #include "core/Log.h"
 #include "core/StartupState.h"
 #include "core/UserInterface.h"
-#include "jvm/JvmState.h"
+#include "runtime/JvmState.h"
 #include "services/ProcessWindows.h"
 #include "splash/SplashController.h"
 #include "splash/SplashLayout.h"

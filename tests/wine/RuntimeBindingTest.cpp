@@ -10,10 +10,10 @@
 #include "core/Advapi32.h"
 #include "core/ConfigStore.h"
 #include "core/Platform.h"
-#include "jvm/JvmState.h"
 #include "runtime/JavaProbe.h"
 #include "runtime/JniEntry.h"
 #include "runtime/JvmLibrary.h"
+#include "runtime/JvmState.h"
 #include "runtime/RuntimeText.h"
 #include "runtime/VersionCache.h"
 

@@ -12,13 +12,13 @@
 #include "core/Log.h"
 #include "core/Paths.h"
 #include "core/Platform.h"
-
 #include "core/StartupState.h"
 #include "core/UserInterface.h"
 #include "jvm/JavaVMLauncher.h"
 #include "jvm/Locale.h"
 #include "jvm/Variables.h"
 #include "runtime/JvmLibrary.h"
+#include "runtime/JvmSearch.h"
 #include "runtime/RuntimeLibrarySearch.h"
 #include "services/SingleInstance.h"
 #include "services/TempDir.h"
@@ -89,6 +89,7 @@ void hideSplashForError() { showSplash(0); }
 void wireLayers() {
     setBeforeErrorShown(hideSplashForError);
     setBeforeExit(removeLauncherTempDir);
+    setSearchTextExpander(expandVariables);
 }
 
 void initialise(WideArgs& args, HINSTANCE instance) {

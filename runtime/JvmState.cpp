@@ -1,4 +1,4 @@
-#include "jvm/JvmState.h"
+#include "runtime/JvmState.h"
 
 #include "core/BoundedCopy.h"
 #include "runtime/RuntimeText.h"

@@ -12,7 +12,7 @@ WIN32 := build/win32
 WIN64 := build/win64
 JOBS ?= 2
 
-.PHONY: all deps native win32 win64 realvm test example bench fuzz clean
+.PHONY: all deps third-party native win32 win64 realvm test example bench fuzz clean
 
 all: deps native win32 win64
 
@@ -31,13 +31,17 @@ $(WIN64)/CMakeCache.txt:
 	cmake -S . -B $(WIN64) -DCMAKE_BUILD_TYPE=MinSizeRel \
 	    -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake
 
+# Debian's libpng source for the Windows packer (kvo-pack.exe).
+third-party: deps
+	@scripts/fetch-libpng-source.sh build/third-party/libpng
+
 native: deps $(NATIVE)/CMakeCache.txt
 	cmake --build $(NATIVE) -j$(JOBS)
 
-win32: deps $(WIN32)/CMakeCache.txt
+win32: deps third-party $(WIN32)/CMakeCache.txt
 	cmake --build $(WIN32) -j$(JOBS)
 
-win64: deps $(WIN64)/CMakeCache.txt
+win64: deps third-party $(WIN64)/CMakeCache.txt
 	cmake --build $(WIN64) -j$(JOBS)
 
 realvm: deps

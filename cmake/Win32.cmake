@@ -23,5 +23,21 @@ foreach(dir ${KVO_WINE_TIERS})
     endif()
 endforeach()
 
+# The packer for Windows build hosts (kvo-pack.exe), tested under Wine: the
+# command-line tests of the Linux tool, and byte for byte against it.
+add_subdirectory(${CMAKE_SOURCE_DIR}/tools/kvo-pack ${CMAKE_BINARY_DIR}/kvo-pack-build)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(KVO_STUBS ${CMAKE_SOURCE_DIR}/build/win32/launcher.exe ${CMAKE_SOURCE_DIR}/build/win64/launcher.exe)
+add_test(NAME packer.windows_cli
+         COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tests/packer/cli_test.py
+                 $<TARGET_FILE:kvo-pack> ${CMAKE_SOURCE_DIR}/examples/app.kvo ${KVO_STUBS})
+add_test(NAME packer.windows_same_bytes
+         COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tests/packer/same_bytes_test.py
+                 ${CMAKE_SOURCE_DIR}/build/native/kvo-pack $<TARGET_FILE:kvo-pack>
+                 ${CMAKE_SOURCE_DIR}/examples/app.kvo ${KVO_STUBS})
+set_tests_properties(packer.windows_cli packer.windows_same_bytes PROPERTIES
+    ENVIRONMENT "KVO_PACK_RUNNER=${CMAKE_SOURCE_DIR}/scripts/wine-run.sh;PYTHONDONTWRITEBYTECODE=1"
+    TIMEOUT 600)
+
 # The start-up benchmark's programs (scripts/bench-startup.sh).
 add_subdirectory(${CMAKE_SOURCE_DIR}/bench ${CMAKE_BINARY_DIR}/bench-build)

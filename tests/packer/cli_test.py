@@ -3,10 +3,12 @@
 
 Usage: cli_test.py KVO_PACK EXAMPLE_KVO [LAUNCHER_EXE...]
 Each LAUNCHER_EXE (32-bit, 64-bit) is used when it exists (the cross builds
-may not have run).
+may not have run). With KVO_PACK_RUNNER set (scripts/wine-run.sh), KVO_PACK is
+the Windows tool and every command runs through that runner.
 """
 import os
 import random
+import shlex
 import shutil
 import struct
 import subprocess
@@ -18,6 +20,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from imagefiles import ico, png  # noqa: E402
 
 KVO_PACK = EXAMPLE = None
+RUNNER = shlex.split(os.environ.get("KVO_PACK_RUNNER", ""))
 LAUNCHERS = []
 SCRAMBLE = 0x5A
 
@@ -49,7 +52,7 @@ def make_pe32(sections=2, machine=0x14C, magic=0x10B):
 
 
 def run(*args, cwd=None):
-    return subprocess.run([KVO_PACK, *args], cwd=cwd, capture_output=True, text=True, timeout=120)
+    return subprocess.run([*RUNNER, KVO_PACK, *args], cwd=cwd, capture_output=True, text=True, timeout=120)
 
 
 class Base(unittest.TestCase):

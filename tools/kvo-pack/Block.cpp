@@ -1,15 +1,12 @@
 #include "tools/kvo-pack/Block.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
 
 #include "core/ConfigStore.h"
+#include "tools/kvo-pack/SystemFiles.h"
 
 namespace kvopack {
 namespace {
@@ -101,22 +98,22 @@ void scramble(char* data, size_t size) {
 }
 
 FileSource::FileSource(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    if (fd_ < 0 || ::fstat(fd_, &st) != 0) {
+    fd_ = sys::openRead(path);
+    sys::FileStatus st;
+    if (fd_ < 0 || sys::fileStatus(fd_, st) != 0) {
         const int error = errno;
         if (fd_ >= 0)
-            ::close(fd_);
+            sys::closeFile(fd_);
         throw PackError("cannot open " + path + ": " + std::strerror(error));
     }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd_);
+    if (!st.regular) {
+        sys::closeFile(fd_);
         throw PackError("cannot open " + path + ": not a regular file");
     }
-    size_ = st.st_size;
+    size_ = st.size;
 }
 
-FileSource::~FileSource() { ::close(fd_); }
+FileSource::~FileSource() { sys::closeFile(fd_); }
 
 bool FileSource::seek(int64_t offset) {
     lost_ = offset < 0;
@@ -130,7 +127,7 @@ uint32_t FileSource::read(void* buffer, uint32_t count) {
         return 0;
     uint32_t done = 0;
     while (done < count) {
-        const ssize_t n = ::pread(fd_, static_cast<char*>(buffer) + done, count - done, pos_);
+        const int64_t n = sys::readAt(fd_, static_cast<char*>(buffer) + done, count - done, pos_);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {

@@ -2,8 +2,6 @@
 // launcher stores: narrow texts in an ANSI code page, wide texts in UTF-16.
 #pragma once
 
-#include <iconv.h>
-
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -33,9 +31,15 @@ struct DecodedPiece {
     std::string bytes;
 };
 
+// "1252", "cp1252" and "windows-1252" all become "CP1252"; other names are
+// upper-cased.
+std::string normalisedCodePageName(std::string_view name);
+
 class CodePage {
 public:
-    // Accepts "1252", "cp1252", "windows-1252" and any other name iconv knows.
+    // Accepts "1252", "cp1252", "windows-1252" and other names the host's
+    // converter knows (iconv on Linux; on Windows the common names of the
+    // system's code pages).
     explicit CodePage(std::string_view name);
     ~CodePage();
     CodePage(const CodePage&) = delete;
@@ -50,8 +54,10 @@ public:
 
 private:
     std::string name_;
-    iconv_t toPage_;
-    iconv_t fromPage_;
+    // The host's converters: iconv descriptors, or the Windows code page
+    // number in toPage_.
+    void* toPage_ = nullptr;
+    void* fromPage_ = nullptr;
 };
 
 }  // namespace kvopack

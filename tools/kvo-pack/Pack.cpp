@@ -1,10 +1,5 @@
 #include "tools/kvo-pack/Pack.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -20,6 +15,7 @@
 #include "tools/kvo-pack/PackResources.h"
 #include "tools/kvo-pack/PeImage.h"
 #include "tools/kvo-pack/ResourceTree.h"
+#include "tools/kvo-pack/SystemFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -60,7 +56,7 @@ struct OpenedFiles {
     ~OpenedFiles() {
         for (auto& f : list)
             if (f.fd >= 0)
-                ::close(f.fd);
+                sys::closeFile(f.fd);
     }
 };
 
@@ -72,7 +68,7 @@ void writeIncludedFile(const OpenedFile& f, AtomicFile& out, const std::string& 
     std::string buffer(64 * 1024, '\0');
     int64_t left = f.size;
     while (left > 0) {
-        const ssize_t n = ::read(f.fd, buffer.data(), size_t(std::min<int64_t>(left, buffer.size())));
+        const int64_t n = sys::readSome(f.fd, buffer.data(), size_t(std::min<int64_t>(left, buffer.size())));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -191,42 +187,40 @@ struct OutputFile {
     const std::string* bytes = nullptr;
 };
 
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    mode_t mode = 0;
-};
-
 // What is at `path` itself (a symbolic link is not followed).
-std::optional<FileIdentity> existing(const fs::path& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
+std::optional<sys::FileStatus> existing(const fs::path& path) {
+    sys::FileStatus st;
+    if (sys::pathStatus(sys::fromPath(path), false, st) != 0)
         return std::nullopt;
-    return FileIdentity{st.st_dev, st.st_ino, st.st_mode};
+    return st;
 }
 
-bool sameFile(const std::optional<FileIdentity>& a, const std::optional<FileIdentity>& b) {
+std::optional<sys::FileStatus> followed(const std::string& path) {
+    sys::FileStatus st;
+    if (sys::pathStatus(path, true, st) != 0)
+        return std::nullopt;
+    return st;
+}
+
+bool sameFile(const std::optional<sys::FileStatus>& a, const std::optional<sys::FileStatus>& b) {
     return a && b && a->device == b->device && a->inode == b->inode;
 }
 
 // Refuses before anything is written: a file in the way (unless `force`),
 // a directory in the way, and the input itself (even with `force`).
 void checkTargets(const std::vector<OutputFile>& files, const std::string& input, bool force) {
-    struct stat st {};
-    std::optional<FileIdentity> in;
-    if (::stat(input.c_str(), &st) == 0)
-        in = FileIdentity{st.st_dev, st.st_ino, st.st_mode};
+    const std::optional<sys::FileStatus> in = followed(input);
     for (const OutputFile& f : files) {
         const auto there = existing(f.path);
         if (!there)
             continue;
         if (sameFile(there, in))
-            throw PackError(f.path.string() + " is the file being dumped (" + input +
+            throw PackError(sys::fromPath(f.path) + " is the file being dumped (" + input +
                             "); it is never replaced, not even with --force");
-        if (S_ISDIR(there->mode))
-            throw PackError(f.path.string() + " is a directory; nothing was written");
+        if (there->directory)
+            throw PackError(sys::fromPath(f.path) + " is a directory; nothing was written");
         if (!force)
-            throw PackError(f.path.string() + " exists; nothing was written (--force replaces "
+            throw PackError(sys::fromPath(f.path) + " exists; nothing was written (--force replaces "
                             "existing files)");
     }
 }
@@ -267,20 +261,19 @@ void writeOutputs(const std::vector<OutputFile>& files, BlockSource& source,
                     break;
             }
             for (auto d = missing.rbegin(); d != missing.rend(); ++d) {
-                if (::mkdir(d->c_str(), 0777) != 0)
-                    throw PackError(systemError("cannot create directory " + d->string(), errno));
+                if (sys::makeDirectory(sys::fromPath(*d)) != 0)
+                    throw PackError(systemError("cannot create directory " + sys::fromPath(*d), errno));
                 madeDirs.push_back(*d);
             }
             const auto there = existing(dir);
-            struct stat st {};
-            if (there && !S_ISDIR(there->mode) &&
-                !(::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
-                throw PackError("cannot create directory " + dir.string() +
+            const auto target = there ? followed(sys::fromPath(dir)) : std::nullopt;
+            if (there && !there->directory && !(target && target->directory))
+                throw PackError("cannot create directory " + sys::fromPath(dir) +
                                 ": a file of that name is in the way");
         };
         for (const OutputFile& f : files) {
             makeDirs(f.path.parent_path());
-            auto out = std::make_unique<AtomicFile>(f.path.string(), defaultFileMode());
+            auto out = std::make_unique<AtomicFile>(sys::fromPath(f.path), defaultFileMode());
             if (f.data)
                 copyIncluded(*f.data, source, *out, input);
             else
@@ -296,11 +289,10 @@ void writeOutputs(const std::vector<OutputFile>& files, BlockSource& source,
         }
     } catch (...) {
         staged.clear();
-        std::error_code ignored;
         for (const auto& f : created)
-            fs::remove(f, ignored);
+            sys::removeFile(sys::fromPath(f));
         for (auto d = madeDirs.rbegin(); d != madeDirs.rend(); ++d)
-            fs::remove(*d, ignored);
+            sys::removeDirectory(sys::fromPath(*d));
         throw;
     }
 }
@@ -344,34 +336,26 @@ std::optional<size_t> prepareImage(std::string& image, const ResourceInputs& inp
 
 }  // namespace
 
-unsigned defaultFileMode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
+unsigned defaultFileMode() { return sys::defaultFileMode(); }
 
 AtomicFile::AtomicFile(const std::string& path, unsigned mode) : path_(path) {
-    const fs::path p(path);
-    const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
-    temp_ = (dir / ("." + p.filename().string() + ".XXXXXX")).string();
-    fd_ = ::mkstemp(temp_.data());
+    fd_ = sys::createTemporaryFor(path, mode, temp_);
     if (fd_ < 0)
         throw PackError(systemError("cannot create " + path, errno));
-    ::fchmod(fd_, mode & 07777);
 }
 
 AtomicFile::~AtomicFile() {
     if (fd_ >= 0)
-        ::close(fd_);
+        sys::closeFile(fd_);
     if (!committed_)
-        ::unlink(temp_.c_str());
+        sys::removeFile(temp_);
 }
 
 void AtomicFile::write(const char* data, size_t size) {
     if (sum_)
         sum_->add(data, size);
     while (size > 0) {
-        const ssize_t n = ::write(fd_, data, size);
+        const int64_t n = sys::writeSome(fd_, data, size);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -383,7 +367,7 @@ void AtomicFile::write(const char* data, size_t size) {
 }
 
 void AtomicFile::patch(int64_t offset, const std::string& bytes) {
-    if (::pwrite(fd_, bytes.data(), bytes.size(), offset) != ssize_t(bytes.size()))
+    if (sys::writeAt(fd_, bytes.data(), bytes.size(), offset) != int64_t(bytes.size()))
         throw PackError(systemError("cannot write " + path_, errno));
 }
 
@@ -392,26 +376,15 @@ void AtomicFile::close() {
         return;
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0)
+    if (sys::closeFile(fd) != 0)
         throw PackError(systemError("cannot write " + path_, errno));
 }
 
 void AtomicFile::commit(Commit how) {
     close();
-    int result = 0;
-    if (how == replace) {
-        result = ::rename(temp_.c_str(), path_.c_str());
-    } else {
-        // Takes the name only while it is free, also against a file that
-        // appeared since it was checked.
-        result = ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, path_.c_str(), RENAME_NOREPLACE);
-        if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
-            result = ::link(temp_.c_str(), path_.c_str());
-            if (result == 0)
-                ::unlink(temp_.c_str());
-        }
-    }
-    if (result != 0) {
+    // keepExisting takes the name only while it is free, also against a file
+    // that appeared since it was checked.
+    if (sys::renameFile(temp_, path_, how == replace) != 0) {
         const int error = errno;
         throw PackError(error == EEXIST ? path_ + " exists; nothing was written (--force replaces "
                                                   "existing files)"
@@ -424,22 +397,23 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
     CodePage page(o.codePage);
     PackConfig config = parseConfigText(readTextFile(o.config), o.config, page);
 
-    const fs::path base = fs::path(o.config).parent_path();
+    const fs::path base = sys::toPath(o.config).parent_path();
     OpenedFiles files;
     std::vector<std::string> names;
     for (const IncludedFile& f : config.files) {
-        OpenedFile opened{&f, (fs::path(f.path).is_absolute() ? fs::path(f.path) : base / f.path).string()};
-        opened.fd = ::open(opened.fullPath.c_str(), O_RDONLY | O_CLOEXEC);
+        const fs::path given = sys::toPath(f.path);
+        OpenedFile opened{&f, sys::fromPath(given.is_absolute() ? given : base / given)};
+        opened.fd = sys::openRead(opened.fullPath);
         if (opened.fd >= 0)
             files.list.push_back(opened);
-        struct stat st {};
-        if (opened.fd < 0 || ::fstat(opened.fd, &st) != 0)
+        sys::FileStatus st;
+        if (opened.fd < 0 || sys::fileStatus(opened.fd, st) != 0)
             throw PackError(lineOf(o.config, f.line) +
                             systemError("cannot read " + opened.fullPath, errno));
-        if (!S_ISREG(st.st_mode))
+        if (!st.regular)
             throw PackError(lineOf(o.config, f.line) + "cannot read " + opened.fullPath +
                             ": not a regular file");
-        files.list.back().size = st.st_size;
+        files.list.back().size = st.size;
         std::string bytes;
         char32_t bad;
         if (!page.encode(f.name, bytes, bad))
@@ -480,19 +454,12 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
         if (stub.read(image.data(), uint32_t(image.size())) != image.size())
             throw PackError(systemError("cannot read " + *o.stub, int(stub.lastError())));
         checksumAt = prepareImage(image, resourceInputs, config, wantsResources, *o.stub, warnings);
-        struct stat st {};
-        if (::stat(o.stub->c_str(), &st) == 0)
-            mode = st.st_mode & 0777;
+        mode = sys::fileMode(*o.stub, mode);
     }
     // The output replaces its file, which is never one of the inputs that
     // would be lost with it (the stub may be: it was read whole).
-    struct stat target {};
-    if (::stat(o.out.c_str(), &target) == 0) {
-        const auto named = [&](const std::string& path) {
-            struct stat st {};
-            return ::stat(path.c_str(), &st) == 0 && st.st_dev == target.st_dev &&
-                   st.st_ino == target.st_ino;
-        };
+    if (const auto target = followed(o.out)) {
+        const auto named = [&](const std::string& path) { return sameFile(followed(path), target); };
         if (named(o.config))
             throw PackError(o.out + " is the configuration " + o.config + "; it is not replaced");
         for (const OpenedFile& f : files.list)
@@ -610,7 +577,7 @@ DumpResult dumpPackage(const DumpOptions& o) {
         std::erase_if(narrow, [](const NarrowRecord& r) {
             return r.id == rec::IncludedFileCount || r.id == rec::IncludedFileNames;
         });
-        const fs::path textDir = o.textPath ? fs::absolute(*o.textPath).parent_path()
+        const fs::path textDir = o.textPath ? fs::absolute(sys::toPath(*o.textPath)).parent_path()
                                             : fs::current_path();
         for (const std::string& name : layout.utf8Names) {
             if (o.extractDir &&
@@ -621,10 +588,9 @@ DumpResult dumpPackage(const DumpOptions& o) {
             std::replace(local.begin(), local.end(), '\\', '/');
             std::string path = local;
             if (o.extractDir)
-                path = fs::absolute(fs::path(*o.extractDir) / local)
-                           .lexically_normal()
-                           .lexically_proximate(textDir)
-                           .string();
+                path = sys::fromGenericPath(fs::absolute(sys::toPath(*o.extractDir) / sys::toPath(local))
+                                                .lexically_normal()
+                                                .lexically_proximate(textDir));
             lines.push_back({name, path});
         }
     }
@@ -643,16 +609,15 @@ DumpResult dumpPackage(const DumpOptions& o) {
         heading += "# The launcher is signed; a launcher built from this text is not (sign it\n"
                    "# again).\n";
     const fs::path textDir =
-        o.textPath ? fs::absolute(*o.textPath).parent_path() : fs::current_path();
+        o.textPath ? fs::absolute(sys::toPath(*o.textPath)).parent_path() : fs::current_path();
     // The images go beside the included files, under a name no included file can have.
     const std::string imageDir = ".kvo-resources";
     std::function<std::string(const std::string&)> imagePath;
     if (o.extractDir)
         imagePath = [&](const std::string& name) {
-            return fs::absolute(fs::path(*o.extractDir) / imageDir / name)
-                .lexically_normal()
-                .lexically_proximate(textDir)
-                .string();
+            return sys::fromGenericPath(fs::absolute(sys::toPath(*o.extractDir) / imageDir / sys::toPath(name))
+                                            .lexically_normal()
+                                            .lexically_proximate(textDir));
         };
     const ResourceDump images = describeResources(resources, imagePath);
     result.text = formatConfigText(shown, withFiles, lines, page, heading + "\n") + images.text;
@@ -675,19 +640,17 @@ DumpResult dumpPackage(const DumpOptions& o) {
         for (size_t i = 0; i < layout.data.size(); ++i) {
             std::string local = layout.utf8Names[i];
             std::replace(local.begin(), local.end(), '\\', '/');
-            outputs.push_back({fs::path(*o.extractDir) / local, &layout.data[i], nullptr});
+            outputs.push_back({sys::toPath(*o.extractDir) / sys::toPath(local), &layout.data[i], nullptr});
         }
     if (o.extractDir)
         for (const auto& [name, bytes] : images.files)
-            outputs.push_back({fs::path(*o.extractDir) / imageDir / name, nullptr, &bytes});
+            outputs.push_back({sys::toPath(*o.extractDir) / imageDir / sys::toPath(name), nullptr, &bytes});
     if (o.textPath) {
         // The text is written by the caller, over an existing file if need be
         // (the user named it), but never over the input or a file written here.
-        struct stat in {}, text {};
-        if (::stat(o.input.c_str(), &in) == 0 && ::stat(o.textPath->c_str(), &text) == 0 &&
-            in.st_dev == text.st_dev && in.st_ino == text.st_ino)
+        if (sameFile(followed(o.input), followed(*o.textPath)))
             throw PackError(*o.textPath + " is the file being dumped; write the text elsewhere");
-        const fs::path textFile = fs::absolute(*o.textPath).lexically_normal();
+        const fs::path textFile = fs::absolute(sys::toPath(*o.textPath)).lexically_normal();
         for (const OutputFile& f : outputs)
             if (fs::absolute(f.path).lexically_normal() == textFile)
                 throw PackError(*o.textPath + " is also where an extracted file would go");

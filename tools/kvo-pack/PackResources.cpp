@@ -1,20 +1,14 @@
 #include "tools/kvo-pack/PackResources.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <set>
 
 #include "core/ConfigStore.h"
 #include "tools/kvo-pack/RecordNames.h"
-
-namespace fs = std::filesystem;
+#include "tools/kvo-pack/SystemFiles.h"
 
 namespace kvopack {
 namespace {
@@ -35,35 +29,36 @@ std::string at(const std::string& config, int line) {
 
 std::string readInput(const ResourcePath& p, const std::string& config, const std::string& base,
                       std::string& fullPath) {
-    fullPath = fs::path(p.path).is_absolute() ? p.path : (fs::path(base) / p.path).string();
-    const int fd = ::open(fullPath.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0) {
+    fullPath = sys::toPath(p.path).is_absolute() ? p.path
+                                                : sys::fromPath(sys::toPath(base) / sys::toPath(p.path));
+    const int fd = sys::openRead(fullPath);
+    sys::FileStatus st;
+    if (fd < 0 || sys::fileStatus(fd, st) != 0) {
         const int error = errno;
         if (fd >= 0)
-            ::close(fd);
+            sys::closeFile(fd);
         throw PackError(at(config, p.line) + "cannot read " + fullPath + ": " + std::strerror(error));
     }
-    if (!S_ISREG(st.st_mode) || st.st_size > kLargestInput) {
-        ::close(fd);
+    if (!st.regular || st.size > kLargestInput) {
+        sys::closeFile(fd);
         throw PackError(at(config, p.line) + "cannot read " + fullPath +
-                        (S_ISREG(st.st_mode) ? ": larger than 64 MiB" : ": not a regular file"));
+                        (st.regular ? ": larger than 64 MiB" : ": not a regular file"));
     }
-    std::string bytes(size_t(st.st_size), '\0');
+    std::string bytes(size_t(st.size), '\0');
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        const int64_t n = sys::readSome(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
             const int error = n < 0 ? errno : EIO;
-            ::close(fd);
+            sys::closeFile(fd);
             throw PackError(at(config, p.line) + "cannot read " + fullPath + ": " +
                             std::strerror(error));
         }
         done += size_t(n);
     }
-    ::close(fd);
+    sys::closeFile(fd);
     return bytes;
 }
 
@@ -142,7 +137,7 @@ std::string iconSizes(const std::vector<IconImage>& entries) {
 }  // namespace
 
 ResourceInputs loadResourceInputs(PackConfig& config, const std::string& configPath) {
-    const std::string base = fs::path(configPath).parent_path().string();
+    const std::string base = sys::fromPath(sys::toPath(configPath).parent_path());
     const ResourceSettings& s = config.resources;
     ResourceInputs in;
     if (s.icon)

@@ -1,0 +1,55 @@
+// The few file operations the packer needs, in one shape on both hosts:
+// POSIX calls on Linux, UTF-16 calls on Windows. Paths are UTF-8 on both;
+// errors come back as errno values, so messages read the same everywhere.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace kvopack::sys {
+
+struct FileStatus {
+    bool directory = false;
+    bool regular = false;
+    int64_t size = 0;
+    // Which file this is: equal pairs name the same file.
+    uint64_t device = 0;
+    uint64_t inode = 0;
+};
+
+// The path object for a UTF-8 path, and the UTF-8 text of a path.
+std::filesystem::path toPath(const std::string& utf8);
+std::string fromPath(const std::filesystem::path& path);
+// With "/" between the parts on every host, for texts the packer prints.
+std::string fromGenericPath(const std::filesystem::path& path);
+
+// Each returns -1 (or false) with errno set on failure.
+int openRead(const std::string& path);
+int closeFile(int fd);
+int fileStatus(int fd, FileStatus& status);
+// With `follow` false a symbolic link is described itself.
+int pathStatus(const std::string& path, bool follow, FileStatus& status);
+int64_t readSome(int fd, void* buffer, size_t count);
+int64_t readAt(int fd, void* buffer, size_t count, int64_t offset);
+int64_t writeSome(int fd, const void* data, size_t count);
+int64_t writeAt(int fd, const void* data, size_t count, int64_t offset);
+int makeDirectory(const std::string& path);
+int removeFile(const std::string& path);
+int removeDirectory(const std::string& path);
+
+// A new file next to `path`, created exclusively under a name of its own
+// (".NAME.XXXXXX" in the same folder, set in `temp`), open for writing.
+int createTemporaryFor(const std::string& path, unsigned mode, std::string& temp);
+// Gives `from` the name `to`; with `replace` false only while `to` is free,
+// also against a file that appears meanwhile (EEXIST otherwise).
+int renameFile(const std::string& from, const std::string& to, bool replace);
+
+// Permissions for a new file: rw for everyone the umask lets through (no
+// meaning on Windows).
+unsigned defaultFileMode();
+// The permission bits of `path`, or `fallback` when it cannot be asked.
+unsigned fileMode(const std::string& path, unsigned fallback);
+
+}  // namespace kvopack::sys

@@ -1,0 +1,92 @@
+#include "tools/kvo-pack/SystemFiles.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace kvopack::sys {
+namespace {
+
+void describe(const struct stat& st, FileStatus& status) {
+    status.directory = S_ISDIR(st.st_mode);
+    status.regular = S_ISREG(st.st_mode);
+    status.size = st.st_size;
+    status.device = uint64_t(st.st_dev);
+    status.inode = uint64_t(st.st_ino);
+}
+
+}  // namespace
+
+std::filesystem::path toPath(const std::string& utf8) { return std::filesystem::path(utf8); }
+std::string fromPath(const std::filesystem::path& path) { return path.string(); }
+std::string fromGenericPath(const std::filesystem::path& path) { return path.generic_string(); }
+
+int openRead(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
+int closeFile(int fd) { return ::close(fd); }
+
+int fileStatus(int fd, FileStatus& status) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return -1;
+    describe(st, status);
+    return 0;
+}
+
+int pathStatus(const std::string& path, bool follow, FileStatus& status) {
+    struct stat st {};
+    if ((follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0)
+        return -1;
+    describe(st, status);
+    return 0;
+}
+
+int64_t readSome(int fd, void* buffer, size_t count) { return ::read(fd, buffer, count); }
+int64_t readAt(int fd, void* buffer, size_t count, int64_t offset) {
+    return ::pread(fd, buffer, count, offset);
+}
+int64_t writeSome(int fd, const void* data, size_t count) { return ::write(fd, data, count); }
+int64_t writeAt(int fd, const void* data, size_t count, int64_t offset) {
+    return ::pwrite(fd, data, count, offset);
+}
+int makeDirectory(const std::string& path) { return ::mkdir(path.c_str(), 0777); }
+int removeFile(const std::string& path) { return ::unlink(path.c_str()); }
+int removeDirectory(const std::string& path) { return ::rmdir(path.c_str()); }
+
+int createTemporaryFor(const std::string& path, unsigned mode, std::string& temp) {
+    const std::filesystem::path p(path);
+    const std::filesystem::path dir = p.has_parent_path() ? p.parent_path() : std::filesystem::path(".");
+    temp = (dir / ("." + p.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temp.data());
+    if (fd >= 0)
+        ::fchmod(fd, mode & 07777);
+    return fd;
+}
+
+int renameFile(const std::string& from, const std::string& to, bool replace) {
+    if (replace)
+        return ::rename(from.c_str(), to.c_str());
+    int result = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+    if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+        // File systems without the flag: a hard link fails on an existing name too.
+        result = ::link(from.c_str(), to.c_str());
+        if (result == 0)
+            ::unlink(from.c_str());
+    }
+    return result;
+}
+
+unsigned defaultFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+unsigned fileMode(const std::string& path, unsigned fallback) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? unsigned(st.st_mode & 0777) : fallback;
+}
+
+}  // namespace kvopack::sys

@@ -50,6 +50,17 @@ std::string temporaryDirectory() {
     return narrowExact(fileApiCodePage(), shortForm, narrow) ? narrow : std::string();
 }
 
+// Creates `path` if nothing is there yet; false when something is.
+bool createNew(const std::string& path, DWORD& error) {
+    const HANDLE created = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    error = GetLastError();
+    if (created == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(created);
+    return true;
+}
+
 // Creates "vdl_nlog_" with the first decimal number from 2 on that is free.
 // The file is created, never reused: two launchers starting at the same
 // moment may both find a number free, and the second must not truncate the
@@ -64,13 +75,9 @@ std::string createLogFile() {
         std::string candidate = dir + "vdl_nlog_" + std::to_string(n);
         if (fileExists(candidate))
             continue;
-        const HANDLE created = CreateFileA(candidate.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (created != INVALID_HANDLE_VALUE) {
-            CloseHandle(created);
+        DWORD error = 0;
+        if (createNew(candidate, error))
             return candidate;
-        }
-        const DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
             return std::string();
     }
@@ -80,10 +87,17 @@ std::string createLogFile() {
 void openLogFirstTime() {
     logPath = createLogFile();
     if (!logPath.empty())
-        logStream = std::fopen(logPath.c_str(), "w");
+        logStream = std::fopen(logPath.c_str(), "a");  // created empty just now
     if (!logStream) {
+        // One name for every launcher and user of the machine: a file there
+        // is somebody else's log (or not a log at all), so the log goes
+        // there only when this launcher creates it; otherwise it stays off.
+        DWORD error = 0;
         logPath = "c:\\vdl_nlog";
-        logStream = std::fopen(logPath.c_str(), "w");
+        if (createNew(logPath, error))
+            logStream = std::fopen(logPath.c_str(), "a");
+        else
+            logPath.clear();
     }
     if (!logStream)
         return;

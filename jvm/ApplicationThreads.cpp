@@ -15,6 +15,10 @@ struct ThreadApi {
     jmethodID getParent = nullptr;
     jmethodID activeCount = nullptr;
     jmethodID enumerate = nullptr;
+    jmethodID getState = nullptr;
+    jobject terminated = nullptr;
+    jclass system = nullptr;
+    jmethodID gc = nullptr;
 };
 
 // A failed lookup or call leaves an exception pending, and no further JNI
@@ -41,6 +45,18 @@ bool lookUp(JNIEnv* env, ThreadApi& api) {
     api.getParent = env->GetMethodID(api.group, "getParent", "()Ljava/lang/ThreadGroup;");
     api.activeCount = env->GetMethodID(api.group, "activeCount", "()I");
     api.enumerate = env->GetMethodID(api.group, "enumerate", "([Ljava/lang/Thread;Z)I");
+    // Optional: only needed for a VM that lists ended threads (see below).
+    if (!failed(env)) {
+        api.getState = env->GetMethodID(api.thread, "getState", "()Ljava/lang/Thread$State;");
+        jclass state = failed(env) ? nullptr : env->FindClass("java/lang/Thread$State");
+        jfieldID field = state && !failed(env)
+                             ? env->GetStaticFieldID(state, "TERMINATED", "Ljava/lang/Thread$State;")
+                             : nullptr;
+        api.terminated = field && !failed(env) ? env->GetStaticObjectField(state, field) : nullptr;
+        api.system = failed(env) ? nullptr : env->FindClass("java/lang/System");
+        api.gc = api.system && !failed(env) ? env->GetStaticMethodID(api.system, "gc", "()V") : nullptr;
+        failed(env);
+    }
     return !failed(env) && api.currentThread && api.getThreadGroup && api.isAlive && api.isDaemon && api.join &&
            api.getParent && api.activeCount && api.enumerate;
 }
@@ -66,7 +82,8 @@ jobject rootGroup(JNIEnv* env, const ThreadApi& api, jobject self) {
 
 // A live non-daemon thread other than `self`, or null when there is none
 // (or the JVM would not tell). The caller deletes the reference.
-jobject nextApplicationThread(JNIEnv* env, const ThreadApi& api, jobject root, jobject self, bool& broken) {
+jobject nextApplicationThread(JNIEnv* env, const ThreadApi& api, jobject root, jobject self, bool& broken,
+                              bool& endedListed) {
     const jint count = env->CallIntMethod(root, api.activeCount);
     if (failed(env) || count < 0) {
         broken = true;
@@ -95,6 +112,13 @@ jobject nextApplicationThread(JNIEnv* env, const ThreadApi& api, jobject root, j
             continue;
         const bool other = !env->IsSameObject(thread, self);
         const bool alive = other && env->CallBooleanMethod(thread, api.isAlive) == JNI_TRUE;
+        if (other && !alive && api.getState && api.terminated) {
+            jobject state = env->CallObjectMethod(thread, api.getState);
+            if (!failed(env) && state) {
+                endedListed = endedListed || env->IsSameObject(state, api.terminated);
+                env->DeleteLocalRef(state);
+            }
+        }
         const bool daemon = alive && env->CallBooleanMethod(thread, api.isDaemon) == JNI_TRUE;
         if (failed(env))
             broken = true;
@@ -125,7 +149,25 @@ void waitForApplicationThreads(JNIEnv* env) {
     }
     bool broken = false;
     bool announced = false;
-    while (jobject thread = nextApplicationThread(env, api, root, self, broken)) {
+    bool collected = false;
+    for (;;) {
+        bool endedListed = false;
+        jobject thread = nextApplicationThread(env, api, root, self, broken, endedListed);
+        if (!thread) {
+            // A VM may keep an ended thread on its list until its next
+            // collection, in the place of a live one that the list's length
+            // (the count of live threads) then leaves out. The thread that ran
+            // main has just ended, so this is the usual case there.
+            if (!endedListed || collected || broken || !api.gc)
+                break;
+            logMessage("ended threads still listed: collecting them");
+            env->CallStaticVoidMethod(api.system, api.gc);
+            collected = !failed(env);
+            if (!collected)
+                break;
+            continue;
+        }
+        collected = false;
         if (!announced) {
             logMessage("waiting for the application's threads");
             announced = true;

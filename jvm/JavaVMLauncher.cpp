@@ -16,6 +16,7 @@
 #include "core/StartupState.h"
 #include "jvm/ApplicationThreads.h"
 #include "jvm/LauncherArgs.h"
+#include "jvm/MainThread.h"
 #include "jvm/Variables.h"
 #include "runtime/JniEntry.h"
 #include "runtime/JvmState.h"
@@ -175,14 +176,13 @@ bool callMain(const WideArgs& arguments) {
         jniEnv->SetObjectArrayElement(array, static_cast<jsize>(i), text);
     }
     logMessage("calling main");
-    jniEnv->CallStaticVoidMethod(launcherClass, mainMethod, array);
-    logMessage("main returned");
-    if (jniEnv->ExceptionOccurred()) {
-        logError("an exception occured");
-        jniEnv->ExceptionDescribe();
-        return false;
+    bool threw = false;
+    if (!callMainOnJavaThread(jniEnv, launcherClass, mainMethod, array, threw)) {
+        logMessage("no main thread of its own: main runs on the launcher's thread");
+        jniEnv->CallStaticVoidMethod(launcherClass, mainMethod, array);
+        threw = mainEndedWithException(jniEnv);
     }
-    return true;
+    return !threw;
 }
 
 bool createJavaVM(const OptionList& systemProperties, const WideArgs& arguments) {

@@ -2,6 +2,7 @@
 list(APPEND KVO_PURE_SOURCES
     jvm/LauncherArgs.cpp
     jvm/LocaleTable.cpp
+    jvm/MainThreadClass.cpp
     jvm/OptionText.cpp
     jvm/VariableText.cpp
 )

@@ -19,7 +19,7 @@ void unpackArchive(const std::string& home, const char* archive) {
         return;
     }
     const std::string unpacker = home + "\\bin\\unpack200.exe";
-    std::string command = unpackCommandLine(packedPath, archivePath);
+    std::string command = unpackCommandLine(unpacker, packedPath, archivePath);
     logMessage("%s", unpacker.c_str());
     logMessage("%s", command.c_str());
 
@@ -57,10 +57,20 @@ void unpackArchive(const std::string& home, const char* archive) {
     }
 }
 
+bool anyArchivePacked(const std::string& home) {
+    for (const char* archive : packedArchives)
+        if (pathExists(home + "\\" + archive + ".pack"))
+            return true;
+    return false;
+}
+
 }  // namespace
 
 void unpackRuntime(const std::string& home) {
-    if (!pathExists(home + "\\lib\\rt.jar.pack") || pathExists(home + "\\lib\\jsse.jar"))
+    // Whatever is still packed is unpacked, whichever earlier run left it:
+    // an archive that failed keeps its packed file and is tried again, even
+    // when the archives after it (jsse.jar last) have been unpacked since.
+    if (!anyArchivePacked(home))
         return;
     logMessage("Unpacking JRE");
     std::fputs("Preparing JRE ...\n", stdout);

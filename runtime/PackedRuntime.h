@@ -4,6 +4,7 @@
 
 #include <string>
 
-// Does nothing unless home\lib\rt.jar.pack exists and home\lib\jsse.jar does
-// not. Ends the launcher when the unpacker cannot be started.
+// Unpacks every archive of the runtime that is still packed, in their fixed
+// order; does nothing when none is. Ends the launcher when the unpacker
+// cannot be started.
 void unpackRuntime(const std::string& home);

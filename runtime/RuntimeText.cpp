@@ -69,8 +69,10 @@ const char* const packedArchives[7] = {
     "lib\\deploy.jar", "lib\\ext\\localedata.jar", "lib\\jsse.jar",
 };
 
-std::string unpackCommandLine(std::string_view packedPath, std::string_view archivePath) {
-    std::string line = "-r \"";
+std::string unpackCommandLine(std::string_view unpacker, std::string_view packedPath, std::string_view archivePath) {
+    std::string line = "\"";
+    line += unpacker;
+    line += "\" -r \"";
     line += packedPath;
     line += "\" \"";
     line += archivePath;

@@ -39,10 +39,11 @@ std::string replaceChar(std::string_view text, char from, char to);
 std::string versionCacheKey(std::string_view javaExecutable);
 
 // The archives of a packed runtime, relative to its home, in the order they
-// are unpacked; the last one marks a home as unpacked.
+// are unpacked; jsse.jar last, which older launchers take for the mark of an
+// unpacked home.
 extern const char* const packedArchives[7];
-// The unpacker's command line (its own path is passed separately).
-std::string unpackCommandLine(std::string_view packedPath, std::string_view archivePath);
+// The unpacker's command line, its own path first as every program expects.
+std::string unpackCommandLine(std::string_view unpacker, std::string_view packedPath, std::string_view archivePath);
 
 // PE header checks on raw bytes. The DOS header gives the offset of the PE
 // signature; the signature is followed by the machine field.

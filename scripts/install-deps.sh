@@ -13,6 +13,14 @@ for p in $pkgs; do
     case "$p" in wine32) q="wine32:i386" ;; *) q="$p" ;; esac
     dpkg-query -W -f='${Status}' "$q" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done
+# Wine takes its ANSI code page from the host's locale, and only from one
+# the C library has: the double-byte tests run under ja_JP.UTF-8 (932).
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+    SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 || echo "could not generate ja_JP.UTF-8" >&2
+fi
+
 [ -z "$missing" ] && exit 0
 
 SUDO=""

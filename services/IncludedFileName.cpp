@@ -2,76 +2,107 @@
 
 namespace {
 
-char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+template <class CharT>
+CharT upper(CharT c) {
+    return c >= CharT('a') && c <= CharT('z') ? static_cast<CharT>(c - CharT('a') + CharT('A')) : c;
+}
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
+template <class CharT>
+bool equalsIgnoringCase(std::basic_string_view<CharT> a, const char* b) {
+    const std::string_view ascii(b);
+    if (a.size() != ascii.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (upper(a[i]) != upper(b[i]))
+        if (upper(a[i]) != static_cast<CharT>(upper(ascii[i])))
             return false;
     return true;
 }
 
+template <class CharT>
+bool isOneOf(CharT c, const char* set) {
+    for (; *set; ++set)
+        if (c == static_cast<CharT>(*set))
+            return true;
+    return false;
+}
+
 // Windows opens these devices whatever directory and extension they are given.
-bool isDeviceName(std::string_view part) {
-    const std::string_view stem = part.substr(0, part.find('.'));
+template <class CharT>
+bool isDeviceName(std::basic_string_view<CharT> part) {
+    const std::basic_string_view<CharT> stem = part.substr(0, part.find(CharT('.')));
     for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
         if (equalsIgnoringCase(stem, device))
             return true;
     if (stem.size() == 4 && (equalsIgnoringCase(stem.substr(0, 3), "COM") ||
                              equalsIgnoringCase(stem.substr(0, 3), "LPT")))
-        return stem[3] >= '0' && stem[3] <= '9';
+        return stem[3] >= CharT('0') && stem[3] <= CharT('9');
     return false;
 }
 
-const char* partProblem(std::string_view part) {
+template <class CharT>
+const char* partProblem(std::basic_string_view<CharT> part) {
     if (part.empty())
         return "it has an empty part";
-    if (part == "." || part == "..")
+    if ((part.size() == 1 && part[0] == CharT('.')) ||
+        (part.size() == 2 && part[0] == CharT('.') && part[1] == CharT('.')))
         return "'.' and '..' lead out of the temporary directory";
     // Windows drops these, so "..." or ".. " would act as "." or "..".
-    if (part.back() == '.' || part.back() == ' ')
+    if (part.back() == CharT('.') || part.back() == CharT(' '))
         return "a part ends in a dot or a blank";
     if (isDeviceName(part))
         return "it names a device";
     return nullptr;
 }
 
-}  // namespace
-
-std::vector<std::string_view> includedFileNamesToHandle(std::string_view list, int32_t count) {
-    std::vector<std::string_view> names;
+template <class CharT>
+std::vector<std::basic_string_view<CharT>> namesToHandle(std::basic_string_view<CharT> list, int32_t count) {
+    std::vector<std::basic_string_view<CharT>> names;
     while (count > 0 && static_cast<int64_t>(names.size()) < count && !list.empty()) {
-        const size_t semi = list.find(';');
-        const std::string_view piece = list.substr(0, semi);
-        list = semi == std::string_view::npos ? std::string_view() : list.substr(semi + 1);
+        const size_t semi = list.find(CharT(';'));
+        const std::basic_string_view<CharT> piece = list.substr(0, semi);
+        list = semi == std::basic_string_view<CharT>::npos ? std::basic_string_view<CharT>() : list.substr(semi + 1);
         if (!piece.empty())
             names.push_back(piece);
     }
     return names;
 }
 
-const char* includedFileNameProblem(std::string_view name) {
+template <class CharT>
+const char* nameProblem(std::basic_string_view<CharT> name) {
+    constexpr auto npos = std::basic_string_view<CharT>::npos;
     if (name.empty())
         return "it is empty";
-    if (name.front() == '\\' || name.front() == '/')
+    if (name.front() == CharT('\\') || name.front() == CharT('/'))
         return "it is an absolute path";
-    if (name.find(':') != std::string_view::npos)
+    if (name.find(CharT(':')) != npos)
         return "it names a drive or a stream";
-    if (name.find('/') != std::string_view::npos)
+    if (name.find(CharT('/')) != npos)
         return "'/' separates directories too; only one '\\' is allowed";
-    for (char c : name)
-        if (static_cast<unsigned char>(c) < 0x20 || std::string_view("<>\"|?*").find(c) != std::string_view::npos)
+    for (CharT c : name)
+        if ((c >= CharT(0) && c < CharT(0x20)) || isOneOf(c, "<>\"|?*"))
             return "it holds a character that file names cannot hold";
-    const size_t slash = name.find('\\');
-    if (slash == std::string_view::npos)
+    const size_t slash = name.find(CharT('\\'));
+    if (slash == npos)
         return partProblem(name);
-    const std::string_view directory = name.substr(0, slash);
-    const std::string_view file = name.substr(slash + 1);
-    if (file.find('\\') != std::string_view::npos)
+    const std::basic_string_view<CharT> directory = name.substr(0, slash);
+    const std::basic_string_view<CharT> file = name.substr(slash + 1);
+    if (file.find(CharT('\\')) != npos)
         return "it has more than one directory level";
     if (const char* problem = partProblem(directory))
         return problem;
     return partProblem(file);
 }
+
+}  // namespace
+
+std::vector<std::string_view> includedFileNamesToHandle(std::string_view list, int32_t count) {
+    return namesToHandle(list, count);
+}
+
+std::vector<std::wstring_view> includedFileNamesToHandle(std::wstring_view list, int32_t count) {
+    return namesToHandle(list, count);
+}
+
+const char* includedFileNameProblem(std::string_view name) { return nameProblem(name); }
+
+const char* includedFileNameProblem(std::wstring_view name) { return nameProblem(name); }

@@ -27,6 +27,11 @@ constexpr long kMaxNumber = 100000;
 constexpr int kWaitRounds = 200;
 constexpr DWORD kWaitStepMs = 50;
 constexpr int kProbeEvery = 5;
+// A second start holds the notification semaphore for at most about 20 s
+// (the two waits above) plus the writing; three of them may be served
+// before this one gives up. Any program of the user (or, with the global
+// namespace, of any user) can take the semaphore and never give it back.
+constexpr DWORD kNotificationWaitMs = 60000;
 
 char semaphoreName[kInstanceNameCapacity];
 bool semaphoreNamed = false;
@@ -135,8 +140,14 @@ void writeHandOverFile(const std::string& file, HANDLE notification) {
     if (!notification.valid())
         logMessage("semaphore creation failed %lu", GetLastError());
     logMessage("waiting for notification semaphore");
-    const DWORD waited = WaitForSingleObject(notification.get(), INFINITE);
+    const DWORD waited = WaitForSingleObject(notification.get(), kNotificationWaitMs);
     logMessage("wait returned %ld", static_cast<long>(waited));
+    if (waited == WAIT_TIMEOUT) {
+        // Not ours to release: it is still held by whoever took it.
+        logError("notification semaphore not free within %lu s: hand-over given up",
+                 static_cast<unsigned long>(kNotificationWaitMs / 1000));
+        fatalErrorMessage(msg::InternalError, "21");
+    }
 
     if (isMainProcessAlive() && waitWhileFileExists(file)) {
         writeHandOverFile(file, notification.get());

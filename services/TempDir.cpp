@@ -110,7 +110,13 @@ bool chooseFallback(char* out, size_t capacity) {
     return false;
 }
 
-bool isSlash(char c) { return c == '\\'; }
+// Paths are shown in the log as the file functions' code page writes them.
+std::string shown(std::wstring_view wide) { return narrowForDisplay(fileApiCodePage(), wide); }
+
+[[noreturn]] void failIncludedFile(const char* format, std::wstring_view what) {
+    logError(format, shown(what).c_str());
+    fatalErrorMessage(msg::InternalError, "11");
+}
 
 }  // namespace
 
@@ -204,20 +210,26 @@ void createLauncherTempDir() {
     fatalErrorMessage(msg::InternalError, "7");
 }
 
-int extractIncludedFile(HANDLE launcherFile, const char* target) {
+int extractIncludedFile(HANDLE launcherFile, const wchar_t* target) {
     const int64_t length = readLong(launcherFile);
-    logMessage("extracting %s (size: %lld)", target, static_cast<long long>(length));
+    logMessage("extracting %s (size: %lld)", shown(target).c_str(), static_cast<long long>(length));
     if (length <= 0)
         return 0;
-    ScopedHandle out(CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedHandle out(CreateFileW(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out.valid()) {
-        logError("could not create %s (%lu)", target, GetLastError());
+        logError("could not create %s (%lu)", shown(target).c_str(), GetLastError());
         fatalErrorMessage(msg::InternalError, "11");
     }
     // The file is closed on failure too, so that the error exit can delete
     // it along with the temporary directory.
     return copyRange(launcherFile, out.get(), length, true);
+}
+
+int extractIncludedFile(HANDLE launcherFile, const char* target) {
+    std::wstring wide;
+    if (!widenText(fileApiCodePage(), target, wide))
+        failIncludedFile("included file path %s is not text of the code page", std::wstring());
+    return extractIncludedFile(launcherFile, wide.c_str());
 }
 
 int extractIncludedFiles(bool createDirectory) {
@@ -230,14 +242,17 @@ int extractIncludedFiles(bool createDirectory) {
         return 0;
     }
 
+    // The names are read as characters: in a double-byte code page (932,
+    // 936, 949, 950) the second byte of a character can be the backslash's.
     // Every name is checked before anything is written: the block, not the
     // launcher, decides the names, and none may reach outside the directory.
-    const std::vector<std::string_view> names =
-        includedFileNamesToHandle(getConfigString(rec::IncludedFileNames), count);
-    for (std::string_view name : names) {
+    std::wstring list;
+    if (!widenText(fileApiCodePage(), getConfigString(rec::IncludedFileNames), list))
+        failIncludedFile("included file names%s are not text of the code page", std::wstring());
+    const std::vector<std::wstring_view> names = includedFileNamesToHandle(list, count);
+    for (std::wstring_view name : names) {
         if (const char* problem = includedFileNameProblem(name)) {
-            logError("included file name %.*s refused: %s", static_cast<int>(name.size()), name.data(),
-                     problem);
+            logError("included file name %s refused: %s", shown(name).c_str(), problem);
             fatalErrorMessage(msg::InternalError, "11");
         }
     }
@@ -248,6 +263,9 @@ int extractIncludedFiles(bool createDirectory) {
         logError("no temporary directory to extract the included files into");
         fatalErrorMessage(msg::InternalError, "11");
     }
+    std::wstring directory;
+    if (!widenText(fileApiCodePage(), launcherTempDir, directory))
+        failIncludedFile("temporary directory%s is not text of the code page", std::wstring());
 
     ScopedHandle file(openLauncherFile());
     if (!file.valid()) {
@@ -261,27 +279,20 @@ int extractIncludedFiles(bool createDirectory) {
         return 1;
     }
 
-    for (std::string_view name : names) {
-        char target[kTempPathCapacity];
-        if (!formatWhole(target, sizeof target, "%s\\%.*s", launcherTempDir,
-                         static_cast<int>(name.size()), name.data())) {
-            logError("the path of included file %.*s is too long", static_cast<int>(name.size()),
-                     name.data());
-            fatalErrorMessage(msg::InternalError, "11");
+    for (std::wstring_view name : names) {
+        const std::wstring target = directory + L"\\" + std::wstring(name);
+        if (target.size() >= kTempPathCapacity)
+            failIncludedFile("the path of included file %s is too long", name);
+        const size_t slash = name.find(L'\\');
+        if (slash != std::wstring_view::npos) {
+            const std::wstring level = target.substr(0, directory.size() + 1 + slash);
+            logMessage("creating directory %s", shown(level).c_str());
+            if (!CreateDirectoryW(level.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+                logError("failed to create directory %s", shown(level).c_str());
         }
-        const size_t slash = name.find('\\');
-        if (slash != std::string_view::npos) {
-            char directory[kTempPathCapacity];
-            const size_t cut = std::strlen(launcherTempDir) + 1 + slash;  // < strlen(target)
-            std::memcpy(directory, target, cut);
-            directory[cut] = '\0';
-            logMessage("creating directory %s", directory);
-            if (!CreateDirectoryA(directory, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-                logError("failed to create directory %s", directory);
-        }
-        const int result = extractIncludedFile(file.get(), target);
+        const int result = extractIncludedFile(file.get(), target.c_str());
         if (result != 0) {
-            logError("Failed to extract %s", target);
+            logError("Failed to extract %s", shown(target).c_str());
             return result;
         }
     }
@@ -296,36 +307,52 @@ int extractIncludedFiles(bool createDirectory) {
     return 0;
 }
 
-void emptyDirectory(const char* directory, bool recurse) {
-    if (!directory || directory[0] == '\0' || directory[0] == '.')
+namespace {
+
+// Wide throughout: a name that ends in a double-byte character whose second
+// byte is the backslash's would otherwise be taken for one that ends in a
+// separator.
+void emptyDirectoryWide(const std::wstring& directory, bool recurse) {
+    logMessage("emptying %s", shown(directory).c_str());
+    const wchar_t* separator = directory.back() == L'\\' ? L"" : L"\\";
+    const std::wstring pattern = directory + separator + L"*.*";
+    if (pattern.size() >= kTempPathCapacity)
         return;
-    logMessage("emptying %s", directory);
-    const size_t length = std::strlen(directory);
-    const char* separator = isSlash(directory[length - 1]) ? "" : "\\";
-    char pattern[kTempPathCapacity];
-    if (!formatWhole(pattern, sizeof pattern, "%s%s*.*", directory, separator))
-        return;
-    WIN32_FIND_DATAA entry;
-    ScopedFindHandle find(FindFirstFileA(pattern, &entry));
+    WIN32_FIND_DATAW entry;
+    ScopedFindHandle find(FindFirstFileW(pattern.c_str(), &entry));
     if (!find.valid())
         return;
     do {
-        if (std::strcmp(entry.cFileName, ".") == 0 || std::strcmp(entry.cFileName, "..") == 0)
+        const std::wstring_view name(entry.cFileName);
+        if (name == L"." || name == L"..")
             continue;
-        char full[kTempPathCapacity];
-        if (!formatWhole(full, sizeof full, "%s%s%s", directory, separator, entry.cFileName))
+        const std::wstring full = directory + separator + std::wstring(name);
+        if (full.size() >= kTempPathCapacity)
             continue;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            logMessage("attempting to remove %s (%d)", full, recurse ? 1 : 0);
+            logMessage("attempting to remove %s (%d)", shown(full).c_str(), recurse ? 1 : 0);
             // A link is removed as a link: what it points to is not ours.
             if (recurse && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                emptyDirectory(full, false);
-            RemoveDirectoryA(full);
+                emptyDirectoryWide(full, false);
+            RemoveDirectoryW(full.c_str());
         } else {
-            logMessage("attempting to delete %s", full);
-            DeleteFileA(full);
+            logMessage("attempting to delete %s", shown(full).c_str());
+            DeleteFileW(full.c_str());
         }
-    } while (FindNextFileA(find.get(), &entry));
+    } while (FindNextFileW(find.get(), &entry));
+}
+
+}  // namespace
+
+void emptyDirectory(const char* directory, bool recurse) {
+    if (!directory || directory[0] == '\0' || directory[0] == '.')
+        return;
+    std::wstring wide;
+    if (!widenText(fileApiCodePage(), directory, wide) || wide.empty()) {
+        logError("emptying %s: not text of the code page", directory);
+        return;
+    }
+    emptyDirectoryWide(wide, recurse);
 }
 
 void removeLauncherTempDir() {

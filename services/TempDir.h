@@ -35,6 +35,7 @@ void createLauncherTempDir();
 int extractIncludedFiles(bool createDirectory);
 // Restores the next included file from `launcherFile` into `target`.
 int extractIncludedFile(HANDLE launcherFile, const char* target);
+int extractIncludedFile(HANDLE launcherFile, const wchar_t* target);
 // Removes the launcher's temporary directory with what it holds (nothing
 // when there is none); the launcher's last step before it ends.
 void removeLauncherTempDir();

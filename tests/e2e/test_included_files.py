@@ -56,6 +56,11 @@ def unix_path(path: str) -> Path:
     raise AssertionError(f"unexpected drive in {path}")
 
 
+# Wine takes its Windows locale, and with it the ANSI code page (932), from
+# the host's; ASCII arguments only, so the locale need not be generated.
+JAPANESE = {"LC_ALL": "ja_JP.UTF-8"}
+
+
 class IncludedFilesCase(LauncherCase):
     def setUp(self):
         super().setUp()
@@ -97,13 +102,13 @@ class IncludedFilesCase(LauncherCase):
         path.write_bytes(data[: pe_image_end(data)] + block.bytes() + tail)
         return path
 
-    def run_child(self, exe, env=None):
+    def run_child(self, exe, env=None, unix_env=None):
         """Runs the extraction in a packed copy of the test program."""
         report = self.dir / "report.txt"
         if report.exists():
             report.unlink()
         r = self.run_launcher(exe, CHILD_ARGS, env={"KVO_EXTRACTION_REPORT": winpath(report),
-                                                    **(env or {})})
+                                                    **(env or {})}, unix_env=unix_env)
         self.assertEqual(r.code, 0, f"child failed; log:\n" + "\n".join(r.log or []))
         values = dict(line.split("\t", 1) for line in report.read_text().splitlines())
         return r, values
@@ -253,6 +258,31 @@ class ByteByByte(IncludedFilesCase):
                 self.assertEqual(self.names_in_tmp(), [])
                 self.assertEqual([p for p in self.dir.rglob("*") if "evil" in p.name or
                                   p.name in ("good.txt", "CON", "deeper")], [])
+
+    def test_double_byte_names_are_split_by_characters(self):
+        # Under code page 932 the second byte of ソ, 表 and 能 is 0x5C, the
+        # backslash's byte: byte by byte, "ソ.txt" would be a folder "\x83"
+        # with a file ".txt" in it, and "表\能.txt" two levels deep.
+        block = self.block(3, "\u30bd.txt;\u8868\\\u80fd.txt;\u8868\\a.txt".encode("cp932"))
+        exe = self.raw(block, entry(b"so") + entry(b"hyou-nou") + entry(b"a"), stub=WINE_TESTS)
+        r, report = self.run_child(exe, unix_env=JAPANESE)
+        where = unix_path(report["tempDir"])
+        self.assertEqual(sorted(p.name for p in where.iterdir()), ["\u30bd.txt", "\u8868"])
+        self.assertEqual((where / "\u30bd.txt").read_bytes(), b"so")
+        self.assertEqual(sorted(p.name for p in (where / "\u8868").iterdir()), ["a.txt", "\u80fd.txt"])
+        self.assertEqual((where / "\u8868" / "\u80fd.txt").read_bytes(), b"hyou-nou")
+
+    def test_double_byte_folder_is_removed_on_an_error_exit(self):
+        # A folder whose name ends in such a character is emptied and
+        # removed like any other when the launcher ends with an error.
+        block = self.block(3, "\u80fd\\a.txt;\u80fd\\\u30bd;b.txt".encode("cp932"))
+        exe = self.raw(block, entry(b"first") + entry(b"second") + struct.pack("<q", 100) + b"only ten b")
+        r = self.run_launcher(exe, unix_env=JAPANESE)
+        self.assertEqual(r.code, 1)
+        self.assertEqual(r.dialogs[0][1].split("\n")[0], "An internal error occurred (error code: 16)")
+        temp = self.temp_dir_of(r)
+        self.assertLogHas(r, f"ERROR: Failed to extract {temp}\\b.txt")
+        self.assertFalse(unix_path(temp).exists(), list(unix_path(temp).rglob("*")))
 
     def test_short_data_ends_with_16_and_removes_the_directory(self):
         exe = self.raw(self.block(2, "a.txt;b.txt"), entry(b"first") + struct.pack("<q", 100) + b"only ten b")

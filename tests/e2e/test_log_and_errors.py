@@ -101,6 +101,35 @@ class LogSwitch(LauncherCase):
                 f.unlink()
         self.assertEqual(r.code, 83)
 
+    def test_fixed_name_on_drive_c_is_created_never_truncated(self):
+        # TMP naming a file: no numbered log can be made, the last fallback
+        # is the one fixed name that every launcher and user shares.
+        fixed = Path(os.environ.get("KVO_WINEPREFIX", ROOT / "build" / "wineprefix")) / "drive_c" / "vdl_nlog"
+        blocker = self.dir / "tmp-is-a-file"
+        blocker.write_text("not a directory")
+        exe = self.make_exe(base_block())
+        saved = fixed.read_bytes() if fixed.exists() else None
+        try:
+            fixed.unlink(missing_ok=True)
+            r = self.run_launcher(exe, env={"TMP": winpath(blocker)})
+            self.assertEqual(r.code, 83)
+            text = fixed.read_text(encoding="cp1252")
+            self.assertIn("Started executable", text)
+            self.assertIn("ERROR: No JVM found", text)
+
+            # Somebody else's file under that name stays as it is; the log
+            # is off, so the message names none.
+            fixed.write_bytes(b"another launcher's log\r\n")
+            r = self.run_launcher(exe, env={"TMP": winpath(blocker)})
+            self.assertEqual(r.code, 83)
+            self.assertEqual(fixed.read_bytes(), b"another launcher's log\r\n")
+            self.assertTrue(r.dialogs, r)
+            self.assertNotIn("Log:", r.dialogs[0][1])
+        finally:
+            fixed.unlink(missing_ok=True)
+            if saved is not None:
+                fixed.write_bytes(saved)
+
 
 class CreateLogSwitch(LauncherCase):
     def test_prompt_names_the_log_and_switch_is_removed(self):

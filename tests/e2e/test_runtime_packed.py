@@ -30,7 +30,7 @@ class PackedRuntime(RuntimeCase):
         r = self.run_launcher(self.make_exe(base_block(r128="B.\\jre")))
         h = winpath(home).lower()
         self.assertEqual(self.unpacker_runs(home),
-                         [f'-r "{h}\\{a}.pack" "{h}\\{a}"' for a in ARCHIVES])
+                         [f'"{h}\\bin\\unpack200.exe" -r "{h}\\{a}.pack" "{h}\\{a}"' for a in ARCHIVES])
         for name in ARCHIVES:
             self.assertEqual((home / name.replace("\\", "/")).read_bytes(), name.encode())
         self.assertEqual(list(home.rglob("*.pack")), [])
@@ -56,18 +56,23 @@ class PackedRuntime(RuntimeCase):
         self.assertEqual(len(self.unpacker_runs(home)), 1)
         self.assertTrue((home / "lib" / "rt.jar").exists())
 
-    def test_trigger_needs_rt_pack_without_jsse(self):
-        with_jsse = self.packed_home(packed=["lib\\rt.jar", "lib\\charsets.jar"])
-        (with_jsse / "lib" / "jsse.jar").write_bytes(b"jar")
+    def test_every_archive_still_packed_is_unpacked(self):
+        # A run that stopped after rt.jar, or that failed on charsets.jar and
+        # went on to jsse.jar: whatever is still packed is unpacked next.
+        home = self.packed_home(packed=["lib\\charsets.jar", "lib\\ext\\localedata.jar"])
+        (home / "lib" / "jsse.jar").write_bytes(b"jar")
         r = self.run_launcher(self.make_exe(base_block(r128="B.\\jre")))
-        self.assertNotIn("Unpacking JRE", r.log)
-        self.assertEqual(self.unpacker_runs(with_jsse), [])
-        # A run that stopped after rt.jar: no rt.jar.pack, nothing more happens.
-        (with_jsse / "lib" / "jsse.jar").unlink()
-        (with_jsse / "lib" / "rt.jar.pack").unlink()
+        h = winpath(home).lower()
+        self.assertEqual(self.unpacker_runs(home),
+                         [f'"{h}\\bin\\unpack200.exe" -r "{h}\\{a}.pack" "{h}\\{a}"'
+                          for a in ("lib\\charsets.jar", "lib\\ext\\localedata.jar")])
+        self.assertEqual(list(home.rglob("*.pack")), [])
+        self.assertEqual((home / "lib" / "jsse.jar").read_bytes(), b"jar")
+        self.assertLogHas(r, "Unpacking JRE done")
+        # Nothing packed: nothing happens.
         r = self.run_launcher(self.make_exe(base_block(r128="B.\\jre"), name="again.exe"))
         self.assertNotIn("Unpacking JRE", r.log)
-        self.assertTrue((with_jsse / "lib" / "charsets.jar.pack").exists())
+        self.assertEqual(len(self.unpacker_runs(home)), 2)
 
     def test_unpacker_that_cannot_start_is_fatal(self):
         self.packed_home(unpacker=False)
@@ -92,12 +97,14 @@ class PackedRuntime(RuntimeCase):
         self.assertFalse((home / "lib" / "rt.jar.pack").exists())
         self.assertTrue((home / "lib" / "rt.jar").exists())
 
-        # Still packed, so the next start tries again (rt.jar packed anew to
-        # start the unpacking at all).
-        (home / "lib" / "rt.jar").unlink()
-        (home / "lib" / "rt.jar.pack").write_bytes(b"PACK200:lib\\rt.jar")
+        # Still packed, so the next start tries again, and only that one.
+        (home / "lib" / "charsets.jar.pack").write_bytes(b"PACK200:repaired")
         self.run_launcher(exe)
-        self.assertEqual(len([l for l in self.unpacker_runs(home) if "charsets" in l]), 2)
+        self.assertEqual([l for l in self.unpacker_runs(home) if "charsets" in l][1:],
+                         [f'"{h}\\bin\\unpack200.exe" -r "{h}\\lib\\charsets.jar.pack" "{h}\\lib\\charsets.jar"'])
+        self.assertEqual(len(self.unpacker_runs(home)), 3)
+        self.assertEqual((home / "lib" / "charsets.jar").read_bytes(), b"repaired")
+        self.assertEqual(list(home.rglob("*.pack")), [])
 
     def test_preferred_location_is_unpacked_too(self):
         home = self.packed_home(packed=["lib\\rt.jar"])

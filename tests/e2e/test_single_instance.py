@@ -7,7 +7,7 @@ import unittest
 from pathlib import Path
 
 import test_jvm_start as jvm_start
-from harness import RUNNER, WINE, LauncherCase, reg, reg_value, unescape, wine_env, winpath
+from harness import BUILD_WIN32, RUNNER, WINE, LauncherCase, base_block, reg, reg_value, unescape, wine_env, winpath
 from jvmstart import Record, recording_home
 
 PIDS_KEY = "HKCU\\SOFTWARE\\orrin-labs\\korvo\\pids"
@@ -50,11 +50,11 @@ class InstanceCase(LauncherCase):
         jvm_start.make_jar(where / ".vandrel" / "vdlruntime.jar", jvm_start.WIN_LAUNCHER_I, jvm_start.FIRST_RUN)
         return self.make_exe(jvm_start.installer_block(**records), where=where)
 
-    def spawn(self, exe, args=""):
+    def spawn(self, exe, args="", timeout_ms=60000):
         """Starts `exe` with `args`; every launcher of a case shares its TMP."""
         InstanceCase.runs += 1
         outfile = self.dir / f"runner{InstanceCase.runs}.txt"
-        argv = [WINE, str(RUNNER), "--answer", "ok", "--timeout", "60000"]
+        argv = [WINE, str(RUNNER), "--answer", "ok", "--timeout", str(timeout_ms)]
         for k, v in {"TMP": winpath(self.tmp), "KORVO_LOG": "yes", "VANDREL_LOG": "<unset>",
                      "MANPATH": "<unset>"}.items():
             argv += ["--env", f"{k}={v}"]
@@ -195,6 +195,34 @@ class HandOver(InstanceCase):
             self.assertIn("CreateFile failed 80", log)
         self.assertIsNone(first.process.poll())
         self.assertEqual(first.finish(), (0, []))
+
+    def test_a_notification_semaphore_nobody_gives_back_ends_the_wait(self):
+        # Any program of the user can take the notification semaphore and
+        # keep it. Here one also holds the instance name, so the start below
+        # is a second start without a running launcher behind it.
+        exe = self.make_exe(base_block(r10005="1"))
+        name = "Local\\" + self.base_name(exe)
+        holder = subprocess.Popen([WINE, str(BUILD_WIN32 / "fixtures" / "windows" / "kvo-hold.exe"), "150000",
+                                   name, name + "_notification"], env=wine_env(), stdout=subprocess.PIPE,
+                                  stderr=subprocess.PIPE, stdin=subprocess.DEVNULL)
+        try:
+            self.assertEqual(holder.stdout.readline().strip(), b"held", holder.stderr.read1() if holder.poll() else "")
+            started = time.time()
+            code, dialogs = self.spawn(exe, "a", timeout_ms=120000).finish(timeout=150)
+            waited = time.time() - started
+        finally:
+            holder.kill()
+            holder.wait()
+        self.assertEqual(code, 1)
+        self.assertEqual([t.split("\n")[0] for _, t in dialogs], ["An internal error occurred (error code: 21)"])
+        self.assertGreater(waited, 59)
+        self.assertLess(waited, 100)
+        log = self.log_with("other pid")
+        self.assertIn("waiting for notification semaphore", log)
+        self.assertIn("wait returned 258", log)
+        self.assertIn("ERROR: notification semaphore not free within 60 s: hand-over given up", log)
+        self.assertNotIn("exiting", log)
+        self.assertEqual(list(self.tmp.glob("kvo_p*.tmp")), [], "nothing written for the running instance")
 
 
 class NumberedNames(InstanceCase):

@@ -121,5 +121,17 @@ class HowItEnds(RealVmCase):
         steps = [l for l in r.log if l in ("dest JVM", "waiting for the application's threads", "launch done")]
         self.assertEqual(steps, ["dest JVM", "waiting for the application's threads", "launch done"])
 
+    def test_a_thread_that_waits_for_main_ends_and_is_waited_for(self):
+        exe = self.real_app("kvotest.JoinsMain", app_entries=["kvotest/JoinsMain"])
+        r = self.start(exe, "1500", timeout_ms=30000)
+        self.assertEqual((r.code, r.dialogs), (0, []), r)
+        self.assertEqual(self.values("main-thread"), ["main\tfalse"])
+        self.assertEqual([k for k, _ in self.report() if k in ("main", "launcher", "worker")],
+                         ["main", "launcher", "worker", "worker"])
+        self.assertEqual(self.values("worker"), ["main ended\tfalse", "done"])
+        steps = [l for l in r.log if l in ("main returned", "dest JVM", "waiting for the application's threads",
+                                          "launch done")]
+        self.assertEqual(steps, ["main returned", "dest JVM", "waiting for the application's threads", "launch done"])
+
 if __name__ == "__main__":
     unittest.main()

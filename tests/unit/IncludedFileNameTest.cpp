@@ -68,4 +68,21 @@ TEST(IncludedFileNames, EveryDeviceNameInEveryFormIsRefused) {
         EXPECT_EQ(includedFileNameProblem(name), nullptr) << name;
 }
 
+TEST(IncludedFileNames, WideNamesAreReadByCharacters) {
+    // ソ, 表 and 能 end in the backslash's byte in code page 932; as
+    // characters they are letters like any other.
+    std::vector<std::wstring> names;
+    for (std::wstring_view n : includedFileNamesToHandle(std::wstring_view(L";\u30bd.txt;;\u8868\\\u80fd.txt"), 5))
+        names.emplace_back(n);
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"\u30bd.txt", L"\u8868\\\u80fd.txt"}));
+    for (const wchar_t* name : {L"\u30bd.txt", L"\u8868\\\u80fd.txt", L"\u30bd\\a", L"a\\\u30bd", L"\u00e9t\u00e9.txt"})
+        EXPECT_EQ(includedFileNameProblem(std::wstring_view(name)), nullptr);
+    // The same rules as for narrow names.
+    for (const wchar_t* name : {L"", L"\\x", L"c:x", L"..\\x", L"\u30bd\\..", L"a\\b\\\u30bd", L"\u30bd/x",
+                                L"\u30bd ", L"\u30bd.", L"con.\u30bd", L"lib\\Com7", L"a\u0001b", L"a?b"})
+        EXPECT_NE(includedFileNameProblem(std::wstring_view(name)), nullptr);
+    EXPECT_STREQ(includedFileNameProblem(std::wstring_view(L"\u8868\\\u80fd\\x")), "it has more than one directory level");
+    EXPECT_STREQ(includedFileNameProblem(std::wstring_view(L"lib\\LPT1.txt")), "it names a device");
+}
+
 }  // namespace

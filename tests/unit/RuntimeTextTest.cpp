@@ -67,8 +67,8 @@ TEST(PackedRuntime, ArchiveOrderAndCommandLine) {
                                     "lib\\deploy.jar", "lib\\ext\\localedata.jar", "lib\\jsse.jar"};
     for (size_t i = 0; i < 7; ++i)
         EXPECT_STREQ(packedArchives[i], expected[i]) << i;
-    EXPECT_EQ(unpackCommandLine("c:\\rt\\lib\\rt.jar.pack", "c:\\rt\\lib\\rt.jar"),
-              "-r \"c:\\rt\\lib\\rt.jar.pack\" \"c:\\rt\\lib\\rt.jar\"");
+    EXPECT_EQ(unpackCommandLine("c:\\r t\\bin\\unpack200.exe", "c:\\r t\\lib\\rt.jar.pack", "c:\\r t\\lib\\rt.jar"),
+              "\"c:\\r t\\bin\\unpack200.exe\" -r \"c:\\r t\\lib\\rt.jar.pack\" \"c:\\r t\\lib\\rt.jar\"");
 }
 
 TEST(PeHeader, MachineOfImageBytes) {

@@ -6,7 +6,7 @@ pkgs="cmake make g++ clang libclang-rt-14-dev googletest python3
 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 xvfb xauth
 gobjc libgnustep-base-dev gnustep-make openjdk-17-jdk-headless
 zlib1g-dev libz-mingw-w64-dev patch dpkg-dev libpng-dev icoutils osslsigncode openssl
-librapidxml-dev"
+librapidxml-dev locales"
 
 missing=""
 for p in $pkgs; do
@@ -15,16 +15,19 @@ for p in $pkgs; do
 done
 # Wine takes its ANSI code page from the host's locale, and only from one
 # the C library has: the double-byte tests run under ja_JP.UTF-8 (932).
-if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
-    SUDO=""
-    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-    $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 || echo "could not generate ja_JP.UTF-8" >&2
-fi
-
-[ -z "$missing" ] && exit 0
+japanese_locale() {
+    if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+        $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 || echo "could not generate ja_JP.UTF-8" >&2
+    fi
+}
 
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+if [ -z "$missing" ]; then
+    japanese_locale
+    exit 0
+fi
+
 echo "installing:$missing"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
@@ -46,3 +49,4 @@ if ! $SUDO apt-get install -y -q $missing; then
     echo "retrying with the versions of $codename itself" >&2
     $SUDO apt-get install -y -q -t "$codename" $missing
 fi
+japanese_locale

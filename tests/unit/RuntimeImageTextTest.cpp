@@ -36,6 +36,8 @@ TEST(ReleaseFile, NoUsableVersionMeansUnknown) {
     EXPECT_EQ(versionOf("JAVA_VERSION\n"), "<none>");
     EXPECT_EQ(versionOf("JAVA_VERSION=\"\"\n"), "<none>");
     EXPECT_EQ(versionOf("JAVA_VERSION=\"17\"0\"\n"), "<none>");
+    EXPECT_EQ(versionOf("JAVA_VERSION=\"17.0.2\n"), "<none>");
+    EXPECT_EQ(versionOf("JAVA_VERSION=17.0.2\"\n"), "<none>");
     EXPECT_EQ(versionOf(std::string_view("JAVA_VERSION=\"1\x01\"", 17)), "<none>");
     EXPECT_EQ(versionOf("JAVA_VERSION=\"" + std::string(kReleaseVersionMax + 1, '1') + "\""), "<none>");
     EXPECT_EQ(versionOf("JAVA_VERSION=\"" + std::string(kReleaseVersionMax, '1') + "\""),

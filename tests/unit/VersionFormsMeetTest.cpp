@@ -67,6 +67,17 @@ TEST(FormsMeet, TwoDigitMajorsAreNumbers) {
     EXPECT_GT(compareVersionNumbers("10", "9.0.4"), 0);
     EXPECT_GT(compareVersionNumbers("10.0.1", "1.8.0_402"), 0);
     EXPECT_GT(compareVersionNumbers("21", "17.0.10"), 0);
+    // Equal numbers: the shorter form first, whatever the texts say ("8"
+    // sorts after "1.8.0" as text).
+    EXPECT_LT(compareVersionNumbers("8", "1.8.0"), 0);
+    EXPECT_GT(compareVersionNumbers("1.8.0", "8"), 0);
+}
+
+TEST(FormsMeet, TheUpdateIsAlwaysTheThirdNumber) {
+    const VersionNumbers n = parseVersionNumbers("1.8.0.1_20");
+    ASSERT_EQ(n.count, 3);
+    EXPECT_EQ(n.part[2], 20u);
+    EXPECT_TRUE(accepted("1.8.0.1_20", "8.0.20", "8.0.20"));
 }
 
 TEST(KeyNames, AsTheRuntimeReportsThem) {

@@ -113,8 +113,10 @@ class TrimmedRuntimes(TodayCase):
 
     def test_without_a_version_only_where_no_bound_is_configured(self):
         rt = make_trimmed_home(self.dir / "rt", None)
-        r = self.run_launcher(self.make_exe(base_block(r128="A.\\rt")))
+        # Absolute: an A entry of that kind is not retried unverified.
+        r = self.run_launcher(self.make_exe(base_block(r128="A" + winpath(rt))))
         self.assertLogHas(r, "version unknown (no release file with JAVA_VERSION); accepted, no bounds are configured")
+        self.assertLogHas(r, "checkJavaExe returning 1")
         self.assertTrue(self.loaded(rt))
         (rt / "bin" / "server" / "jvm-stand-in.log").unlink()
         r = self.run_launcher(self.make_exe(base_block(r128="A" + winpath(rt), r127="21"), name="bounded.exe"))

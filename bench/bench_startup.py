@@ -11,6 +11,9 @@ milliseconds since the process was created:
   launcher     the stock stub with a block, the same stand-in runtime as a
                private runtime; warm (version cache filled: no java.exe run)
                and cold (java.exe replaced before the start, so it is run);
+               and the same with a release file in the runtime, which
+               names the version, so that cold needs no run either
+               (target: cold / warm at most 1.10, median of the rounds);
   java run     one java.exe -version run as the probe makes it (hidden,
                output through a pipe), started by a Windows program;
 and with the real VM, the time until the Java launcher class's main is
@@ -58,9 +61,13 @@ def printed_number(done, what):
 class StandInSetup:
     """The launcher and the bare loader on the same stand-in runtime."""
 
-    def __init__(self, work, env):
+    def __init__(self, work, env, release=None):
         self.env = env
+        work = work / ("release" if release else "probe")
         self.home = make_runtime_home(work / "jre", "1.8.0_402")
+        if release:
+            # What jlink and the JDK builds write: the version without a run.
+            (self.home / "release").write_text(f'JAVA_VERSION="{release}"\n')
         self.vm_dir = self.home / "bin" / "server"
         self.java = self.home / "bin" / "java.exe"
         block = Block()
@@ -182,6 +189,8 @@ def main():
     try:
         stand_in = StandInSetup(work, env)
         setups.append(stand_in)
+        with_release = StandInSetup(work, env, release="1.8.0_402")
+        setups.append(with_release)
         real = None
         if not options.no_real_vm and (REALVM / "jvm.dll").exists():
             real = RealVmSetup(work, env)
@@ -192,6 +201,8 @@ def main():
             "bare loader, to JNI_CreateJavaVM": stand_in.bare_loader,
             "launcher warm, to JNI_CreateJavaVM": stand_in.launcher,
             "launcher cold, to JNI_CreateJavaVM": stand_in.launcher_cold,
+            "launcher with release file warm, to JNI_CreateJavaVM": with_release.launcher,
+            "launcher with release file cold, to JNI_CreateJavaVM": with_release.launcher_cold,
             "one java.exe -version run": stand_in.java_run,
         }
         for stub in options.also:
@@ -240,6 +251,8 @@ def main():
                [c - w - j for c, w, j in zip(figures["launcher cold, to JNI_CreateJavaVM"],
                                              figures["launcher warm, to JNI_CreateJavaVM"],
                                              figures["one java.exe -version run"])])
+    ratio("launcher with release file cold, to JNI_CreateJavaVM",
+          "launcher with release file warm, to JNI_CreateJavaVM", "with release file: cold / warm (target <= 1.10)")
     for name in figures:
         if name.endswith(" warm, to JNI_CreateJavaVM") and not name.startswith("launcher "):
             ratio(name, "bare loader, to JNI_CreateJavaVM", name.split(" warm")[0] + " warm / bare loader")

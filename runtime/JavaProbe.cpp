@@ -4,9 +4,12 @@
 #include "core/ConfigStore.h"
 #include "core/Log.h"
 #include "core/Paths.h"
+#include "runtime/LauncherMachine.h"
 #include "runtime/MachineCheck.h"
 #include "runtime/ProbeEnvironment.h"
+#include "runtime/RuntimeImage.h"
 #include "runtime/RuntimeText.h"
+#include "runtime/SearchReport.h"
 #include "runtime/VersionCache.h"
 #include "runtime/VersionRules.h"
 #include "services/TempDir.h"
@@ -31,6 +34,9 @@ bool isJdkHome(const std::string& home, std::string& javaExecutable) {
         return true;
     }
     logMessage("%s is not a JDK: it has neither lib\\tools.jar nor bin\\javac.exe", home.c_str());
+    std::string library;
+    if (pathExists(home + "\\bin\\java.exe") || findVmLibrary(home + "\\bin\\java.exe", library))
+        noteRefusedRuntime(canonicalPath(home, true), "", "not a JDK");
     return false;
 }
 
@@ -153,6 +159,31 @@ bool runJavaVersion(const std::string& javaExecutable, const FILETIME& lastWrite
     return true;
 }
 
+namespace {
+
+// Every refusal is logged where it is made, and kept for the message that
+// tells the user what was found when nothing fits.
+void refuse(const std::string& home, const std::string& version, const std::string& reason) {
+    const RefusedRuntime refused{home, version, reason};
+    logMessage("passed over: %s", describeRefusedRuntime(refused).c_str());
+    noteRefusedRuntime(home, version, reason);
+}
+
+const char* refusalReason(VersionVerdict verdict) {
+    switch (verdict) {
+    case VersionVerdict::Beta:
+        return "beta release";
+    case VersionVerdict::BelowLower:
+        return "too old";
+    case VersionVerdict::AboveUpper:
+        return "too new";
+    default:
+        return "accepted";
+    }
+}
+
+}  // namespace
+
 bool checkJavaExe(std::string& javaExecutable, std::string& version, const std::string& lower,
                   const std::string& upper, bool betaAllowed) {
     logMessage("checkJavaExe (%s, [out], %s, %s, %d)", javaExecutable.c_str(), lower.c_str(), upper.c_str(),
@@ -166,35 +197,72 @@ bool checkJavaExe(std::string& javaExecutable, std::string& version, const std::
     const bool exists = GetFileAttributesExA(javaExecutable.c_str(), GetFileExInfoStandard, &attributes) != 0;
     if (exists)
         lastWrite = attributes.ftLastWriteTime;
+    // A runtime made with jlink --strip-native-commands has its VM library
+    // and no java.exe: the library is what the launcher loads anyway.
+    std::string vmLibrary;
+    if (!exists && !findVmLibrary(javaExecutable, vmLibrary)) {
+        logMessage("file doesn't exist");
+        logMessage("checkJavaExe returning 0");
+        return false;
+    }
+    const std::string home = runtimeRootOf(javaExecutable);
+    if (exists)
+        logMessage("file exists");
+    else
+        logMessage("no java.exe; the runtime has its VM library %s", vmLibrary.c_str());
+    version.clear();
 
     bool accepted = false;
-    if (!exists) {
-        logMessage("file doesn't exist");
-    } else {
-        logMessage("file exists");
-        version.clear();
-        // A process can only load a jvm.dll of its own machine, and a
-        // runtime's java executable is built for the same machine as its
-        // library. Reading the header costs no process start, so a runtime
-        // of the other width is passed over even when the cache would answer
-        // for it.
-        if (checkRuntimeMachine(javaExecutable) == MachineCheck::Other) {
-            accepted = false;
-        } else if (versionCacheLookup(javaExecutable, lastWrite, version) && version != kFailedRunVersion) {
-            logMessage("got version from registry %s", version.c_str());
-            accepted = isVersionAccepted(version, lower, upper, betaAllowed);
-        } else if (runJavaVersion(javaExecutable, lastWrite, version)) {
-            logMessage("got version from execution %s", version.c_str());
-            versionCacheStore(javaExecutable, lastWrite, version);
-            accepted = isVersionAccepted(version, lower, upper, betaAllowed);
+    bool judged = false;
+    std::string releaseFile;
+    // A process can only load a jvm.dll of its own machine, and a runtime's
+    // java executable is built for the same machine as its library. Reading
+    // the header costs no process start, so a runtime of the other width is
+    // passed over even when the cache would answer for it.
+    if (checkRuntimeMachine(exists ? javaExecutable : vmLibrary) == MachineCheck::Other) {
+        refuse(home, "", std::string("not ") + thisLauncher.bits + "-bit");
+    } else if (readReleaseVersion(javaExecutable, version, releaseFile)) {
+        // The release file says what "-version" would print, without a
+        // process start (a whole JVM on Windows).
+        logMessage("got version from release file %s: %s", releaseFile.c_str(), version.c_str());
+        judged = true;
+    } else if (!exists) {
+        if (lower.empty() && upper.empty()) {
+            logMessage("version unknown (no release file with JAVA_VERSION); accepted, no bounds are configured");
+            accepted = true;
         } else {
-            logMessage("couldn't get version");
+            logMessage("version unknown (no release file with JAVA_VERSION, no java.exe): passed over, since "
+                       "version bounds are configured");
+            refuse(home, "", "version unknown: no release file and no java.exe");
         }
+    } else if (versionCacheLookup(javaExecutable, lastWrite, version) && version != kFailedRunVersion) {
+        logMessage("got version from registry %s", version.c_str());
+        judged = true;
+    } else if (runJavaVersion(javaExecutable, lastWrite, version)) {
+        logMessage("got version from execution %s", version.c_str());
+        versionCacheStore(javaExecutable, lastWrite, version);
+        judged = true;
+    } else {
+        logMessage("couldn't get version");
+        refuse(home, "", "java.exe -version failed");
+    }
+    if (judged) {
+        const VersionVerdict verdict =
+            judgeVersion(version, lower, upper, betaAllowed || getConfigBool(rec::AllowBetaJvm));
+        if (verdict == VersionVerdict::Beta)
+            logMessage("beta vm not allowed");
+        accepted = verdict == VersionVerdict::Accepted;
+        if (!accepted)
+            refuse(home, version, refusalReason(verdict));
     }
 
-    if (accepted && getConfigInt(rec::ExecutableType) == 1) {
+    // Without java.exe there is no javaw.exe either, and none is needed: the
+    // VM is loaded into this process.
+    if (accepted && exists && getConfigInt(rec::ExecutableType) == 1) {
         javaExecutable = windowedExecutableOf(javaExecutable);
         accepted = pathExists(javaExecutable);
+        if (!accepted)
+            refuse(home, version, "no javaw.exe");
     }
     logMessage("checkJavaExe returning %d", accepted ? 1 : 0);
     return accepted;

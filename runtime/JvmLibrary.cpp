@@ -9,6 +9,7 @@
 #include "core/Environment.h"
 #include "core/Errors.h"
 #include "core/Log.h"
+#include "core/MessageText.h"
 #include "core/Paths.h"
 #include "runtime/JniEntry.h"
 #include "runtime/JvmSearch.h"
@@ -17,6 +18,8 @@
 #include "runtime/MachineCheck.h"
 #include "runtime/RuntimeLibrarySearch.h"
 #include "runtime/RuntimeText.h"
+#include "runtime/SearchReport.h"
+#include "runtime/VersionRules.h"
 #include "runtime/VmTypes.h"
 
 namespace {
@@ -91,16 +94,29 @@ HMODULE tryBinDirectory(const std::string& binDirectory) {
     return library;
 }
 
+// The text of the found runtimes fills at most this much of a message.
+constexpr size_t kRefusedTextLimit = 2048;
+
+// A runtime message: "{0}" as always, "{1}" the range the application needs
+// and "{2}" the runtimes the search found and why each was refused. A
+// record without "{1}" and "{2}" reads as it always did.
+void showRuntimeMessage(int32_t id, const char* argument) {
+    const std::string range = describeVersionRange(getConfigString(rec::MinJavaVersion),
+                                                   getConfigString(rec::MaxJavaVersion));
+    const std::string found = describeRefusedRuntimes(refusedRuntimes(), kRefusedTextLimit);
+    showError(fillPlaceholders(getConfigString(id), argument, range.c_str(), found.c_str()).c_str());
+}
+
 void showFailureFor(const FoundRuntime& runtime) {
     switch (runtime.foundBy) {
     case PathSearch:
-        showErrorMessage(msg::NoJvm, thisLauncher.bits);
+        showRuntimeMessage(msg::NoJvm, thisLauncher.bits);
         break;
     case Location:
-        showErrorMessage(thisLauncher.jvmDamagedMessage, runtime.location.c_str());
+        showRuntimeMessage(thisLauncher.jvmDamagedMessage, runtime.location.c_str());
         break;
     case EnvironmentVariable:
-        showErrorMessage(thisLauncher.envVarNoJvmMessage, runtime.location.c_str());
+        showRuntimeMessage(thisLauncher.envVarNoJvmMessage, runtime.location.c_str());
         break;
     default:
         break;
@@ -131,7 +147,7 @@ bool LoadDLL() {
     const FoundRuntime runtime = findJvm();
     if (runtime.foundBy == FoundByNone) {
         logError("No JVM found");
-        showErrorMessage(msg::NoJvm, thisLauncher.bits);
+        showRuntimeMessage(msg::NoJvm, thisLauncher.bits);
         return false;
     }
     const char* javaExecutable = runtime.javaExecutable.c_str();

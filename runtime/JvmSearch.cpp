@@ -10,7 +10,10 @@
 #include "runtime/PackedRuntime.h"
 #include "runtime/PathJava.h"
 #include "runtime/RegistryRuntimes.h"
+#include "runtime/RuntimeImage.h"
 #include "runtime/RuntimeText.h"
+#include "runtime/SearchReport.h"
+#include "runtime/VersionRules.h"
 
 namespace {
 
@@ -75,7 +78,9 @@ bool checkEnvironmentVariable(const char* name, const VersionBounds& bounds, std
     // A value that does not fit was not copied at all.
     if (n == 0 || n >= sizeof value)
         return false;
-    const std::string home = replaceChar(std::string(value, n), '/', '\\');
+    std::string home = replaceChar(std::string(value, n), '/', '\\');
+    if (stripSurroundingQuotes(home))
+        logMessage("%s is written in quotes; using %s", name, home.c_str());
     std::string version;
     return javaExecutableForHome(home, javaExecutable) &&
            checkJavaExe(javaExecutable, version, bounds.lower, bounds.upper, false);
@@ -92,6 +97,7 @@ void setSearchTextExpander(SearchTextExpander expand) { searchTextExpander = exp
 
 FoundRuntime findJvm() {
     logMessage("Searching for a JVM");
+    forgetRefusedRuntimes();
     const std::string sequence = getConfigString(rec::JreSearchSequence);
     const VersionBounds bounds{getConfigString(rec::MinJavaVersion), getConfigString(rec::MaxJavaVersion)};
     std::string javaExecutable;
@@ -150,8 +156,10 @@ FoundRuntime findJvm() {
             continue;
         logMessage("Testing relative location %s", entry.text.c_str());
         checkLocation(entry.text, false, bounds, javaExecutable);
-        if (pathExists(javaExecutable)) {
-            logMessage("%s exists", javaExecutable.c_str());
+        // A runtime without java.exe counts by its VM library.
+        std::string vmLibrary;
+        if (pathExists(javaExecutable) || findVmLibrary(javaExecutable, vmLibrary)) {
+            logMessage("%s exists", vmLibrary.empty() ? javaExecutable.c_str() : vmLibrary.c_str());
             return found(Location, javaExecutable, entry.text);
         }
     }
@@ -169,5 +177,10 @@ FoundRuntime findJvm() {
     for (const char* name : {"KORVO_JAVA_HOME", "VANDREL_JAVA_HOME"})
         if (checkEnvironmentVariable(name, bounds, javaExecutable))
             return found(EnvironmentVariable, javaExecutable, name);
+    const std::vector<RefusedRuntime>& refused = refusedRuntimes();
+    logMessage("No runtime fits %s; runtimes found: %u", describeVersionRange(bounds.lower, bounds.upper).c_str(),
+               static_cast<unsigned>(refused.size()));
+    for (const RefusedRuntime& runtime : refused)
+        logMessage("  %s", describeRefusedRuntime(runtime).c_str());
     return FoundRuntime();
 }

@@ -6,8 +6,10 @@
 #include "core/Advapi32.h"
 #include "core/ConfigStore.h"
 #include "core/Log.h"
+#include "core/Paths.h"
 #include "runtime/JavaProbe.h"
 #include "runtime/RuntimeText.h"
+#include "runtime/SearchReport.h"
 #include "runtime/VersionRules.h"
 
 namespace {
@@ -27,9 +29,10 @@ constexpr REGSAM kReadAccess = KEY_READ | (sizeof(void*) == 8 ? KEY_WOW64_64KEY 
 struct JavaSoftKeys {
     const char* jdk;
     const char* jre;
-    // The keys of Java 9 and later are read beyond the original rules; a
-    // version subkey without a home there is reported.
-    bool reportShape;
+    // The keys of Java 9 and later: their CurrentVersion is whatever was
+    // installed last, so the greatest version in range is taken instead, and
+    // a version subkey without a home is reported.
+    bool modern;
 };
 constexpr JavaSoftKeys kJavaSoftKeys = {"SOFTWARE\\JavaSoft\\Java Development Kit",
                                         "SOFTWARE\\JavaSoft\\Java Runtime Environment", false};
@@ -52,9 +55,21 @@ constexpr VendorKey kVendorKeys[] = {
     {"SOFTWARE\\AdoptOpenJDK\\JDK", "hotspot\\MSI", "Path", false, true},
     {"SOFTWARE\\AdoptOpenJDK\\JRE", "hotspot\\MSI", "Path", true, true},
     {"SOFTWARE\\Microsoft\\JDK", "hotspot\\MSI", "Path", false, true},
-    // Named like "zulu-17": not a version.
+    {"SOFTWARE\\Semeru\\JDK", "openj9\\MSI", "Path", false, true},
+    {"SOFTWARE\\Semeru\\JRE", "openj9\\MSI", "Path", true, true},
+    // Named like "zulu-17" or after the product: not a version.
     {"SOFTWARE\\Azul Systems\\Zulu", "", "InstallationPath", false, false},
+    {"SOFTWARE\\BellSoft\\Liberica", "", "InstallationPath", false, false},
 };
+
+// Machine-wide installs first: on equal versions the earlier source wins,
+// so a per-user install of the same version does not replace the machine's.
+const HKEY kRoots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
+
+// A key's name in log lines; per-user keys say so.
+std::string keyText(HKEY root, const std::string& name) {
+    return root == HKEY_CURRENT_USER ? "HKCU\\" + name : name;
+}
 
 struct Candidate {
     std::string javaExecutable;
@@ -126,88 +141,136 @@ bool probeHome(const std::string& home, const VersionBounds& bounds, Candidate& 
     return true;
 }
 
-std::string currentVersionInRange(const char* keyName, const VersionBounds& bounds) {
+// A runtime whose key name lies outside the bounds is not probed; the user
+// who is told that nothing fits still learns it is there and why.
+void noteOutOfRange(const std::string& home, const std::string& version, const VersionBounds& bounds) {
+    const std::string canonical = canonicalPath(home, true);
+    if (!pathExists(canonical))
+        return;
+    const bool old = judgeVersion(version, bounds.lower, bounds.upper, true) == VersionVerdict::BelowLower;
+    noteRefusedRuntime(canonical, version, old ? "too old" : "too new");
+}
+
+std::string currentVersionInRange(HKEY root, const char* keyName, const VersionBounds& bounds) {
     std::string version;
-    if (!readString(HKEY_LOCAL_MACHINE, keyName, "CurrentVersion", kCurrentVersionCapacity, version) ||
-        !isVersionInRange(version, bounds.lower, bounds.upper))
+    if (!readString(root, keyName, "CurrentVersion", kCurrentVersionCapacity, version) ||
+        !isVersionInRange(reportedVersionOfKeyName(version), bounds.lower, bounds.upper))
         return std::string();
     return version;
 }
 
-bool findCurrentVersionJvm(const JavaSoftKeys& keys, const VersionBounds& bounds, Candidate& result) {
-    const std::string jdkVersion = currentVersionInRange(keys.jdk, bounds);
+bool findCurrentVersionJvm(HKEY root, const JavaSoftKeys& keys, const VersionBounds& bounds, Candidate& result) {
+    const std::string jdkVersion = currentVersionInRange(root, keys.jdk, bounds);
     const std::string jreVersion =
-        getConfigBool(rec::RequireJdk) ? std::string() : currentVersionInRange(keys.jre, bounds);
+        getConfigBool(rec::RequireJdk) ? std::string() : currentVersionInRange(root, keys.jre, bounds);
     const std::string key = compareVersionNumbers(jdkVersion, jreVersion) > 0
                                 ? std::string(keys.jdk) + "\\" + jdkVersion
                                 : std::string(keys.jre) + "\\" + jreVersion;
     std::string home;
-    if (!readString(HKEY_LOCAL_MACHINE, key, "JavaHome", kValueCapacity, home))
+    if (!readString(root, key, "JavaHome", kValueCapacity, home))
         return false;
     if (!probeHome(home, bounds, result))
         return false;
-    result.source = key;
+    result.source = keyText(root, key);
     return true;
 }
 
-bool findEnumeratedJvm(const char* baseKey, bool reportShape, const VersionBounds& bounds, Candidate& result) {
+// Version subkeys are walked from the greatest name in range down; the first
+// runtime accepted ends the walk. Names are taken as the runtime would
+// report them ("1.8.0.212" as 1.8.0_212).
+bool findEnumeratedJvm(HKEY root, const char* baseKey, bool reportShape, const VersionBounds& bounds,
+                       Candidate& result) {
     ScopedKey base;
-    if (advapi32::RegOpenKeyExA(HKEY_LOCAL_MACHINE, baseKey, 0, kReadAccess, base.receive()) != ERROR_SUCCESS)
+    if (advapi32::RegOpenKeyExA(root, baseKey, 0, kReadAccess, base.receive()) != ERROR_SUCCESS)
         return false;
     std::vector<std::string> versions;
-    for (std::string& name : subkeyNames(base.get()))
-        if (isVersionInRange(name, bounds.lower, bounds.upper))
+    for (std::string& name : subkeyNames(base.get())) {
+        const std::string reported = reportedVersionOfKeyName(name);
+        if (isVersionInRange(reported, bounds.lower, bounds.upper)) {
             versions.push_back(std::move(name));
-    std::sort(versions.begin(), versions.end(),
-              [](const std::string& a, const std::string& b) { return compareVersionNumbers(a, b) < 0; });
+            continue;
+        }
+        std::string home;
+        if (readString(base.get(), name, "JavaHome", kValueCapacity, home))
+            noteOutOfRange(home, reported, bounds);
+    }
+    std::sort(versions.begin(), versions.end(), [](const std::string& a, const std::string& b) {
+        return compareVersionNumbers(reportedVersionOfKeyName(a), reportedVersionOfKeyName(b)) < 0;
+    });
     for (auto it = versions.rbegin(); it != versions.rend(); ++it) {
         std::string home;
         if (!readString(base.get(), *it, "JavaHome", kValueCapacity, home)) {
             if (reportShape)
-                logMessage("skipping registry key %s\\%s: no JavaHome value", baseKey, it->c_str());
+                logMessage("skipping registry key %s\\%s: no JavaHome value", keyText(root, baseKey).c_str(),
+                           it->c_str());
             continue;
         }
         if (probeHome(home, bounds, result)) {
-            result.source = std::string(baseKey) + "\\" + *it;
+            result.source = keyText(root, std::string(baseKey) + "\\" + *it);
             return true;
         }
     }
     return false;
 }
 
-bool findJavaSoftJvm(const JavaSoftKeys& keys, const VersionBounds& bounds, Candidate& result) {
-    if (findCurrentVersionJvm(keys, bounds, result))
+// The keys up to Java 8 by their original rules: CurrentVersion first, then
+// the JRE versions, then the JDK versions.
+bool findJavaSoftJvm(HKEY root, const JavaSoftKeys& keys, const VersionBounds& bounds, Candidate& result) {
+    if (findCurrentVersionJvm(root, keys, bounds, result))
         return true;
-    if (!getConfigBool(rec::RequireJdk) && findEnumeratedJvm(keys.jre, keys.reportShape, bounds, result))
+    if (!getConfigBool(rec::RequireJdk) && findEnumeratedJvm(root, keys.jre, keys.modern, bounds, result))
         return true;
-    return findEnumeratedJvm(keys.jdk, keys.reportShape, bounds, result);
+    return findEnumeratedJvm(root, keys.jdk, keys.modern, bounds, result);
+}
+
+// The keys since Java 9: the greater of the best JRE and the best JDK, the
+// JRE on equal versions; CurrentVersion is not read.
+bool findModernJavaSoftJvm(HKEY root, const JavaSoftKeys& keys, const VersionBounds& bounds, Candidate& result) {
+    Candidate jre;
+    Candidate jdk;
+    const bool haveJre =
+        !getConfigBool(rec::RequireJdk) && findEnumeratedJvm(root, keys.jre, keys.modern, bounds, jre);
+    const bool haveJdk = findEnumeratedJvm(root, keys.jdk, keys.modern, bounds, jdk);
+    if (haveJdk && (!haveJre || compareVersionNumbers(jdk.version, jre.version) > 0))
+        result = jdk;
+    else if (haveJre)
+        result = jre;
+    return haveJre || haveJdk;
 }
 
 // The greatest accepted runtime below one vendor key; of equal versions the
 // first enumerated.
-bool findVendorJvmUnder(const VendorKey& vendor, const VersionBounds& bounds, Candidate& best) {
+bool findVendorJvmUnder(HKEY root, const VendorKey& vendor, const VersionBounds& bounds, Candidate& best) {
     ScopedKey base;
-    if (advapi32::RegOpenKeyExA(HKEY_LOCAL_MACHINE, vendor.base, 0, kReadAccess, base.receive()) != ERROR_SUCCESS)
+    if (advapi32::RegOpenKeyExA(root, vendor.base, 0, kReadAccess, base.receive()) != ERROR_SUCCESS)
         return false;
     bool found = false;
     for (const std::string& name : subkeyNames(base.get())) {
-        if (vendor.versionNames && !isVersionInRange(name, bounds.lower, bounds.upper))
-            continue;
         const std::string keyName = vendor.homeKey[0] ? name + "\\" + vendor.homeKey : name;
         std::string home;
         {
             ScopedKey key;
             if (advapi32::RegOpenKeyExA(base.get(), keyName.c_str(), 0, kReadAccess, key.receive()) != ERROR_SUCCESS ||
                 !readHome(key.get(), vendor.homeValue, home)) {
-                logMessage("skipping registry key %s\\%s: no %s text value", vendor.base, keyName.c_str(),
-                           vendor.homeValue);
+                logMessage("skipping registry key %s\\%s: no %s text value", keyText(root, vendor.base).c_str(),
+                           keyName.c_str(), vendor.homeValue);
                 continue;
             }
+        }
+        // "8.0.392.8" names a runtime that reports 1.8.0_392: the name is
+        // held against the bounds in that form, or a legacy bound "1.8"
+        // would drop it.
+        const std::string reported = reportedVersionOfKeyName(name);
+        if (vendor.versionNames && !isVersionInRange(reported, bounds.lower, bounds.upper)) {
+            logMessage("skipping registry key %s\\%s: version out of range", keyText(root, vendor.base).c_str(),
+                       name.c_str());
+            noteOutOfRange(home, reported, bounds);
+            continue;
         }
         Candidate candidate;
         if (probeHome(home, bounds, candidate) &&
             (!found || compareVersionNumbers(candidate.version, best.version) > 0)) {
-            candidate.source = std::string(vendor.base) + "\\" + name;
+            candidate.source = keyText(root, std::string(vendor.base) + "\\" + name);
             best = candidate;
             found = true;
         }
@@ -215,13 +278,13 @@ bool findVendorJvmUnder(const VendorKey& vendor, const VersionBounds& bounds, Ca
     return found;
 }
 
-bool findVendorJvm(const VersionBounds& bounds, Candidate& best) {
+bool findVendorJvm(HKEY root, const VersionBounds& bounds, Candidate& best) {
     bool found = false;
     for (const VendorKey& vendor : kVendorKeys) {
         if (vendor.jreOnly && getConfigBool(rec::RequireJdk))
             continue;
         Candidate candidate;
-        if (findVendorJvmUnder(vendor, bounds, candidate) &&
+        if (findVendorJvmUnder(root, vendor, bounds, candidate) &&
             (!found || compareVersionNumbers(candidate.version, best.version) > 0)) {
             best = candidate;
             found = true;
@@ -230,24 +293,29 @@ bool findVendorJvm(const VersionBounds& bounds, Candidate& best) {
     return found;
 }
 
-// The runtime installers' keys: the original JavaSoft keys by their own
-// rules, then the keys of Java 9 and later and of the OpenJDK builds; the
-// greatest version wins, the earlier source on equal versions.
+// The runtime installers' keys, machine-wide and then per user: the original
+// JavaSoft keys by their own rules, the keys of Java 9 and later and those
+// of the OpenJDK builds; the greatest version wins, the earlier source on
+// equal versions.
 bool findInstalledJvm(const VersionBounds& bounds, Candidate& result) {
-    bool found = findJavaSoftJvm(kJavaSoftKeys, bounds, result);
-    if (found)
-        logMessage("found sun %s %s", result.javaExecutable.c_str(), result.version.c_str());
-    Candidate later[2];
-    const bool haveLater[2] = {findJavaSoftJvm(kJavaSoftKeys9, bounds, later[0]),
-                               findVendorJvm(bounds, later[1])};
-    for (int i = 0; i < 2; ++i) {
-        if (!haveLater[i])
-            continue;
-        logMessage("found registered %s %s under %s", later[i].javaExecutable.c_str(), later[i].version.c_str(),
-                   later[i].source.c_str());
-        if (!found || compareVersionNumbers(later[i].version, result.version) > 0) {
-            result = later[i];
-            found = true;
+    bool found = false;
+    for (HKEY root : kRoots) {
+        Candidate candidates[3];
+        const bool have[3] = {findJavaSoftJvm(root, kJavaSoftKeys, bounds, candidates[0]),
+                              findModernJavaSoftJvm(root, kJavaSoftKeys9, bounds, candidates[1]),
+                              findVendorJvm(root, bounds, candidates[2])};
+        for (int i = 0; i < 3; ++i) {
+            if (!have[i])
+                continue;
+            if (i == 0 && root == HKEY_LOCAL_MACHINE)
+                logMessage("found sun %s %s", candidates[i].javaExecutable.c_str(), candidates[i].version.c_str());
+            else
+                logMessage("found registered %s %s under %s", candidates[i].javaExecutable.c_str(),
+                           candidates[i].version.c_str(), candidates[i].source.c_str());
+            if (!found || compareVersionNumbers(candidates[i].version, result.version) > 0) {
+                result = candidates[i];
+                found = true;
+            }
         }
     }
     return found;

@@ -94,3 +94,34 @@ bool peMachineAt(const unsigned char* signature, size_t size, uint16_t& machine)
     machine = uint16_t(signature[4] | signature[5] << 8);
     return true;
 }
+
+std::string runtimeRootOf(std::string_view javaExecutable) {
+    const std::string bin = binDirectoryOf(javaExecutable);
+    const size_t slash = bin.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : bin.substr(0, slash);
+}
+
+std::vector<std::string> releaseFileCandidates(std::string_view javaExecutable) {
+    std::vector<std::string> files;
+    const std::string root = runtimeRootOf(javaExecutable);
+    if (root.empty())
+        return files;
+    files.push_back(root + "\\release");
+    const size_t slash = root.find_last_of('\\');
+    if (slash != std::string::npos && slash > 0) {
+        std::string last = root.substr(slash + 1);
+        for (char& c : last)
+            if (c >= 'A' && c <= 'Z')
+                c = char(c - 'A' + 'a');
+        if (last == "jre")
+            files.push_back(root.substr(0, slash) + "\\release");
+    }
+    return files;
+}
+
+bool stripSurroundingQuotes(std::string& value) {
+    if (value.size() < 2 || value.front() != '"' || value.back() != '"')
+        return false;
+    value = value.substr(1, value.size() - 2);
+    return true;
+}

@@ -52,3 +52,15 @@ bool peMachineAt(const unsigned char* signature, size_t size, uint16_t& machine)
 constexpr uint16_t peMachineI386 = 0x014C;
 constexpr uint16_t peMachineAmd64 = 0x8664;
 constexpr uint16_t peMachineArm64 = 0xAA64;
+
+// The top directory of the runtime a java executable belongs to: the parent
+// of its bin directory ("c:\jdk\jre\bin\java.exe" gives "c:\jdk\jre").
+std::string runtimeRootOf(std::string_view javaExecutable);
+// Where a runtime's release file may lie, nearest first: its top directory,
+// and for the runtime inside a JDK up to 8 (a top directory named "jre") the
+// JDK's top directory too.
+std::vector<std::string> releaseFileCandidates(std::string_view javaExecutable);
+
+// A value written with one pair of surrounding double quotes (a common hand
+// edit of JAVA_HOME) without them; true when there were some.
+bool stripSurroundingQuotes(std::string& value);

@@ -183,3 +183,57 @@ std::string firstTextLine(std::string_view raw, size_t capacity) {
     }
     return line;
 }
+
+std::string reportedVersionOfKeyName(std::string_view name) {
+    if (name.empty() || name.size() > 64)
+        return std::string(name);
+    for (char c : name)
+        if (!isDigit(c) && c != '.')
+            return std::string(name);
+    if (name.back() == '.' || name.find("..") != std::string_view::npos)
+        return std::string(name);
+    uint32_t n[VersionNumbers::kMax] = {};
+    int count = 0;
+    for (size_t at = 0; at < name.size() && count < VersionNumbers::kMax;) {
+        n[count++] = readNumber(name, at);
+        if (at < name.size())
+            ++at;  // the dot
+    }
+    // "1.8.0.212": the legacy form with a dot where the runtime writes "_".
+    if (n[0] == 1) {
+        if (count != 4)
+            return std::string(name);
+        return "1." + std::to_string(n[1]) + "." + std::to_string(n[2]) + "_" + std::to_string(n[3]);
+    }
+    if (n[0] == 0)
+        return std::string(name);
+    if (n[0] <= 8) {
+        std::string text = "1." + std::to_string(n[0]);
+        if (count > 1)
+            text += "." + std::to_string(n[1]);
+        if (count > 2 && n[2] != 0)
+            text += "_" + std::to_string(n[2]);
+        return text;
+    }
+    // Since 9 the build number is no part of the version, and trailing
+    // zeros are not printed: 17.0.0.35 is "17", 17.0.9.9 is "17.0.9".
+    int used = count < 3 ? count : 3;
+    while (used > 1 && n[used - 1] == 0)
+        --used;
+    std::string text = std::to_string(n[0]);
+    for (int k = 1; k < used; ++k)
+        text += "." + std::to_string(n[k]);
+    return text;
+}
+
+std::string describeVersionRange(std::string_view lower, std::string_view upper) {
+    if (lower.empty() && upper.empty())
+        return "any version";
+    if (upper.empty())
+        return std::string(lower) + " or later";
+    if (lower.empty())
+        return std::string(upper) + " or earlier";
+    if (lower == upper)
+        return std::string(lower);
+    return std::string(lower) + " to " + std::string(upper);
+}

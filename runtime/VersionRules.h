@@ -73,3 +73,15 @@ bool parseVersionLine(std::string_view line, std::string& version);
 // the text, the line end kept, at most capacity - 1 bytes. `raw` is the
 // start of the file; 2 * capacity bytes of it are always enough.
 std::string firstTextLine(std::string_view raw, size_t capacity);
+
+// A registry key name as the runtime it names would report its version:
+// installers of OpenJDK builds name their keys "8.0.392.8" or "17.0.9.9"
+// (feature, interim, update, build), some JavaSoft keys "1.8.0.212", while
+// those runtimes report 1.8.0_392, 17.0.9 and 1.8.0_212. Bounds in the
+// legacy form are compared with that text, so a key's name never drops a
+// runtime the bounds would accept. Names of other forms come back unchanged.
+std::string reportedVersionOfKeyName(std::string_view name);
+
+// The range the bounds allow, in words for a message: "17 or later",
+// "1.8 or earlier", "1.6 to 1.8", "17" (equal bounds), "any version".
+std::string describeVersionRange(std::string_view lower, std::string_view upper);

@@ -2,7 +2,9 @@
 list(APPEND KVO_PURE_SOURCES
     runtime/PathEntries.cpp
     runtime/ProbeEnvironment.cpp
+    runtime/ReleaseFile.cpp
     runtime/RuntimeText.cpp
+    runtime/SearchReport.cpp
     runtime/VersionRules.cpp
 )
 

@@ -110,8 +110,10 @@ class InstallerKeys(ModernCase):
         r = self.run_launcher(self.make_exe(base_block(r128="Y", r126="8")))
         self.assertLogHas(r, "Loading of JVM-DLL successful")
         self.assertLogMatches(r, r"found sun .*\\jre8\\bin\\javaw\.exe 1\.8\.0_402")
+        # CurrentVersion (21) is not read for these keys: the greatest
+        # version subkey is.
         self.assertLogMatches(r, r"found registered .*\\jdk-21\\bin\\javaw\.exe 21\.0\.2 under "
-                                 r"SOFTWARE\\JavaSoft\\JDK\\21")
+                                 r"SOFTWARE\\JavaSoft\\JDK\\21\.0\.2")
         self.assertLogMatches(r, r"found registered .*\\jdk-21\.0\.10\.7-hotspot\\bin\\javaw\.exe 21\.0\.10 under "
                                  r"SOFTWARE\\Eclipse Adoptium\\JDK\\21\.0\.10\.7")
         self.assertLogHas(r, "skipping registry key SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.1.12\\hotspot\\MSI: "

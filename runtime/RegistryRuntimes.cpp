@@ -97,6 +97,18 @@ bool readString(HKEY root, const std::string& keyName, const char* name, DWORD c
     return readString(key.get(), name, capacity, value);
 }
 
+// Whether the text ends in a backslash of its own, not in the second byte of
+// a double-byte character that happens to be 0x5C (ソ, 表, 能 in code page
+// 932): the value was read in the ANSI code page.
+bool endsWithBackslash(const std::string& text) {
+    if (text.empty() || text.back() != '\\')
+        return false;
+    size_t i = 0;
+    while (i + 1 < text.size())
+        i += IsDBCSLeadByte(static_cast<BYTE>(text[i])) ? 2 : 1;
+    return i == text.size() - 1;
+}
+
 // A home directory from a key written by today's installers: a non-empty
 // REG_SZ that fits the buffer, without the trailing backslash some write.
 bool readHome(HKEY key, const char* name, std::string& home) {
@@ -105,7 +117,7 @@ bool readHome(HKEY key, const char* name, std::string& home) {
     if (advapi32::RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ ||
         size >= kValueCapacity || !readString(key, name, kValueCapacity, home))
         return false;
-    while (home.size() > 3 && home.back() == '\\')
+    while (home.size() > 3 && endsWithBackslash(home))
         home.pop_back();
     return !home.empty();
 }

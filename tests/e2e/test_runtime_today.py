@@ -310,3 +310,13 @@ class RefusalMessage(TodayCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class DoubleByteHomes(TodayCase):
+    def test_a_home_whose_last_letter_ends_in_the_backslash_byte_keeps_it(self):
+        # In code page 932 the second byte of ソ is 0x5C, the backslash that
+        # the trailing separator of a vendor's registered home is trimmed of.
+        jdk = make_runtime_home(self.dir / "jdk-ソ", "17.0.10", javac=True)
+        self.key("HKLM", "Eclipse Adoptium\\JDK\\17.0.10.7\\hotspot\\MSI", "Path", winpath(jdk) + "\\")
+        r = self.run_launcher(self.make_exe(base_block(r128="Y")), unix_env={"LC_ALL": "ja_JP.UTF-8"})
+        self.assertTrue(self.loaded(jdk), "\n".join(r.log))

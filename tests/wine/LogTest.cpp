@@ -30,8 +30,16 @@ DWORD WINAPI writer(void* param) {
 TEST(Log, LinesFromSeveralThreadsStayWhole) {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
-    const std::string dir = std::string(temp) + "kvo-log-" + std::to_string(GetCurrentProcessId());
-    ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
+    // A fresh folder: Wine reuses process ids, and an earlier run's folder
+    // of the same name would already hold numbered logs.
+    const std::string base = std::string(temp) + "kvo-log-" + std::to_string(GetCurrentProcessId());
+    std::string dir;
+    for (int n = 0; dir.empty(); ++n) {
+        ASSERT_LT(n, 100) << "no free folder name beside " << base;
+        const std::string candidate = base + "-" + std::to_string(n);
+        if (CreateDirectoryA(candidate.c_str(), nullptr))
+            dir = candidate;
+    }
     SetEnvironmentVariableA("TMP", dir.c_str());
     SetEnvironmentVariableA("KORVO_LOG", "yes");
     _putenv(("TMP=" + dir).c_str());

@@ -22,13 +22,16 @@ fi
 
 rm -rf "$dest"
 mkdir -p "$dest/apt/lists/partial" "$dest/download"
-. /etc/os-release
-# The source index of the suites the binary packages come from.
-{
-    echo "deb-src http://deb.debian.org/debian $VERSION_CODENAME main"
-    echo "deb-src http://deb.debian.org/debian $VERSION_CODENAME-updates main"
-    echo "deb-src http://deb.debian.org/debian-security $VERSION_CODENAME-security main"
-} > "$dest/apt/sources.list"
+# The source indexes of the very archives and suites the system's binary
+# packages come from, as apt itself lists them.
+apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(COMPONENT)' 'Created-By: Packages' 2>/dev/null |
+    sort -u | while read -r uri suite component; do
+        if [ -n "$component" ]; then echo "deb-src $uri $suite $component"; fi
+    done > "$dest/apt/sources.list"
+if [ ! -s "$dest/apt/sources.list" ]; then
+    echo "fetch-libpng-source: apt lists no package archive to ask for the source" >&2
+    exit 1
+fi
 apt_opts="-o Dir::Etc::SourceList=$dest/apt/sources.list -o Dir::Etc::SourceParts=/dev/null -o Dir::State::Lists=$dest/apt/lists -o APT::Sandbox::User=root"
 echo "fetching the source of libpng $version"
 for attempt in 1 2 3; do

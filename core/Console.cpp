@@ -13,12 +13,8 @@
 #include "core/UserInterface.h"
 
 bool attachConsole() {
-    using AttachConsoleFn = BOOL(WINAPI*)(DWORD);
     // Bound at run time: the call does not exist on every Windows.
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    auto attach = kernel ? reinterpret_cast<AttachConsoleFn>(
-                               reinterpret_cast<void*>(GetProcAddress(kernel, "AttachConsole")))
-                         : nullptr;
+    const auto attach = kernel32Function<BOOL(WINAPI*)(DWORD)>("AttachConsole");
     if (attach) {
         if (attach(ATTACH_PARENT_PROCESS))
             return true;

@@ -12,6 +12,14 @@
 
 #include <utility>
 
+// A kernel32 function looked up at run time, for calls that older Windows
+// versions lack (and so cannot be linked): nullptr where it is missing.
+template <typename Fn>
+Fn kernel32Function(const char* name) {
+    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    return kernel ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(kernel, name))) : nullptr;
+}
+
 // Move-only owner of a kernel handle; closes it when the owner goes away.
 class ScopedHandle {
 public:

@@ -19,11 +19,7 @@ void determineLocale(const WideArgs* arguments, char* out, size_t capacity) {
         logMessage("sun.locale.formatasdefault is %s", format ? "true" : "false");
         if (!format) {
             // Looked up at run time: older Windows versions lack it.
-            using UiLanguageFn = LANGID(WINAPI*)();
-            HMODULE kernel = LoadLibraryA("Kernel32.DLL");
-            auto uiLanguage = kernel ? reinterpret_cast<UiLanguageFn>(reinterpret_cast<void*>(
-                                           GetProcAddress(kernel, "GetUserDefaultUILanguage")))
-                                     : nullptr;
+            const auto uiLanguage = kernel32Function<LANGID(WINAPI*)()>("GetUserDefaultUILanguage");
             if (uiLanguage)
                 languageId = uiLanguage();
         }

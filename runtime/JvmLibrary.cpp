@@ -83,11 +83,11 @@ HMODULE tryBinDirectory(const std::string& binDirectory) {
 
     char preferred[200];
     getConfigString(rec::PreferredJvmType, preferred, sizeof preferred);
-    HMODULE library = preferred[0] ? tryVmType(binDirectory, preferred) : nullptr;
-    for (const char* type : kVmTypes) {
+    HMODULE library = nullptr;
+    for (const char* type : vmTypesToTry(preferred)) {
+        library = tryVmType(binDirectory, type);
         if (library)
             break;
-        library = tryVmType(binDirectory, type);
     }
     if (!library)
         setPath(saved);

@@ -51,12 +51,7 @@ using GetFinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
 
 // Looked up at run time: systems before Vista lack the call (and links).
 GetFinalPathFn getFinalPathFunction() {
-    static const GetFinalPathFn function = [] {
-        HMODULE kernel = GetModuleHandleA("kernel32.dll");
-        return kernel ? reinterpret_cast<GetFinalPathFn>(
-                            reinterpret_cast<void*>(GetProcAddress(kernel, "GetFinalPathNameByHandleW")))
-                      : nullptr;
-    }();
+    static const GetFinalPathFn function = kernel32Function<GetFinalPathFn>("GetFinalPathNameByHandleW");
     return function;
 }
 

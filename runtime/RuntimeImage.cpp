@@ -13,13 +13,7 @@
 namespace {
 
 bool findVmLibraryIn(const std::string& binDirectory, std::string& library) {
-    const char* preferred = getConfigString(rec::PreferredJvmType);
-    if (preferred[0] != '\0') {
-        library = binDirectory + "\\" + preferred + "\\jvm.dll";
-        if (pathExists(library))
-            return true;
-    }
-    for (const char* type : kVmTypes) {
+    for (const char* type : vmTypesToTry(getConfigString(rec::PreferredJvmType))) {
         library = binDirectory + "\\" + type + "\\jvm.dll";
         if (pathExists(library))
             return true;

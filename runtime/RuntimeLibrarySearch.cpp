@@ -9,12 +9,7 @@ using SetDllDirectoryFn = BOOL(WINAPI*)(LPCSTR);
 // Looked up at run time: the call is missing on the oldest systems, which
 // then keep the plain search order.
 SetDllDirectoryFn setDllDirectoryFunction() {
-    static const SetDllDirectoryFn function = [] {
-        HMODULE kernel = GetModuleHandleA("kernel32.dll");
-        return kernel ? reinterpret_cast<SetDllDirectoryFn>(
-                            reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")))
-                      : nullptr;
-    }();
+    static const SetDllDirectoryFn function = kernel32Function<SetDllDirectoryFn>("SetDllDirectoryA");
     return function;
 }
 

@@ -31,11 +31,11 @@ $(WIN64)/CMakeCache.txt:
 	cmake -S . -B $(WIN64) -DCMAKE_BUILD_TYPE=MinSizeRel \
 	    -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake
 
-# Debian's libpng source for the Windows packer (kvo-pack.exe).
+# Debian's libpng source, the PNG decoder of both packers.
 third-party: deps
 	@scripts/fetch-libpng-source.sh build/third-party/libpng
 
-native: deps $(NATIVE)/CMakeCache.txt
+native: deps third-party $(NATIVE)/CMakeCache.txt
 	cmake --build $(NATIVE) -j$(JOBS)
 
 win32: deps third-party $(WIN32)/CMakeCache.txt

@@ -15,6 +15,7 @@ set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(${KVO_GTEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
+include(${CMAKE_SOURCE_DIR}/cmake/Libpng.cmake)
 
 foreach(dir tools/kvo-pack tests/unit tests/packer tests/fuzz screensaver)
     if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt)

@@ -26,6 +26,28 @@ class HandOver(RealVmCase, InstanceCase):
         self.assertEqual(self.values("deleted"), ["true"])
         self.assertEqual(list(self.tmp.glob("kvo_p*.tmp")), [], "the communication file was taken")
 
+    def test_the_runtime_takes_the_hand_over(self):
+        # A listener from the start, one added after the second start (the
+        # arguments wait for it), none at all: a second start ends at once.
+        for delay, received in (("0", ["true\topen|two words.txt|--flag"]),
+                                ("3000", ["true\topen|two words.txt|--flag"]), ("-", [])):
+            with self.subTest(listener_after=delay):
+                self.report_path.unlink(missing_ok=True)
+                exe = self.packed_app("kvotest.Listens", "SingleInstance = 1", app_entries=["kvotest/Listens"],
+                                      where=self.dir / f"listener{delay}")
+                first = self.spawn(exe, f"{delay} 7000")
+                end = time.time() + 60
+                while time.time() < end and not self.values("ready"):
+                    time.sleep(0.1)
+                self.assertEqual(self.values("ready"), ["yes"], "the first instance's application did not start")
+                second = self.spawn(exe, 'open "two words.txt" --flag')
+                self.assertEqual(second.finish(), (0, []))
+                print(f"second start, listener after {delay} ms: ended {second.lifetime_ms} ms after it was created")
+                self.assertLess(second.lifetime_ms, 1500)
+                self.assertEqual(first.finish(), (0, []))
+                self.assertEqual(self.values("startup"), received)
+                self.assertEqual(list(self.tmp.glob("kvo_p*.tmp")), [], "the communication file was taken")
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -70,7 +70,10 @@ final class OutputFiles {
     }
 
     static boolean sameFile(String a, String b) {
-        return canonical(a).equals(canonical(b));
+        String first = canonical(a).getPath();
+        String second = canonical(b).getPath();
+        // Compared as text: not every class library's File has equals.
+        return File.separatorChar == '\\' ? first.equalsIgnoreCase(second) : first.equals(second);
     }
 
     private static File canonical(String path) {

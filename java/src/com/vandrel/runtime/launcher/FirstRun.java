@@ -1,9 +1,8 @@
 package com.vandrel.runtime.launcher;
 
+import com.korvo.runtime.Start;
 import java.io.File;
-import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
-import java.lang.reflect.Modifier;
 
 /**
  * The first-run hook of the installer flavour. An installer that leaves the
@@ -37,25 +36,8 @@ public final class FirstRun {
     }
 
     static boolean callWork(String className) throws Throwable {
-        Class<?> type = Class.forName(className, true, ClassLoader.getSystemClassLoader());
-        Method work;
-        try {
-            work = type.getMethod("firstRun");
-        } catch (NoSuchMethodException e) {
-            throw new NoSuchMethodException(className + " has no method public static boolean firstRun()");
-        }
-        if (!Modifier.isStatic(work.getModifiers()) || work.getReturnType() != boolean.class)
-            throw new NoSuchMethodException(className + ".firstRun() is not public static boolean");
-        try {
-            work.setAccessible(true);
-        } catch (RuntimeException e) {
-            // invoke then says what it refuses.
-        }
-        try {
-            return ((Boolean) work.invoke(null)).booleanValue();
-        } catch (InvocationTargetException e) {
-            throw e.getCause() != null ? e.getCause() : e;
-        }
+        Method work = Start.staticMethod(Start.applicationClass(className), "firstRun", null, boolean.class);
+        return ((Boolean) Start.callStatic(work, new Object[0])).booleanValue();
     }
 
     /**

@@ -181,7 +181,8 @@ class AVendorsFirstLauncher(RealVmCase):
                       r.stderr.replace("\r\n", "\n"))
 
     def test_the_applications_handler_decides(self):
-        exe = self.packed_app("kvotest.Handled", "ExecutableType = 1", app_entries=["kvotest/Handled"])
+        exe = self.packed_app("kvotest.Handled", "ExecutableType = 1",
+                              app_entries=["kvotest/Handled", "kvotest/LateThread"])
         r = self.start(exe, "1500")
         self.assertEqual((r.code, r.dialogs), (1, []), r)
         self.assertEqual(self.values("handler"), ["main\tjava.lang.IllegalStateException: for the application's handler"])

@@ -34,6 +34,10 @@ public class HandOverTest {
         assertArrayEquals(new String[] {"a", "b c"}, handOver.take(file, 0));
         assertFalse(file.exists());
         assertNull(handOver.take(file, 1));
+        // A start without arguments writes the line feed alone.
+        write(CommFileTest.utf16("\n"));
+        assertArrayEquals(new String[0], handOver.take(file, 2));
+        assertFalse(file.exists());
     }
 
     @Test

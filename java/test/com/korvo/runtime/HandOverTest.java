@@ -6,9 +6,11 @@ import static org.junit.Assert.assertFalse;
 import static org.junit.Assert.assertNull;
 import static org.junit.Assert.assertTrue;
 
+import java.io.ByteArrayOutputStream;
 import java.io.File;
 import java.io.FileOutputStream;
 import java.io.IOException;
+import java.io.PrintStream;
 import java.util.ArrayList;
 import java.util.List;
 import org.junit.Rule;
@@ -94,14 +96,28 @@ public class HandOverTest {
         assertEquals(HandOver.KEPT, handOver.waitingCount());
         Recorder first = new Recorder("first");
         handOver.add(first);
+        final int[] calls = {0};
         handOver.add(new StartupListener() {
             public void startup(String[] arguments) {
-                throw new IllegalStateException("a listener's own fault");
+                if (calls[0]++ == 0)
+                    throw new IllegalStateException("a listener's own fault");
             }
         });
         Recorder third = new Recorder("third");
         handOver.add(third);
-        handOver.deliver();
+        PrintStream err = System.err;
+        ByteArrayOutputStream complaints = new ByteArrayOutputStream();
+        System.setErr(new PrintStream(complaints, true));
+        try {
+            handOver.deliver();
+        } finally {
+            System.setErr(err);
+        }
+        assertTrue(complaints.toString(), complaints.toString().startsWith(
+                "kvo-runtime: the arguments of 3 earlier starts were dropped: no listener was added and only the last "
+                + HandOver.KEPT + " are kept\nkvo-runtime: a startup listener failed: "
+                + "java.lang.IllegalStateException: a listener's own fault\n"));
+        assertEquals(HandOver.KEPT, calls[0]);
         // The oldest three were dropped; the rest arrive in order, and a
         // listener that throws stops neither the others nor later starts.
         assertEquals(HandOver.KEPT, first.seen.size());

@@ -7,6 +7,7 @@
 #include "core/ConfigStore.h"
 #include "core/Log.h"
 #include "core/MessageText.h"
+#include "core/Platform.h"
 #include "core/StartupState.h"
 #include "core/UserInterface.h"
 
@@ -51,13 +52,8 @@ void showError(const char* text) {
     }
 }
 
-void showErrorMessage(int32_t id, const char* argument) {
-    const char* text = getConfigString(id);
-    if (!argument) {
-        showError(text);
-        return;
-    }
-    showError(replaceFirstPlaceholder(text, argument).c_str());
+void showErrorMessage(int32_t id, const char* arg0, const char* arg1) {
+    showError(fillPlaceholders(getConfigString(id), arg0, arg1, nullptr).c_str());
 }
 
 void fatalError(const char* text) {
@@ -65,8 +61,8 @@ void fatalError(const char* text) {
     exitLauncher(1);
 }
 
-void fatalErrorMessage(int32_t id, const char* argument) {
-    showErrorMessage(id, argument);
+void fatalErrorMessage(int32_t id, const char* arg0, const char* arg1) {
+    showErrorMessage(id, arg0, arg1);
     exitLauncher(1);
 }
 

@@ -3,17 +3,15 @@
 
 #include <cstdint>
 
-#include "core/Platform.h"
-
 void showError(const char* text);
-// Message record `id`, its first "{0}" replaced by `argument` when given.
-void showErrorMessage(int32_t id, const char* argument);
+// Message record `id` with its first "{0}" replaced by `arg0` and its first
+// "{1}" by `arg1`, each when given; a placeholder without its argument stays.
+void showErrorMessage(int32_t id, const char* arg0, const char* arg1 = nullptr);
 [[noreturn]] void fatalError(const char* text);
-[[noreturn]] void fatalErrorMessage(int32_t id, const char* argument);
+[[noreturn]] void fatalErrorMessage(int32_t id, const char* arg0, const char* arg1 = nullptr);
 // Runs the registered clean-up (the launcher's temporary directory), then
 // ends the process.
 [[noreturn]] void exitLauncher(unsigned code);
-void setErrorOwnerWindow(HWND window);
 
 // What the layers above must have done at these two points; they register it
 // here, so that this layer needs to know none of them. Null: nothing to do.

@@ -1,13 +1,5 @@
 #include "core/MessageText.h"
 
-std::string replaceFirstPlaceholder(std::string_view text, std::string_view argument) {
-    std::string out(text);
-    const size_t at = out.find("{0}");
-    if (at != std::string::npos)
-        out.replace(at, 3, argument);
-    return out;
-}
-
 std::string fillPlaceholders(std::string_view text, const char* arg0, const char* arg1, const char* arg2) {
     const char* arguments[3] = {arg0, arg1, arg2};
     bool used[3] = {false, false, false};

@@ -4,9 +4,6 @@
 #include <string>
 #include <string_view>
 
-// Replaces the first "{0}" of `text` by `argument`; later ones stay.
-std::string replaceFirstPlaceholder(std::string_view text, std::string_view argument);
-
 // Replaces the first "{0}", "{1}" and "{2}" of `text` by the argument of the
 // same number; a null argument leaves its placeholder as it is. Arguments
 // are never searched themselves, so a path holding "{1}" stays that path.

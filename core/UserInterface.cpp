@@ -1,5 +1,7 @@
 #include "core/UserInterface.h"
 
+HINSTANCE launcherInstance = nullptr;
+
 namespace {
 
 bool loadApi(UserApi& api) {

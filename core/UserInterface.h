@@ -88,6 +88,11 @@ bool activateCommonControls();
 // On the calling thread activateCommonControls, then, once per process,
 // InitCommonControls: before every first window or dialog of a thread.
 void initCommonControls();
+// The module handle WinMain was given; null before it runs.
+extern HINSTANCE launcherInstance;
+// The owner of later error dialogs (the splash window while it is up).
+void setErrorOwnerWindow(HWND window);
+
 // MessageBoxA after initCommonControls; 0 when user32 cannot be had.
 int showMessageBox(HWND owner, const char* text, const char* title, UINT type);
 // ExitWindowsEx; false when user32 cannot be had.

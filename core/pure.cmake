@@ -6,4 +6,5 @@ list(APPEND KVO_PURE_SOURCES
     core/ConfigStore.cpp
     core/MessageText.cpp
     core/PathText.cpp
+    core/StartupState.cpp
 )

@@ -1,18 +1,17 @@
 #include "jvm/VmOptions.h"
 
 #include <cstdio>
-#include <cwchar>
 #include <optional>
 
 #include "core/CommandLineNarrow.h"
 #include "core/ConfigStore.h"
-#include "core/LauncherFile.h"
 #include "core/Log.h"
 #include "core/Paths.h"
-#include "core/Platform.h"
+#include "core/SelectedLocale.h"
 #include "jvm/ClassPath.h"
-#include "jvm/LocaleTable.h"
+#include "jvm/LaunchInputs.h"
 #include "jvm/LauncherArgs.h"
+#include "jvm/LocaleTable.h"
 #include "jvm/OptionText.h"
 #include "jvm/Variables.h"
 
@@ -23,23 +22,6 @@ std::optional<std::string> classPathReplace;
 std::optional<std::string> classPathPrepend;
 std::optional<std::string> classPathAppend;
 int includeDepth = 0;
-
-FILE* openOptionsCandidate(const std::wstring& path) { return _wfopen(path.c_str(), L"rt"); }
-
-FILE* openDefaultFor(const std::wstring& exe) {
-    if (exe.size() >= 4) {
-        const std::wstring first = exe.substr(0, exe.size() - 4) + L".vmoptions";
-        FILE* file = openOptionsCandidate(first);
-        logMessage("vmoptions2: exe %ls file: %ls, file: %p", exe.c_str(), first.c_str(),
-                   static_cast<void*>(file));
-        if (file)
-            return file;
-    }
-    const std::wstring second = exe + L".vmoptions";
-    FILE* file = openOptionsCandidate(second);
-    logMessage("vmoptions: opts2: %ls, file: %p", second.c_str(), static_cast<void*>(file));
-    return file;
-}
 
 }  // namespace
 
@@ -91,16 +73,6 @@ void readOptionsFile(const char* baseFile, FILE* file) {
         applyOptionLine(baseFile, line);
     }
     std::fclose(file);
-}
-
-FILE* openDefaultOptionsFile() {
-    if (FILE* file = openDefaultFor(launcherPathWide()))
-        return file;
-    wchar_t module[8192];
-    const DWORD n = GetModuleFileNameW(nullptr, module, 8192);
-    if (n == 0 || n >= 8192)
-        return nullptr;
-    return openDefaultFor(module);
 }
 
 const OptionList& assembleVmOptions(const OptionList& systemProperties, const WideArgs& arguments) {

@@ -6,3 +6,13 @@ list(APPEND KVO_PURE_SOURCES
     jvm/OptionText.cpp
     jvm/VariableText.cpp
 )
+
+# Files of the JVM stage: no Windows header either, but they call on the
+# platform under the stage (jvm/LaunchInputs.h, the log, the messages), so
+# they are built natively only into the HotSpot host, which supplies it.
+list(APPEND KVO_STAGE_SOURCES
+    jvm/ApplicationThreads.cpp
+    jvm/JavaVMLauncher.cpp
+    jvm/MainThread.cpp
+    jvm/VmOptions.cpp
+)

@@ -105,11 +105,14 @@ TEST(BoundedCopy, ExactFitsCutOrRefuseAndNeverWriteBehind) {
 }
 
 TEST(MessageText, OnlyTheFirstPlaceholderIsReplaced) {
-    EXPECT_EQ(replaceFirstPlaceholder("An internal error occurred (error code: {0})", "16"),
+    EXPECT_EQ(fillPlaceholders("An internal error occurred (error code: {0})", "16", nullptr, nullptr),
               "An internal error occurred (error code: 16)");
-    EXPECT_EQ(replaceFirstPlaceholder("{0} and {0}", "x"), "x and {0}");
-    EXPECT_EQ(replaceFirstPlaceholder("no placeholder", "x"), "no placeholder");
-    EXPECT_EQ(replaceFirstPlaceholder("{0}", "{0}"), "{0}");
+    EXPECT_EQ(fillPlaceholders("{0} and {0}", "x", nullptr, nullptr), "x and {0}");
+    EXPECT_EQ(fillPlaceholders("no placeholder", "x", nullptr, nullptr), "no placeholder");
+    EXPECT_EQ(fillPlaceholders("{0}", "{0}", nullptr, nullptr), "{0}");
+    // A message without an argument reads as written, placeholders and all.
+    EXPECT_EQ(fillPlaceholders("The JVM could not be started. {0}{1}", nullptr, nullptr, nullptr),
+              "The JVM could not be started. {0}{1}");
 }
 
 }  // namespace

@@ -1,0 +1,25 @@
+// What the JVM stage takes from the launcher's surroundings: the records as
+// the machine reads them, the environment, the file system and the code
+// pages. The stage itself (JavaVMLauncher, VmOptions, MainThread,
+// ApplicationThreads) includes no Windows header, so the very code the
+// launcher runs can also be run natively against the VMs users have; these
+// functions are its ties to the platform.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "core/CommandLine.h"
+#include "jvm/VmOptions.h"
+
+// The launcher's own -D options, in their fixed order.
+OptionList buildSystemProperties();
+// The array handed to the launcher class's main (LauncherArgs.h).
+WideArgs launcherArgumentsFor(const WideArgs& arguments);
+// Whether the installation's first-run marker file exists.
+bool firstRunMarkerPresent();
+// An argument of main as a log line shows it.
+std::string argumentForLog(const std::u16string& argument);
+// The options file named after the launcher, open for reading; null when
+// there is none.
+FILE* openDefaultOptionsFile();

@@ -23,7 +23,7 @@ add_subdirectory(${KVO_GTEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_AL
 include(GoogleTest)
 include(${CMAKE_SOURCE_DIR}/cmake/Libpng.cmake)
 
-foreach(dir tools/kvo-pack tests/unit tests/packer tests/fuzz screensaver)
+foreach(dir tools/kvo-pack tests/unit tests/packer tests/fuzz tests/hotspot screensaver)
     if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt)
         add_subdirectory(${dir})
     endif()

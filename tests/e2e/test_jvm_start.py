@@ -230,6 +230,37 @@ class OptionsFiles(JvmCase):
         self.assertEqual(rec.options.count("-Dloop=1"), 33)
         self.assertLogMatches(r, r"ERROR: options files nested deeper than 32 levels: .*app\.vmoptions not read")
 
+    def test_module_options_reach_the_vm_in_the_one_word_it_reads(self):
+        # Written as for the java command, in every source of options: two
+        # words become one, "-p" is "--module-path"; one word and a last
+        # word without its value stay as written, the latter with an error.
+        vm_options = ("--add-opens java.base/java.lang=ALL-UNNAMED --add-exports=java.base/sun.nio.ch=ALL-UNNAMED "
+                      "-p \"C:\\my mods\" -jar app.jar @more.txt --add-modules")
+        exe = self.app(installer_block(r123=vm_options))
+        (self.dir / "app.vmoptions").write_text(
+            "--add-opens java.base/java.util=ALL-UNNAMED\n--limit-modules\n# the value on its own line\n"
+            "java.base,java.desktop\n-cp lib\\x.jar\n--patch-module\n")
+        r, rec = self.start(exe, "-J--add-reads -Jjava.base=ALL-UNNAMED user -J-Xss2m")
+        self.assertEqual(r.code, 0, r)
+        i = rec.options.index("--add-opens=java.base/java.lang=ALL-UNNAMED")
+        self.assertEqual(rec.options[i:-1], [
+            "--add-opens=java.base/java.lang=ALL-UNNAMED", "--add-exports=java.base/sun.nio.ch=ALL-UNNAMED",
+            "--module-path=C:\\my mods", "-jar", "app.jar", "@more.txt", "--add-modules",
+            "--add-reads=java.base=ALL-UNNAMED", "-Xss2m",
+            "--add-opens=java.base/java.util=ALL-UNNAMED", "--limit-modules=java.base,java.desktop",
+            "-cp lib\\x.jar", "--patch-module"])
+        self.assertEqual(rec.args[6:], ["user"])
+        errors = [l for l in r.log if l.startswith("ERROR: option")]
+        self.assertEqual(errors, [
+            "ERROR: option -jar is read by the java command only, the VM ignores it: name the class to start in "
+            "the main class record and its archive in the class path record",
+            "ERROR: option @more.txt is read by the java command only, the VM ignores it: write "
+            "\"-include-options FILE\" instead, with one option a line in FILE",
+            "ERROR: option --add-modules has no value, the VM ignores it: write --add-modules=VALUE",
+            "ERROR: option -cp lib\\x.jar is read by the java command only, the VM ignores it: name the archives "
+            "in the class path record, or write a line \"-classpath/a PATH\" in an options file",
+            "ERROR: option --patch-module has no value, the VM ignores it: write --patch-module=VALUE"])
+
     def test_classpath_directive_replaces_the_configured_entries(self):
         exe = self.app(installer_block())
         (self.dir / "app.vmoptions").write_text("-classpath C:\\only.jar\n")

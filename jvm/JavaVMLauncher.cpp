@@ -1,5 +1,6 @@
 #include "jvm/JavaVMLauncher.h"
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "jvm/LaunchInputs.h"
 #include "jvm/LauncherArgs.h"
 #include "jvm/MainThread.h"
+#include "jvm/VmOutput.h"
 #include "runtime/JniEntry.h"
 #include "runtime/JvmState.h"
 
@@ -21,6 +23,25 @@ JNIEnv* jniEnv = nullptr;
 namespace {
 
 void (*beforeDestroy)() = nullptr;
+// What the user is told of a start that failed once the VM library was bound.
+std::string startFailure;
+// While JNI_CreateJavaVM runs: written by the main thread, read by whichever
+// VM thread ends the process.
+std::atomic<bool> creating{false};
+
+// Some VMs end the process from inside JNI_CreateJavaVM (HotSpot: a heap
+// it cannot reserve, two collectors chosen) and call this hook first; the
+// user is told why before that happens. A running VM's crash is left to
+// the VM's own report.
+void JNICALL vmAbort() {
+    if (!creating)
+        return;
+    flushVmOutput();
+    startFailure = vmLastWords();
+    logError("the JVM ends the process while starting");
+    logError("could not initialize JVM");
+    fatalErrorMessage(msg::JvmNotStarted, nullptr, startFailure.c_str());
+}
 
 // A JNI call that must not fail did: end with a message rather than hand a
 // null reference to the JVM.
@@ -96,6 +117,9 @@ bool createJavaVM(const OptionList& systemProperties, const WideArgs& arguments)
     const OptionList& options = assembleVmOptions(systemProperties, arguments);
     static std::vector<JavaVMOption> vmOptions;
     vmOptions.clear();
+    // First, so that what the VM says of any option reaches them.
+    vmOptions.push_back(JavaVMOption{const_cast<char*>("vfprintf"), reinterpret_cast<void*>(&vmPrint)});
+    vmOptions.push_back(JavaVMOption{const_cast<char*>("abort"), reinterpret_cast<void*>(&vmAbort)});
     for (const std::string& option : options)
         vmOptions.push_back(JavaVMOption{const_cast<char*>(option.c_str()), nullptr});
     static JavaVMInitArgs initArgs;
@@ -108,7 +132,15 @@ bool createJavaVM(const OptionList& systemProperties, const WideArgs& arguments)
         logError("no JVM library bound");
         return false;
     }
-    return createJavaVMEntry(&javaVM, reinterpret_cast<void**>(&jniEnv), &initArgs) == JNI_OK;
+    creating = true;
+    const jint created = createJavaVMEntry(&javaVM, reinterpret_cast<void**>(&jniEnv), &initArgs);
+    creating = false;
+    flushVmOutput();
+    if (created == JNI_OK)
+        return true;
+    startFailure = vmLastWords();
+    logError("JNI_CreateJavaVM returned %d", static_cast<int>(created));
+    return false;
 }
 
 bool launchProgram(const WideArgs& arguments, bool destroyAfterMain) {
@@ -138,6 +170,8 @@ bool launchProgram(const WideArgs& arguments, bool destroyAfterMain) {
 }
 
 void setBeforeDestroyJavaVM(void (*callback)()) { beforeDestroy = callback; }
+
+const char* jvmStartFailure() { return startFailure.c_str(); }
 
 JNIEnv* attachThreadToJvm() {
     if (!jvmCreated)

@@ -12,6 +12,9 @@ extern JNIEnv* jniEnv;
 
 // Creates the JVM, calls main and, when asked, destroys the JVM after it.
 bool launchProgram(const WideArgs& arguments, bool destroyAfterMain);
+// Why launchProgram returned false, for "{1}" of message 1005: what the VM
+// said when it could not be created; empty when nothing is known.
+const char* jvmStartFailure();
 bool createJavaVM(const OptionList& systemProperties, const WideArgs& arguments);
 bool callMain(const WideArgs& arguments);
 // True: go on and call main.

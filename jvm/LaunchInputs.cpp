@@ -70,7 +70,27 @@ FILE* openDefaultFor(const std::wstring& exe) {
     return file;
 }
 
+// The number of a stream of the VM's C runtime, which need not be the
+// launcher's: the stream is never handed to the launcher's own functions,
+// but to the _fileno of the module that holds it. Standard error when that
+// cannot be learned.
+int vmStreamNumber(FILE* stream) {
+    HMODULE owner = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(stream), &owner))
+        return 2;
+    using FileNumber = int(__cdecl*)(FILE*);
+    const auto fileNumber = reinterpret_cast<FileNumber>(reinterpret_cast<void*>(GetProcAddress(owner, "_fileno")));
+    return fileNumber ? fileNumber(stream) : 2;
+}
+
 }  // namespace
+
+void writeVmText(FILE* stream, const char* text, size_t length) {
+    FILE* out = vmStreamNumber(stream) == 1 ? stdout : stderr;
+    std::fwrite(text, 1, length, out);
+    std::fflush(out);
+}
 
 OptionList buildSystemProperties() {
     OptionList props;

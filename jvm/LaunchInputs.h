@@ -20,6 +20,9 @@ WideArgs launcherArgumentsFor(const WideArgs& arguments);
 bool firstRunMarkerPresent();
 // An argument of main as a log line shows it.
 std::string argumentForLog(const std::u16string& argument);
+// Writes what the VM printed to `stream` (the VM's standard output or
+// error, of its own C runtime) where that stream leads.
+void writeVmText(FILE* stream, const char* text, size_t length);
 // The options file named after the launcher, open for reading; null when
 // there is none.
 FILE* openDefaultOptionsFile();

@@ -5,6 +5,7 @@ list(APPEND KVO_PURE_SOURCES
     jvm/MainThreadClass.cpp
     jvm/OptionText.cpp
     jvm/VariableText.cpp
+    jvm/VmText.cpp
 )
 
 # Files of the JVM stage: no Windows header either, but they call on the
@@ -15,4 +16,5 @@ list(APPEND KVO_STAGE_SOURCES
     jvm/JavaVMLauncher.cpp
     jvm/MainThread.cpp
     jvm/VmOptions.cpp
+    jvm/VmOutput.cpp
 )

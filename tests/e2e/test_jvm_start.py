@@ -52,7 +52,11 @@ class OptionsAndArguments(JvmCase):
         self.assertEqual(r.code, 0, r)
         self.assertEqual(r.dialogs, [])
         exe_path = self.path("app.exe")
-        o = rec.options
+        # The VM's print and abort hooks come first, so that it can say why
+        # it refuses any option after them.
+        self.assertEqual([r for r in rec.rows if r[0] == "option"][:2],
+                         [["option", "vfprintf", "extraInfo"], ["option", "abort", "extraInfo"]])
+        o = rec.options[2:]
         self.assertEqual(o[0], "-Dkorvo.semaphoreName=Local\\" + exe_path.lower().replace("\\", "_") + "0")
         self.assertEqual(o[1:5], ["-Dkorvo.isVandrel=true", f"-Dkorvo.moduleName={exe_path}",
                                  f"-Dsun.java.command={exe_path}", "-Dkorvo.tempDir="])
@@ -67,7 +71,7 @@ class OptionsAndArguments(JvmCase):
             "-Djava.class.path=" + self.path(".vandrel", "vdlruntime.jar") + ";"
             + self.path(".", "lib", "app.jar") + ";" + self.path(".", "lang") + ";",
         ])
-        self.assertTrue(rec.has("create", "version=0x10002", f"options={len(o)}", "ignoreUnrecognized=1"))
+        self.assertTrue(rec.has("create", "version=0x10002", f"options={len(o) + 2}", "ignoreUnrecognized=1"))
         self.assertEqual(rec.args, ["true", "com.example.Main", self.path("output.log"),
                                     self.path("output.log"), "true", exe_path, "first", "two words"])
         self.assertTrue(rec.has("main", "8", WIN_LAUNCHER_I))
@@ -356,8 +360,33 @@ class Failures(JvmCase):
         return r, rec
 
     def test_creation_fails(self):
-        self.expect(installer_block(), {"create": "fail"}, 1, "The JVM could not be started.",
-                    "ERROR: could not initialize JVM")
+        # A VM that says nothing: message 1005 as always ({1} empty). One
+        # that says why through the print hook: its words fill {1} and are
+        # in the log, whether it returns an error or ends the process; they
+        # still reach its standard error.
+        told = "The JVM could not be started.\n{1}"
+        words = "Error occurred during initialization of VM\nCould not reserve enough space for 3145728KB object heap"
+        cases = [({"create": "fail"}, None, "The JVM could not be started.", "-1"),
+                 ({"create": "fail"}, told, "The JVM could not be started.\n", "-1"),
+                 ({"create": "fail-heap"}, None, "The JVM could not be started.", "-4"),
+                 ({"create": "fail-heap"}, told, "The JVM could not be started.\n" + words, "-4"),
+                 ({"create": "abort-heap"}, told, "The JVM could not be started.\n" + words, None)]
+        for script, message, shown, returned in cases:
+            with self.subTest(script=script, message=message):
+                block = installer_block(**({"r1005": message} if message else {}))
+                r, rec = self.expect(block, script, 1, shown, "ERROR: could not initialize JVM")
+                said = [line for line in r.log if line.startswith("JVM: ")]
+                if script["create"] == "fail":
+                    self.assertEqual(said, [])
+                else:
+                    self.assertEqual(said, ["JVM: " + line for line in words.split("\n")])
+                    self.assertIn(words, r.stderr.replace("\r\n", "\n"))
+                if returned:
+                    self.assertLogHas(r, f"ERROR: JNI_CreateJavaVM returned {returned}")
+                else:
+                    self.assertLogHas(r, "ERROR: the JVM ends the process while starting")
+                    self.assertTrue(rec.has("create", "aborts"))
+                (self.vm / "jvm-record.txt").unlink()
 
     def test_launcher_class_or_main_missing(self):
         b = installer_block(r2001="x")  # looks for the korvo class, which no archive holds

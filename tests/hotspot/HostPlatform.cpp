@@ -275,6 +275,11 @@ bool firstRunMarkerPresent() {
 
 std::string argumentForLog(const std::u16string& argument) { return utf8(argument); }
 
+void writeVmText(FILE* stream, const char* text, size_t length) {
+    std::fwrite(text, 1, length, stream);
+    std::fflush(stream);
+}
+
 FILE* openDefaultOptionsFile() {
     FILE* file = host.optionsFile.empty() ? nullptr : std::fopen(host.optionsFile.c_str(), "r");
     logMessage("vmoptions: %s, file: %p", host.optionsFile.c_str(), static_cast<void*>(file));

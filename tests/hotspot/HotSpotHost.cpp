@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
     }
     setBeforeDestroyJavaVM(endPolling);
     if (!launchProgram(arguments, true))
-        fatalErrorMessage(msg::JvmNotStarted, nullptr);
+        fatalErrorMessage(msg::JvmNotStarted, nullptr, jvmStartFailure());
     endPolling();
     return 0;
 }

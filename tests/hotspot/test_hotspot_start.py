@@ -51,6 +51,34 @@ class HowItEnds(HotSpotCase):
                                             "ERROR: could not call main"),
                                  ["main returned", "ERROR: an exception occured", "ERROR: could not call main"])
 
+    def test_a_vm_that_cannot_start_says_why(self):
+        # HotSpot ends the process itself on some of these (the heap, the
+        # collectors) and returns an error on others; the user reads its
+        # words in either case, and they keep going where they went.
+        told = {1005: "The JVM could not be started.\n{1}"}
+        cases = [("-Xmx200t", told, r"Could not reserve enough space for \d+ ?KB object heap"),
+                 ("-XX:+UseG1GC -XX:+UseSerialGC", told, r"Multiple garbage collectors selected"),
+                 ("-XX:MaxHeapSize=abc", told, r"Invalid maximum heap size: -XX:MaxHeapSize=abc"),
+                 ("-Xmx200t", {}, None)]
+        for home, _ in self.vms():
+            for options, records, words in cases:
+                with self.subTest(home=str(home), options=options, placeholder=bool(records)):
+                    r = self.start(home, "kvotest.Probe", vm_options=options, records=records)
+                    self.assertEqual(r.code, 1, r)
+                    self.assertEqual(len(r.messages), 1, r)
+                    self.assertLogHas(r, "ERROR: could not initialize JVM")
+                    said = [line for line in r.log if line.startswith("JVM: ") and line.strip() != "JVM:"]
+                    self.assertTrue(said, r)
+                    self.assertIn(said[-1][5:], r.stdout + r.stderr)
+                    if words is None:
+                        self.assertEqual(r.messages, ["The JVM could not be started."])
+                        continue
+                    first, _, rest = r.messages[0].partition("\n")
+                    self.assertEqual(first, "The JVM could not be started.")
+                    self.assertRegex(rest, words)
+                    self.assertRegex(said[-1], "JVM: " + words)
+                    self.assertLessEqual(len(rest), 1024)
+
     def test_launcher_class_or_main_missing(self):
         for home, _ in self.vms():
             with self.subTest(home=str(home)):

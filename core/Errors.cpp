@@ -6,7 +6,6 @@
 #include "core/CodePage.h"
 #include "core/ConfigStore.h"
 #include "core/Log.h"
-#include "core/MessageText.h"
 #include "core/Platform.h"
 #include "core/StartupState.h"
 #include "core/UserInterface.h"
@@ -50,20 +49,6 @@ void showError(const char* text) {
         std::fprintf(stderr, "%s\n", shown.c_str());
         std::fflush(stderr);
     }
-}
-
-void showErrorMessage(int32_t id, const char* arg0, const char* arg1) {
-    showError(fillPlaceholders(getConfigString(id), arg0, arg1, nullptr).c_str());
-}
-
-void fatalError(const char* text) {
-    showError(text);
-    exitLauncher(1);
-}
-
-void fatalErrorMessage(int32_t id, const char* arg0, const char* arg1) {
-    showErrorMessage(id, arg0, arg1);
-    exitLauncher(1);
 }
 
 void exitLauncher(unsigned code) {

@@ -8,3 +8,8 @@ list(APPEND KVO_PURE_SOURCES
     core/PathText.cpp
     core/StartupState.cpp
 )
+
+# This folder's part of the JVM stage (see jvm/pure.cmake).
+list(APPEND KVO_STAGE_SOURCES
+    core/ErrorMessages.cpp
+)

@@ -8,9 +8,10 @@
 
 namespace {
 
-// The VM prints from any of its threads.
-std::mutex outputLock;
-VmText output;
+// The VM prints from any of its threads, and may go on while the process
+// ends (System.exit runs the exit handlers): never destroyed.
+std::mutex& outputLock = *new std::mutex;
+VmText& output = *new VmText;
 
 void logLine(const std::string& line) { logMessage("JVM: %s", line.c_str()); }
 

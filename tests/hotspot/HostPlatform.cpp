@@ -17,7 +17,6 @@
 #include "core/ConfigStore.h"
 #include "core/Errors.h"
 #include "core/Log.h"
-#include "core/MessageText.h"
 #include "core/Paths.h"
 #include "core/SelectedLocale.h"
 #include "core/StartupState.h"
@@ -174,20 +173,6 @@ void showError(const char* text) {
     recordMessage(text);
     std::fprintf(stderr, "%s\n", text);
     std::fflush(stderr);
-}
-
-void showErrorMessage(int32_t id, const char* arg0, const char* arg1) {
-    showError(fillPlaceholders(getConfigString(id), arg0, arg1, nullptr).c_str());
-}
-
-void fatalError(const char* text) {
-    showError(text);
-    exitLauncher(1);
-}
-
-void fatalErrorMessage(int32_t id, const char* arg0, const char* arg1) {
-    showErrorMessage(id, arg0, arg1);
-    exitLauncher(1);
 }
 
 void exitLauncher(unsigned code) {

@@ -108,6 +108,10 @@ TEST(VmText, LinesFromPiecesAndTheLastWords) {
     // Cut to whole lines within the limit.
     EXPECT_EQ(text.lastWords(12), "a\n\nb");
     EXPECT_EQ(text.lastWords(1), "b");
+    VmText exact;
+    exact.add("aaa\nbbb\nccc");
+    EXPECT_EQ(exact.lastWords(7), "bbb\nccc") << "a window that begins a line keeps that line";
+    EXPECT_EQ(exact.lastWords(6), "ccc");
     EXPECT_EQ(VmText().lastWords(100), "");
     VmText blanks;
     blanks.add("\n  \n");

@@ -139,11 +139,15 @@ _vm_names = {}
 
 
 def vm_name(home):
-    """java.vm.name and java.version of the VM in `home`, as Java reports them."""
+    """java.vm.name and java.version of the VM in `home`, and its compilers
+    (HotSpot names itself there), as Java reports them."""
     if home not in _vm_names:
         with tempfile.TemporaryDirectory(prefix="kvo-hotspot-vm-") as d:
             r = run_host(home, d, "kvotest.Probe")
-            _vm_names[home] = r.values("vm")[0].replace("\t", " ") if r.values("vm") else f"? ({r})"
+            if not r.values("vm"):
+                raise AssertionError(f"the VM in {home} did not start:\n{r}")
+            name, version, compilers = r.values("vm")[0].split("\t")
+            _vm_names[home] = f"{name} {version}, {compilers}"
     return _vm_names[home]
 
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum class OptionLineKind { option, includeOptions, classPathReplace, classPathPrepend, classPathAppend };
 
@@ -18,6 +19,47 @@ OptionLine classifyOptionLine(std::string_view text);
 // Drops trailing CR/LF, then leading and trailing spaces (not tabs). Returns
 // false for a line to skip: empty, or a comment starting with "#".
 bool trimOptionLine(std::string& line);
+
+// The java command reads the module options ("--add-opens", "-p", ...)
+// with their value as the next word, the VM only in one word joined by "="
+// and drops the two words without a trace. For such an option written alone
+// (no "="): the name the VM reads ("-p" is "--module-path"); empty for every
+// other text.
+std::string_view separateValueOption(std::string_view text);
+// `option` (one separateValueOption knows) and its value in one word.
+std::string joinedOption(std::string_view option, std::string_view value);
+
+// The texts the words of one source of options become (the VmOptions
+// record's words, the -J arguments): a module option with the word after it
+// as one option, and, when `joinIncludes`, "-include-options" with the path
+// after it as one directive. The word "-include-options" is never taken as a
+// value. A last word without its value stays as written.
+std::vector<std::string> joinOptionWords(const std::vector<std::string>& words, bool joinIncludes);
+// An options-file line "--add-opens VALUE" (the two words of the java
+// command on one line) as "--add-opens=VALUE"; every other line as it is.
+std::string joinOptionLine(std::string_view line);
+
+// Options-file lines as the VM is to read them: each line is one word, so a
+// module option alone on its line takes the next option line as its value;
+// a directive line is never a value. Lines are taken trimmed and expanded.
+class OptionFileLines {
+public:
+    // The texts to apply for `line`: none while an option waits for its
+    // value, else the joined option, or the waiting option as written and
+    // then `line`.
+    std::vector<std::string> take(std::string_view line);
+    // At the end of the file: the option still waiting, as written.
+    std::vector<std::string> finish();
+
+private:
+    std::string waiting_;
+};
+
+// What to write instead of an option only the java command reads, which the
+// VM therefore ignores without a word ("-jar", "-cp", "@file", ...); null
+// for every other option. The option may be followed by its value in the
+// same text, as an options-file line has it.
+const char* javaCommandOnlyAdvice(std::string_view option);
 
 struct ClassPathEntry {
     char type = '\0';

@@ -121,7 +121,7 @@ void showFailureFor(const FoundRuntime& runtime) {
     default:
         break;
     }
-    showErrorMessage(msg::JvmNotStarted, nullptr);
+    showErrorMessage(msg::JvmNotStarted, nullptr, "");
 }
 
 }  // namespace

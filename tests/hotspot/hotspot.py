@@ -24,6 +24,9 @@ DEBIAN_JDK = Path("/usr/lib/jvm/java-17-openjdk-amd64")
 JAVA_TREES = {"launcher": ROOT / "tests" / "realvm" / "java" / "launcher",
               "app": ROOT / "tests" / "realvm" / "java" / "app",
               "hotspot": HERE / "java"}
+# The launcher's Java half: the application classes of the real-VM tier use
+# its API, so they compile against it.
+RUNTIME_JAR = ROOT / "build" / "native" / "java" / "kvo-runtime.jar"
 
 MESSAGES = {1000: "Error", 1005: "The JVM could not be started.", 1009: "An internal error occurred (error code: {0})",
             1010: "Couldn't load main class.", 1011: "Main method not found."}
@@ -62,7 +65,7 @@ def compiled(tree):
     command = [str(DEBIAN_JDK / "bin" / "javac"), "-nowarn", "-Xlint:-options", "--release",
                "9" if tree == "hotspot" else "8", "-encoding", "UTF-8", "-d", str(out)]
     if tree != "launcher":
-        command += ["-cp", str(compiled("launcher"))]
+        command += ["-cp", f"{compiled('launcher')}{os.pathsep}{RUNTIME_JAR}"]
     done = subprocess.run(command + sources, capture_output=True, text=True)
     if done.returncode != 0:
         raise AssertionError(f"javac failed for {tree}:\n{done.stderr}")

@@ -41,6 +41,12 @@ FILE* openDefaultFor(const std::wstring& exe) {
     return file;
 }
 
+// Notepad saves UTF-8 with a byte-order mark; it belongs to no option.
+void dropByteOrderMark(std::string& firstLine, const char* baseFile) {
+    if (dropUtf8ByteOrderMark(firstLine))
+        logMessage("options file %s begins with a UTF-8 byte-order mark; skipped", baseFile ? baseFile : "(default)");
+}
+
 }  // namespace
 
 void applyOptionLine(const char* baseFile, const std::string& text) {
@@ -82,9 +88,13 @@ void readOptionsFile(const char* baseFile, FILE* file) {
     if (!file)
         return;
     char buffer[8192];
+    bool first = true;
     // A line longer than the buffer arrives in pieces, each taken as a line.
     while (std::fgets(buffer, sizeof buffer, file)) {
         std::string line(buffer);
+        if (first)
+            dropByteOrderMark(line, baseFile);
+        first = false;
         if (!trimOptionLine(line))
             continue;
         expandVariables(line);

@@ -214,6 +214,13 @@ TEST(ConfigCheck, WhatTheLauncherCannotUseIsRefusedWithLineAndRightForm) {
         {"MainClass = com.example.Main.class\n", "app.kvo:2: MainClass 'com.example.Main.class' is no class name: write the dotted name"},
         {"MainClass =\n", "app.kvo:2: MainClass is empty"},
         {"MainClass = com/example/Main\n", "app.kvo:2: MainClass 'com/example/Main' is no class name"},
+        {"ClassPath = E0%CP%\n", "app.kvo:2: ClassPath entry 'E0%CP%' refers to the variable; an E entry names it: write E0CP"},
+        {"JreSearchSequence = E${JAVA_HOME}\n", "app.kvo:2: JreSearchSequence entry 'E${JAVA_HOME}' refers to the variable; an E entry names it: write EJAVA_HOME"},
+        {"JreSearchSequence = EC:\\jre\n", "app.kvo:2: JreSearchSequence entry 'EC:\\jre': an E entry names an environment variable; for a folder write BC:\\jre"},
+        {"ClassPath = A0a.jar,A1b.jar\n", "app.kvo:2: ClassPath entries are separated by \";\": write A0a.jar;A1b.jar"},
+        {"VmOptions = -Xms32m -Xmx512\n", "app.kvo:2: VmOptions: -Xmx512 asks for 512 bytes, and the JVM would not start: write -Xmx512m"},
+        {"VmOptions = -Xmx 512m\n", "app.kvo:2: VmOptions: -Xmx needs its size joined to it, like -Xmx512m"},
+        {"VmOptions = -cp lib\\a.jar\n", "app.kvo:2: VmOptions: -cp is no VM option, and the JVM would drop it"},
     };
     for (const auto& c : cases) {
         // A main class first, so that each case has exactly its own error;
@@ -247,6 +254,8 @@ TEST(ConfigCheck, WhatTheLauncherUsesAsWrittenPacks) {
              // The launcher takes the later of two lines.
              "ExecutableType = gui\nExecutableType = 1\n",
              "143 = anything\n1005 = text\n",
+             "VmOptions = -Xmx1073741824 -Xms32M \"-Dname=My App\" -include-options x.vmoptions -Dp=%d%s\n",
+             "ClassPath = A0C:\\lib\\a.jar;A0%KORVO_EXEDIR%lib\\b,c.jar\nJreSearchSequence = EJAVA_HOME;E_X1\n",
          }) {
         const ConfigFindings f = check(std::string("MainClass = com.example.Main\n") + good);
         EXPECT_EQ(joined(f.errors), "") << good;
@@ -265,7 +274,9 @@ TEST(ConfigCheck, WarningsWhereTheLauncherStillWorks) {
         "1010 = Hauptklasse fehlt\n"
         "[wide]\n"
         "MainClass = c.D\n"
-        "99 = not read\n");
+        "99 = not read\n"
+        "[narrow]\n"
+        "JreSearchSequence = B%APPDIR%\\jre;B%KORVO_EXEDIR%jre\n");
     EXPECT_EQ(f.errors.size(), 0u) << joined(f.errors);
     const std::string w = joined(f.warnings);
     for (const char* expected : {
@@ -275,14 +286,23 @@ TEST(ConfigCheck, WarningsWhereTheLauncherStillWorks) {
              "app.kvo:6: warning: SplashEnabled is on, but [resources] names no splash-bitmap",
              "app.kvo:8: warning: message 1010 in the locale section of line 7 is carried in the launcher but never read",
              "app.kvo:10: warning: MainClass in the [wide] section is carried",
+             "app.kvo:13: warning: JreSearchSequence: %APPDIR% is left as written; an environment variable is "
+             "written ${APPDIR}",
          })
         EXPECT_NE(w.find(expected), std::string::npos) << expected << "\n" << w;
-    EXPECT_EQ(f.warnings.size(), 6u) << w;
+    EXPECT_EQ(f.warnings.size(), 7u) << w;
     // A splash with its image, or through the runtime's library with its own.
-    EXPECT_EQ(check("MainClass = a.B\nSplashEnabled = 1\n[resources]\nsplash-bitmap = s.png\n").warnings.size(), 0u);
-    const ConfigFindings library = check("MainClass = a.B\nSplashEnabled = 1\nJavaSplashLibrary = 1\n");
+    EXPECT_EQ(check("MainClass = a.B\nExecutableType = 1\nSplashEnabled = 1\n[resources]\nsplash-bitmap = s.png\n")
+                  .warnings.size(),
+              0u);
+    const ConfigFindings library = check("MainClass = a.B\nExecutableType = 1\nSplashEnabled = 1\nJavaSplashLibrary = 1\n");
     ASSERT_EQ(library.warnings.size(), 1u);
     EXPECT_NE(library.warnings[0].find("names no splash-image"), std::string::npos);
+    // Without ExecutableType errors go where a GUI program's user sees none.
+    EXPECT_EQ(joined(check("MainClass = a.B\n").warnings),
+              "app.kvo: warning: no ExecutableType: the launcher reads 0, a console program, and writes its errors to "
+              "standard error, which a program started from Explorer does not show; write ExecutableType = 1 for a "
+              "GUI application\n");
 }
 
 // What dump writes must parse back to the very same records.

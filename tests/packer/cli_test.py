@@ -155,7 +155,7 @@ class CommandLine(Base):
         self.assertEqual(messages, set(ids["msg"].values()))
         kinds = {name: kind.strip() for _, name, kind in rows}
         readers = {"Bool": {"switch 0/1"}, "Int": {"number", "switch 0/1"}, "Color": {"colour r,g,b"},
-                   "String": {"text", "version", "class path", "search entries", "class name"}}
+                   "String": {"text", "version", "class path", "search entries", "class name", "VM options"}}
         seen = set()
         for folder in ("core", "services", "runtime", "jvm", "splash", "launcher"):
             for name in os.listdir(os.path.join(root, folder)):
@@ -236,7 +236,7 @@ class RoundTrip(Base):
         self.assertEqual(self.read("a.exe"), self.read("b.exe"))
 
     def test_either_width_of_stub_and_which_one_was_written(self):
-        self.write("app.kvo", "ApplicationName = x\n")
+        self.write("app.kvo", "ApplicationName = x\nExecutableType = 1\n")
         self.write("stub64.exe", make_pe32(machine=0x8664, magic=0x20B))
         for stub, kind in (("stub.exe", "PE32 i386"), ("stub64.exe", "PE32+ x86-64")):
             with self.subTest(kind):

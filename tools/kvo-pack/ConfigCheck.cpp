@@ -141,6 +141,33 @@ bool endsInWildcard(std::string_view path) {
                            (last.substr(2) == "jar" || last.substr(2) == "JAR" || last.substr(2) == "Jar"));
 }
 
+// An E entry names its variable; a reference to it, or a folder, is a
+// mistake the launcher would pass over without a word.
+void checkVariableName(const std::string& record, std::string_view entry, std::string_view variable,
+                       const std::string& folderLetters, const At& at) {
+    std::string_view bare = variable;
+    if (bare.starts_with("${") && bare.ends_with("}") && bare.size() > 3)
+        bare = bare.substr(2, bare.size() - 3);
+    else if (bare.size() > 2 && bare.front() == '%' && bare.back() == '%')
+        bare = bare.substr(1, bare.size() - 2);
+    if (bare != variable)
+        at.error(record + " entry " + quoted(at, entry) + " refers to the variable; an E entry names it: write " +
+                 at.shown(entry.substr(0, entry.size() - variable.size())) + at.shown(bare));
+    else if (variable.find_first_of("\\/:.") != std::string_view::npos)
+        at.error(record + " entry " + quoted(at, entry) + ": an E entry names an environment variable; for a folder write " +
+                 folderLetters + at.shown(variable));
+}
+
+// Where a second entry follows a path after "," or ":" instead of ";"
+// ("A0a.jar,A0b.jar"): the offset of that separator, or npos.
+size_t glued(std::string_view path) {
+    for (size_t i = 0; i + 2 < path.size(); ++i)
+        if ((path[i] == ',' || path[i] == ':') && std::string_view("ADSE").find(path[i + 1]) != std::string_view::npos &&
+            (path[i + 2] == '0' || path[i + 2] == '1'))
+            return i;
+    return std::string_view::npos;
+}
+
 void checkClassPath(const RecordName& r, std::string_view v, const At& at) {
     const std::string name(r.name);
     for (std::string_view entry : split(v, ';')) {
@@ -164,6 +191,11 @@ void checkClassPath(const RecordName& r, std::string_view v, const At& at) {
         } else if ((entry[0] == 'D' || entry[0] == 'S') && endsInWildcard(entry.substr(2))) {
             at.error(name + " entry " + quoted(at, entry) + ": only A entries stand for every archive of a folder: write A" +
                      at.shown(entry.substr(1)));
+        } else if (entry[0] == 'E') {
+            checkVariableName(name, entry, entry.substr(2), "A" + std::string(1, entry[1]), at);
+        } else if (const size_t next = glued(entry.substr(2)); next != std::string_view::npos) {
+            at.error(name + " entries are separated by \";\": write " + at.shown(entry.substr(0, 2 + next)) + ";" +
+                     at.shown(entry.substr(3 + next)));
         }
     }
 }
@@ -189,6 +221,8 @@ void checkSearchSequence(const RecordName& r, std::string_view v, const At& at) 
                      "fit; A or R another folder; E an environment variable; S the PATH; Y the registry)");
         } else if (entry[0] == 'E' && entry.size() == 1) {
             at.error(name + " entry 'E' names no environment variable: write EJAVA_HOME, for instance");
+        } else if (entry[0] == 'E') {
+            checkVariableName(name, entry, entry.substr(1), "B", at);
         }
     }
 }
@@ -203,6 +237,61 @@ void checkClassName(const RecordName& r, std::string_view v, const At& at) {
         at.error(std::string(r.name) + " " + quoted(at, v) +
                  " is no class name: write the dotted name of the class with main, like '" +
                  std::string(r.example) + "'");
+}
+
+// What the JVM would drop without a word or refuse to start with.
+void checkVmOptions(const RecordName& r, std::string_view v, const At& at) {
+    std::vector<std::string_view> tokens;
+    for (std::string_view t : split(v, ' '))
+        for (std::string_view u : split(t, '\t'))
+            if (!u.empty())
+                tokens.push_back(u);
+    const std::string name(r.name);
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        const std::string_view t = tokens[i];
+        if (t == "-include-options") {
+            ++i;
+        } else if (t == "-cp" || t == "-classpath" || t == "--class-path" || t == "-jar") {
+            at.error(name + ": " + std::string(t) +
+                     " is no VM option, and the JVM would drop it: put the archives into ClassPath (A0.\\lib\\*)");
+        } else if (t.starts_with("-Xmx") || t.starts_with("-Xms")) {
+            const std::string_view size = t.substr(4);
+            bool digits = !size.empty() && size.size() <= 7;
+            for (char c : size)
+                digits = digits && isDigit(c);
+            if (size.empty())
+                at.error(name + ": " + std::string(t) + " needs its size joined to it, like " + std::string(t.substr(0, 4)) +
+                         "512m");
+            else if (digits && parseConfigInt(size) < 1024 * 1024)
+                at.error(name + ": " + std::string(t) + " asks for " + std::string(size) +
+                         " bytes, and the JVM would not start: write " + std::string(t) + "m for megabytes");
+        }
+    }
+}
+
+// "%JAVA_HOME%" stays as written: only the launcher's own places have that
+// form; environment variables are "${JAVA_HOME}".
+void warnUnexpandedPercent(const RecordName& r, std::string_view v, const At& at) {
+    static constexpr std::string_view kOwn[] = {"KORVO_EXEDIR",  "VANDREL_EXEDIR",  "KORVO_TEMPDIR",
+                                                "VANDREL_TEMPDIR", "KORVO_PATHLIST_SEPARATOR",
+                                                "VANDREL_PATHLIST_SEPARATOR", "KORVO_JVM_HOME", "VANDREL_JVM_HOME"};
+    for (size_t open = v.find('%'); open != std::string_view::npos; open = v.find('%', open + 1)) {
+        const size_t close = v.find('%', open + 1);
+        if (close == std::string_view::npos)
+            return;
+        const std::string_view word = v.substr(open + 1, close - open - 1);
+        bool isName = word.size() > 1 && !isDigit(word[0]);
+        for (char c : word)
+            isName = isName && ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || isDigit(c));
+        if (!isName)
+            continue;
+        if (std::find(std::begin(kOwn), std::end(kOwn), word) == std::end(kOwn)) {
+            at.warn(std::string(r.name) + ": %" + std::string(word) + "% is left as written; an environment variable is " +
+                    "written ${" + std::string(word) + "}");
+            return;
+        }
+        open = close;
+    }
 }
 
 using ValueCheck = void (*)(const RecordName&, std::string_view, const At&);
@@ -221,7 +310,13 @@ constexpr KindCheck kKindChecks[] = {
     {ValueKind::classPath, checkClassPath, false},
     {ValueKind::searchSequence, checkSearchSequence, false},
     {ValueKind::className, checkClassName, true},
+    {ValueKind::vmOptions, checkVmOptions, false},
 };
+
+// Records whose text the launcher expands.
+constexpr int32_t kExpanded[] = {rec::ClassPath,       rec::VmOptions,        rec::Arguments,
+                                 rec::JreSearchSequence, rec::WorkingDirectory, rec::NativeLibraryPath,
+                                 rec::OutputFile1,     rec::OutputFile2};
 
 // The version in which a runtime that meets `lower` first reports itself;
 // up to Java 8 runtimes report the old form too ("1.8.0_402" for 8u402).
@@ -263,7 +358,14 @@ ConfigFindings checkConfig(const PackConfig& config, std::string_view fileName, 
         for (const KindCheck& k : kKindChecks)
             if (k.kind == known->kind && (k.evenEmpty || !value.empty()))
                 k.check(*known, value, at(record->line));
+        if (std::find(std::begin(kExpanded), std::end(kExpanded), id) != std::end(kExpanded))
+            warnUnexpandedPercent(*known, value, at(record->line));
     }
+
+    if (!effective.count(rec::ExecutableType))
+        at(0).warn("no ExecutableType: the launcher reads 0, a console program, and writes its errors to standard "
+                   "error, which a program started from Explorer does not show; write ExecutableType = 1 for a "
+                   "GUI application");
 
     if (!effective.count(rec::MainClass))
         at(0).error("no MainClass: the launcher would start no application; add a line such as "

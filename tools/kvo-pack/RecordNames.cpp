@@ -42,7 +42,7 @@ constexpr std::array kNames = {
     RecordName{"MainClass", rec::MainClass, K::className, kText, "required",
                "The application's main class, dotted; handed to the launcher class.",
                "MainClass = com.example.app.Main"},
-    RecordName{"VmOptions", rec::VmOptions, K::text, kText, "empty",
+    RecordName{"VmOptions", rec::VmOptions, K::vmOptions, kText, "empty",
                "VM options, split like a command line; -include-options FILE reads an options file.",
                "VmOptions = -Xmx512m \"-Dapp.name=My App\""},
     RecordName{"Arguments", rec::Arguments, K::text, kText, "empty",
@@ -255,6 +255,7 @@ std::string_view kindName(ValueKind kind) {
     case K::classPath: return "class path";
     case K::searchSequence: return "search entries";
     case K::className: return "class name";
+    case K::vmOptions: return "VM options";
     }
     return "text";
 }

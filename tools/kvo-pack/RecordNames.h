@@ -22,6 +22,7 @@ enum class ValueKind {
     classPath,       // class-path entries: type letter, mandatory flag, path
     searchSequence,  // runtime search entries: type letter and text
     className,       // a dotted Java class name
+    vmOptions,       // VM options, split like a command line
 };
 
 struct RecordName {

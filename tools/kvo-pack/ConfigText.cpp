@@ -628,6 +628,8 @@ void appendEscaped(std::string& out, std::string_view utf8, bool atStart, bool a
 
 }  // namespace
 
+std::string_view trimBlanks(std::string_view s) { return trim(s); }
+
 PackConfig parseConfigText(std::string_view text, std::string_view fileName, const CodePage& page) {
     return Parser(fileName, page).run(text);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,9 +68,22 @@ struct ClassPathEntry {
     std::string text;
 };
 
+// A UTF-8 byte-order mark, which Notepad writes in front of a file, taken
+// off the file's first line; true when there was one.
+bool dropUtf8ByteOrderMark(std::string& firstLine);
+
 // "A1.\lib\x.jar" -> type A, mandatory, text ".\lib\x.jar". An entry shorter
 // than two characters has an empty text.
 ClassPathEntry parseClassPathEntry(std::string_view entry);
+
+// The folder an A entry's path stands for when its last part is "*" or
+// "*.jar" (letters in any case), as in "lib\*": every archive in it. "." for
+// a bare "*"; nullopt for any other path.
+std::optional<std::string> classPathWildcardFolder(std::string_view path);
+
+// Of the names in a folder, those a wildcard takes: ending in ".jar" (any
+// letter case), in name order with letters compared without case.
+std::vector<std::string> wildcardArchives(std::vector<std::string> names);
 
 // A variable's value as a class-path piece: enclosing double quotes dropped,
 // ";" added unless it ends with one already.

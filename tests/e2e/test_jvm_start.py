@@ -226,6 +226,17 @@ class OptionsFiles(JvmCase):
         self.assertLogMatches(r, re.escape(f"adding vmoptions from <{self.path('conf', 'sub', 'b.vmoptions')}> "
                                            "(sub\\b.vmoptions) (") + r"[0-9A-Fa-f]+\)")
 
+    def test_a_byte_order_mark_is_no_part_of_the_first_option(self):
+        exe = self.app(installer_block())
+        (self.dir / "app.vmoptions").write_bytes(b"\xef\xbb\xbf-Dfirst=1\r\n-include-options inc.vmoptions\r\n")
+        (self.dir / "inc.vmoptions").write_bytes(b"\xef\xbb\xbf-Dincluded=1\r\n-Dnext=1\r\n")
+        r, rec = self.start(exe)
+        self.assertEqual(r.code, 0, r)
+        i = rec.options.index("-Dfirst=1")
+        self.assertEqual(rec.options[i:i + 3], ["-Dfirst=1", "-Dincluded=1", "-Dnext=1"])
+        self.assertLogHas(r, "options file (default) begins with a UTF-8 byte-order mark; skipped")
+        self.assertLogHas(r, f"options file {self.path('inc.vmoptions')} begins with a UTF-8 byte-order mark; skipped")
+
     def test_a_file_including_itself_stops_at_the_limit(self):
         exe = self.app(installer_block())
         (self.dir / "app.vmoptions").write_text("-Dloop=1\n-include-options app.vmoptions\n")
@@ -313,13 +324,30 @@ class ClassPathSources(JvmCase):
             ";" + self.path("missing.jar") + ";" + self.path("scan", "a.jar") + ";" + self.path("scan", "z.zip")
             + ";C:\\with space\\one.jar;C:\\two.jar;"), rec.options[-1])
 
+    def test_wildcards_take_every_archive_of_the_folder_in_name_order(self):
+        (self.dir / "lib" / "folder.jar").mkdir(parents=True)
+        for name in ("b.jar", "A.JAR", "c.Jar", "readme.txt", "d.zip", "x.jarx"):
+            (self.dir / "lib" / name).write_text("x")
+        exe = self.app(installer_block(r121="A0lib\\*;A1.\\lib\\*.JAR;A0nothing\\*;A0lib\\b.jar"))
+        r, rec = self.start(exe)
+        self.assertEqual(r.code, 0, r)
+        archives = [self.path("lib", n) for n in ("A.JAR", "b.jar", "c.Jar")]
+        dotted = [self.path(".", "lib", n) for n in ("A.JAR", "b.jar", "c.Jar")]
+        self.assertTrue(rec.options[-1].endswith(";".join([""] + archives + dotted + [self.path("lib", "b.jar")]) + ";"),
+                        rec.options[-1])
+        self.assertLogHas(r, "class path lib\\*: 3 archives in " + self.path("lib"))
+        self.assertLogHas(r, "  " + self.path("lib", "A.JAR"))
+        self.assertLogHas(r, "class path nothing\\*: 0 archives in " + self.path("nothing"))
+
     def test_mandatory_entries(self):
         (self.dir / "empty").mkdir()
         b = base_block(r1006="File or directory {0} not found or empty\n",
                        r1008="The environment variable {0} has to be defined")
         cases = [("A1lib\\gone.jar", "File or directory lib\\gone.jar not found or empty\n"),
                  ("S1nothere", "File or directory nothere not found or empty\n"),
-                 ("E1KVO_NOT_SET", "The environment variable KVO_NOT_SET has to be defined")]
+                 ("E1KVO_NOT_SET", "The environment variable KVO_NOT_SET has to be defined"),
+                 # A wildcard that takes nothing is missing too.
+                 ("A1empty\\*.jar", "File or directory empty\\*.jar not found or empty\n")]
         for entry, message in cases:
             with self.subTest(entry):
                 blk = installer_block(r121=entry)

@@ -45,6 +45,19 @@ TEST(OptionLine, TrimmingAndComments) {
     // Tabs are not trimmed, so a tab-indented "#" is an option.
     EXPECT_EQ(trimmed("\t#x\t\n", true), "\t#x\t");
     EXPECT_EQ(trimmed("-Da=b\r\r\n\n", true), "-Da=b");
+    // Notepad's byte-order mark is no part of the first option; a second
+    // one, or one further in, is text like any other.
+    std::string first = "\xEF\xBB\xBF-Xmx1g\r\n";
+    EXPECT_TRUE(dropUtf8ByteOrderMark(first));
+    EXPECT_EQ(trimmed(first, true), "-Xmx1g");
+    first = "\xEF\xBB\xBF\xEF\xBB\xBF-Xmx1g";
+    EXPECT_TRUE(dropUtf8ByteOrderMark(first));
+    EXPECT_EQ(first, "\xEF\xBB\xBF-Xmx1g");
+    for (const char* plain : {"-Xmx1g", " \xEF\xBB\xBF-X", "\xEF\xBB", ""}) {
+        std::string line = plain;
+        EXPECT_FALSE(dropUtf8ByteOrderMark(line)) << plain;
+        EXPECT_EQ(line, plain);
+    }
 }
 
 using Words = std::vector<std::string>;
@@ -139,6 +152,37 @@ TEST(ClassPathEntries, TypeFlagAndText) {
     e = parseClassPathEntry("E");
     EXPECT_EQ(e.type, 'E');
     EXPECT_EQ(e.text, "");
+}
+
+TEST(ClassPathEntries, Wildcards) {
+    const struct {
+        const char* path;
+        const char* folder;  // nullptr: no wildcard
+    } cases[] = {
+        {".\\lib\\*", ".\\lib"},
+        {".\\lib\\*.jar", ".\\lib"},
+        {"lib/*.JAR", "lib"},
+        {"C:\\app\\lib\\*.Jar", "C:\\app\\lib"},
+        {"*", "."},
+        {"*.jar", "."},
+        {".\\lib\\*.zip", nullptr},
+        {".\\lib\\a*.jar", nullptr},
+        {".\\lib\\*\\x.jar", nullptr},
+        {".\\lib\\*.jarx", nullptr},
+        {".\\lib\\x.jar", nullptr},
+        {".\\lib\\", nullptr},
+    };
+    for (const auto& c : cases) {
+        const std::optional<std::string> folder = classPathWildcardFolder(c.path);
+        EXPECT_EQ(folder.has_value(), c.folder != nullptr) << c.path;
+        if (folder && c.folder)
+            EXPECT_EQ(*folder, c.folder) << c.path;
+    }
+    // Archives only, any letter case, in name order with case ignored.
+    EXPECT_EQ(wildcardArchives({"b.jar", "readme.txt", "A.JAR", "c.jar.bak", "B.jar", "x.jarx", ".jar", "a0.Jar",
+                                "\xE9.jar", "z.jar"}),
+              (std::vector<std::string>{"A.JAR", "a0.Jar", "B.jar", "b.jar", "z.jar", "\xE9.jar"}));
+    EXPECT_TRUE(wildcardArchives({"lib.zip", "jar"}).empty());
 }
 
 TEST(ClassPathEntries, VariableValues) {

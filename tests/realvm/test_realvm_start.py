@@ -179,6 +179,11 @@ class AVendorsFirstLauncher(RealVmCase):
         self.assertEqual((r.code, r.dialogs), (1, []), r)
         self.assertIn("The application could not be started.\n\njava.lang.ClassNotFoundException: kvotest.Mian",
                       r.stderr.replace("\r\n", "\n"))
+        # Started as Explorer starts it, without a standard error: the dialog.
+        r = self.start(exe, std_handles="<none>")
+        self.assertEqual(r.code, 1, r)
+        self.assertEqual(self.dialog_texts(r),
+                         ["The application could not be started.\n\njava.lang.ClassNotFoundException: kvotest.Mian"])
 
     def test_the_applications_handler_decides(self):
         exe = self.packed_app("kvotest.Handled", "ExecutableType = 1",

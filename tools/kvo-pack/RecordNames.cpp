@@ -28,7 +28,7 @@ constexpr std::array kNames = {
                "Handed to the launcher class as \"true\" or \"false\".", "LauncherClassFlag = 1"},
     RecordName{"ExecutableType", rec::ExecutableType, K::number, kText, "0 (console)",
                "1: GUI application (errors in dialogs, javaw.exe); 5: errors in dialogs; any other: "
-               "console program, errors on standard error.",
+               "console program, errors on standard error (in dialogs when it has none).",
                "ExecutableType = 1"},
     RecordName{"SplashEnabled", rec::SplashEnabled, K::flag, kText, "0",
                "1: a splash screen, from splash-bitmap in [resources] (or splash-image with "

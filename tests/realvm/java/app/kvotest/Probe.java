@@ -5,7 +5,10 @@ import java.io.InputStream;
 
 /** Notes what the application sees: its arguments, the properties named in
  * kvotest.properties (comma-separated), the classes named in
- * kvotest.classes and the resources named in kvotest.resources. */
+ * kvotest.classes and the resources named in kvotest.resources. Then, as an
+ * application that runs a while: with kvotest.waitFor it waits (at most a
+ * minute) until that file exists, with kvotest.waitGone until that file is
+ * gone. */
 public class Probe {
     public static void main(String[] args) throws Exception {
         Report.line("args", String.valueOf(args.length));
@@ -27,6 +30,16 @@ public class Probe {
             InputStream in = Probe.class.getResourceAsStream(name);
             Report.line("resource", name + "\t" + (in == null ? "<missing>" : read(in)));
         }
+        String file = System.getProperty("kvotest.waitFor");
+        for (long end = System.currentTimeMillis() + 60000; file != null && !new java.io.File(file).exists()
+                && System.currentTimeMillis() < end;)
+            Thread.sleep(50);
+        String gone = System.getProperty("kvotest.waitGone");
+        for (long end = System.currentTimeMillis() + 60000; gone != null && new java.io.File(gone).exists()
+                && System.currentTimeMillis() < end;)
+            Thread.sleep(50);
+        if (gone != null)
+            Thread.sleep(1000); // as an application that runs a while
     }
 
     static String[] list(String property) {

@@ -90,11 +90,12 @@ public class TempLeftoversTest {
     @Test
     public void aYoungJarStaysUntilTheMarginHasPassed() throws IOException {
         leftover("kvo1.tmp_dir5", WRITTEN);
+        leftover("kvo2.tmp_dir5", 0);                  // a time that cannot be read is no age
         assertEquals(0, removeAt(WRITTEN + TempLeftovers.MARGIN_MILLIS));
         assertEquals(0, removeAt(WRITTEN - 1000));     // a clock set back
         assertTrue(new File(folder.getRoot(), "kvo1.tmp_dir5/" + TempLeftovers.RUNTIME_JAR).exists());
         assertEquals(1, removeAt(WRITTEN + TempLeftovers.MARGIN_MILLIS + 1000));
-        assertEquals(Arrays.asList(), names());
+        assertEquals(Arrays.asList("kvo2.tmp", "kvo2.tmp_dir5"), names());
     }
 
     @Test

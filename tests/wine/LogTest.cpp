@@ -96,12 +96,16 @@ TEST(StandardError, UsableOnlyWithAHandleOfAKnownKind) {
     SetStdHandle(STD_ERROR_HANDLE, original);
     CloseHandle(event);
     // The C runtime writes to its own copy, which a console attached later
-    // does not replace.
+    // does not replace. (Closing it closes the process's handle too.)
     std::fflush(stderr);
     const int saved = _dup(2);
+    HANDLE another = nullptr;
+    DuplicateHandle(GetCurrentProcess(), original, GetCurrentProcess(), &another, 0, FALSE, DUPLICATE_SAME_ACCESS);
     _close(2);
+    SetStdHandle(STD_ERROR_HANDLE, another);
     EXPECT_FALSE(standardErrorUsable());
     _dup2(saved, 2);
     _close(saved);
+    CloseHandle(another);
     EXPECT_TRUE(standardErrorUsable());
 }

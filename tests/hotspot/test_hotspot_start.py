@@ -189,15 +189,17 @@ class AVendorsFirstLauncher(HotSpotCase):
 
     def test_the_applications_handler_decides(self):
         for home, _ in self.vms():
-            with self.subTest(home=str(home)):
-                r = self.start(home, "kvotest.Handled", "1500", runtime=True, records={107: "1"})
-                self.assertEqual((r.code, r.messages), (1, []), r)
-                self.assertEqual(r.values("handler"),
-                                 ["main\tjava.lang.IllegalStateException: for the application's handler"])
-                self.assertNotIn("Exception in thread", r.stderr)
-                # Its other threads ran to their end, as under java.
-                self.assertEqual(r.values("worker"), ["done"])
-                self.assertLogHas(r, "the application's handler took the exception: no message, exit code 1")
+            for where in ("default", "thread"):
+                with self.subTest(home=str(home), handler=where):
+                    r = self.start(home, "kvotest.Handled", "1500", runtime=True, records={107: "1"},
+                                   vm_options=f"-Dkvotest.handlerOn={where}")
+                    self.assertEqual((r.code, r.messages), (1, []), r)
+                    self.assertEqual(r.values("handler"),
+                                     ["main\tjava.lang.IllegalStateException: for the application's handler"])
+                    self.assertNotIn("Exception in thread", r.stderr)
+                    # Its other threads ran to their end, as under java.
+                    self.assertEqual(r.values("worker"), ["done"])
+                    self.assertLogHas(r, "the application's handler took the exception: no message, exit code 1")
 
     def test_output_files(self):
         def files(one, two, flag=False):

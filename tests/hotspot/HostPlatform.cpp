@@ -26,7 +26,6 @@
 #include "core/StartupState.h"
 #include "jvm/ClassPath.h"
 #include "jvm/LaunchInputs.h"
-#include "jvm/LauncherArgs.h"
 #include "jvm/Variables.h"
 #include "jvm/VariableText.h"
 
@@ -293,35 +292,9 @@ OptionList buildSystemProperties() {
     return props;
 }
 
-namespace {
+std::u16string recordTextWide(const std::string& text) { return utf16(text); }
 
-// A name beginning with "$" is the application's; any other one is made
-// absolute against the launcher's directory.
-std::u16string outputFileArgument(int32_t enabledRecord, int32_t fileRecord) {
-    if (!getConfigBool(enabledRecord))
-        return std::u16string();
-    std::string file = getConfigString(fileRecord);
-    expandVariables(file);
-    if (file.empty() || file[0] != '$')
-        file = resolvePath(file, nullptr);
-    return utf16(file);
-}
-
-}  // namespace
-
-WideArgs launcherArgumentsFor(const WideArgs& arguments) {
-    LauncherArgsInput input;
-    input.guiApplication = getConfigInt(rec::ExecutableType) == 1;
-    input.mainClass = getConfigString(rec::MainClass);
-    input.outputFile1 = outputFileArgument(rec::OutputFile1Enabled, rec::OutputFile1);
-    input.outputFile2 = outputFileArgument(rec::OutputFile2Enabled, rec::OutputFile2);
-    input.launcherFlag = getConfigBool(rec::LauncherClassFlag);
-    std::string configured = getConfigString(rec::Arguments);
-    expandVariables(configured);
-    splitArguments(utf16(configured), input.configuredArguments);
-    input.acceptJOptions = getConfigBool(rec::AcceptJOptions);
-    return buildLauncherArguments(input, arguments);
-}
+std::u16string outputFileWide(const std::string& file) { return utf16(resolvePath(file, nullptr)); }
 
 bool firstRunMarkerPresent() {
     return access((installationDirectory() + ".vandrel/firstrun").c_str(), F_OK) == 0;

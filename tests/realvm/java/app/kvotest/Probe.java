@@ -5,10 +5,11 @@ import java.io.InputStream;
 
 /** Notes what the application sees: its arguments, the properties named in
  * kvotest.properties (comma-separated), the classes named in
- * kvotest.classes and the resources named in kvotest.resources. Then, as an
- * application that runs a while: with kvotest.waitFor it waits (at most a
- * minute) until that file exists, with kvotest.waitGone until that file is
- * gone. */
+ * kvotest.classes, the resources named in kvotest.resources and, with
+ * kvotest.loaders=true, whether its class and its thread's context loader
+ * are the system class loader, as under java. Then, as an application that
+ * runs a while: with kvotest.waitFor it waits (at most a minute) until that
+ * file exists, with kvotest.waitGone until that file is gone. */
 public class Probe {
     public static void main(String[] args) throws Exception {
         Report.line("args", String.valueOf(args.length));
@@ -29,6 +30,11 @@ public class Probe {
         for (String name : list("kvotest.resources")) {
             InputStream in = Probe.class.getResourceAsStream(name);
             Report.line("resource", name + "\t" + (in == null ? "<missing>" : read(in)));
+        }
+        if (Boolean.getBoolean("kvotest.loaders")) {
+            ClassLoader system = ClassLoader.getSystemClassLoader();
+            Report.line("loader", "main class\t" + (Probe.class.getClassLoader() == system));
+            Report.line("loader", "context\t" + (Thread.currentThread().getContextClassLoader() == system));
         }
         String file = System.getProperty("kvotest.waitFor");
         for (long end = System.currentTimeMillis() + 60000; file != null && !new java.io.File(file).exists()

@@ -811,4 +811,60 @@ TEST_F(ResourceBuild, DumpReadsASignedLauncher) {
     EXPECT_TRUE(dump.warnings.empty()) << dump.warnings[0];
 }
 
+// Whatever a stub's resources say, dump writes no line the stub chose: a
+// text that ends its line would turn what follows into configuration.
+TEST_F(ResourceBuild, TextsTakenFromTheStubCannotStartALine) {
+    std::string manifest = kManifest;
+    manifest.insert(manifest.rfind("</assembly>"),
+                    "<application xmlns=\"urn:schemas-microsoft-com:asm.v3\"><windowsSettings>"
+                    "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">"
+                    "true\n[files]\r\nstolen = /etc/hostname\xE2\x80\xA8x</dpiAware>"
+                    "</windowsSettings></application>\n");
+    std::vector<Resource> list(3);
+    list[0].type = ResourceKey::number(rt::manifest);
+    list[0].name = ResourceKey::number(1);
+    list[0].data = manifest;
+    list[1].type = ResourceKey::number(rt::groupIcon);
+    list[1].name = ResourceKey::named(u"G\n[files]\nicon = /etc/shadow\x1b[2J\u0085");
+    list[1].data = "no group";
+    VersionInfo info;
+    info.fileVersion = info.productVersion = {1, 2, 3, 4};
+    info.strings = {{"CompanyName", u"A\u2028[files]\u2029B\u0085C"},
+                    {"FileVersion", u"1.2.3.4"},
+                    {"ProductVersion", u"1.2.3.4"}};
+    list[2].type = ResourceKey::number(rt::version);
+    list[2].name = ResourceKey::number(1);
+    list[2].data = buildVersionResource(info);
+    std::string image = makeImage(false, false);
+    placeResourceSection(image, [&](uint32_t rva) { return buildResourceSection(list, rva); }, "hostile");
+    writeFile(dir / "app.kvo", "ApplicationName = x\n");
+    BuildOptions o;
+    o.config = (dir / "app.kvo").string();
+    o.out = (dir / "block.bin").string();
+    buildPackage(o);
+    writeFile(dir / "hostile.exe", image + readFile(dir / "block.bin"));
+
+    DumpOptions d;
+    d.input = (dir / "hostile.exe").string();
+    const std::string text = dumpPackage(d).text;
+    for (const char* separator : {"\r", "\x1b", "\xC2\x85", "\xE2\x80\xA8", "\xE2\x80\xA9"})
+        EXPECT_EQ(text.find(separator), std::string::npos) << text;
+    for (const char* live : {"\n[files]", "\nstolen", "\nicon = /etc"})
+        EXPECT_EQ(text.find(live), std::string::npos) << text;
+    EXPECT_NE(text.find("# dpi-aware: the manifest says true\\x0A[files]\\x0D\\x0Astolen = /etc/hostname"
+                        "\\u2028x\n"),
+              std::string::npos)
+        << text;
+    // Resource names are stored upper-cased.
+    EXPECT_NE(text.find("(icon group G\\x0A[FILES]\\x0AICON = /ETC/SHADOW\\x1B[2J\\u0085): damaged\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("CompanyName := A\\u2028[files]\\u2029B\\u0085C\n"), std::string::npos) << text;
+    // And what is written reads back as it was.
+    CodePage page("1252");
+    const PackConfig back = parseConfigText(text, "dump", page);
+    EXPECT_FALSE(back.hasFilesSection);
+    EXPECT_EQ(back.version.info.strings[0].second, info.strings[0].second);
+}
+
 }  // namespace

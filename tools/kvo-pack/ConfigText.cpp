@@ -528,13 +528,21 @@ PackConfig Parser::run(std::string_view text) {
 
 // --- formatting ----------------------------------------------------------
 
+// Characters that end a line or act on a terminal: C0 and C1 controls, DEL
+// and the Unicode line and paragraph separators.
+bool breaksLine(char32_t cp) {
+    return cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029;
+}
+
 bool needsNoEscape(std::string_view utf8) {
     if (utf8.empty())
         return true;
     if (isBlank(utf8.front()) || isBlank(utf8.back()))
         return false;
-    for (char c : utf8)
-        if ((static_cast<unsigned char>(c) < 0x20) || c == 0x7F)
+    size_t pos = 0;
+    char32_t cp;
+    while (pos < utf8.size())
+        if (!decodeUtf8(utf8, pos, cp) || breaksLine(cp))
             return false;
     return true;
 }
@@ -545,12 +553,18 @@ void appendHex(std::string& out, char kind, uint32_t value, int digits) {
     out += buf;
 }
 
-// Escapes one char of decoded text; blanks at the ends become \x20 or \t.
+// Escapes UTF-8 text; blanks at the ends become \x20 or \t.
 void appendEscaped(std::string& out, std::string_view utf8, bool atStart, bool atEnd) {
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        const char c = utf8[i];
-        const bool edge = (atStart && out.empty()) || (atEnd && i + 1 == utf8.size());
-        switch (c) {
+    for (size_t i = 0; i < utf8.size();) {
+        const size_t start = i;
+        char32_t cp;
+        if (!decodeUtf8(utf8, i, cp)) {
+            appendHex(out, 'x', static_cast<unsigned char>(utf8[start]), 2);
+            i = start + 1;
+            continue;
+        }
+        const bool edge = (atStart && out.empty()) || (atEnd && i == utf8.size());
+        switch (cp) {
         case '\n': out += "\\n"; break;
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
@@ -559,13 +573,15 @@ void appendEscaped(std::string& out, std::string_view utf8, bool atStart, bool a
             if (edge)
                 appendHex(out, 'x', 0x20, 2);
             else
-                out += c;
+                out += ' ';
             break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-                appendHex(out, 'x', static_cast<unsigned char>(c), 2);
+            if (cp < 0x80 && breaksLine(cp))
+                appendHex(out, 'x', cp, 2);
+            else if (breaksLine(cp))
+                appendHex(out, 'u', cp, 4);
             else
-                out += c;
+                out.append(utf8.substr(start, i - start));
         }
     }
 }
@@ -574,6 +590,24 @@ void appendEscaped(std::string& out, std::string_view utf8, bool atStart, bool a
 
 PackConfig parseConfigText(std::string_view text, std::string_view fileName, const CodePage& page) {
     return Parser(fileName, page).run(text);
+}
+
+std::string escapedForLine(std::string_view text) {
+    std::string out;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t start = pos;
+        char32_t cp;
+        if (!decodeUtf8(text, pos, cp)) {
+            appendHex(out, 'x', static_cast<unsigned char>(text[start]), 2);
+            pos = start + 1;
+        } else if (breaksLine(cp)) {
+            appendHex(out, cp < 0x80 ? 'x' : 'u', cp, cp < 0x80 ? 2 : 4);
+        } else {
+            out.append(text.substr(start, pos - start));
+        }
+    }
+    return out;
 }
 
 const char* includedNameProblem(std::string_view name) {
@@ -586,6 +620,9 @@ const char* includedNameProblem(std::string_view name) {
         return "such a name cannot be written in a configuration line";
     if (name.find('\x7F') != std::string_view::npos)
         return "the name holds a character that Windows does not allow in file names";
+    // A name is a key, written as it stands: nothing in it may end the line.
+    if (!needsNoEscape(name))
+        return "the name holds a control character or a line separator";
     return includedFileNameProblem(name);
 }
 

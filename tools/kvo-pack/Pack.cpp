@@ -143,12 +143,12 @@ std::string filesLayoutProblem(const DecodedBlock& block, BlockSource& source, i
         if (!whole || !page.encode(utf8, back, bad) || back != name)
             return "a name in IncludedFileNames does not read in code page " + page.name();
         if (const char* problem = includedNameProblem(utf8))
-            return "included file name '" + utf8 + "': " + problem;
+            return "included file name '" + escapedForLine(utf8) + "': " + problem;
         std::string folded = utf8;
         std::transform(folded.begin(), folded.end(), folded.begin(),
                        [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
         if (seen[folded])
-            return "included file name '" + utf8 + "' occurs twice";
+            return "included file name '" + escapedForLine(utf8) + "' occurs twice";
         seen[folded] = true;
         layout.utf8Names.push_back(utf8);
     }
@@ -169,14 +169,6 @@ std::string filesLayoutProblem(const DecodedBlock& block, BlockSource& source, i
     if (pos != end && !(signedFile && pos < end && end - pos < 8 && allZero(source, pos, end)))
         return std::to_string(end - pos) + " bytes follow the included files";
     return {};
-}
-
-std::string forComment(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20)
-            c = '?';
-    return out;
 }
 
 // A file dump writes: an included file (its scrambled bytes in the input)
@@ -582,7 +574,7 @@ DumpResult dumpPackage(const DumpOptions& o) {
         for (const std::string& name : layout.utf8Names) {
             if (o.extractDir &&
                 (name.starts_with(".kvo-resources\\") || name.starts_with(".kvo-resources/")))
-                throw PackError(o.input + ": the included file " + name +
+                throw PackError(o.input + ": the included file " + escapedForLine(name) +
                                 " would collide with the images dump writes to .kvo-resources");
             std::string local = name;
             std::replace(local.begin(), local.end(), '\\', '/');
@@ -595,7 +587,7 @@ DumpResult dumpPackage(const DumpOptions& o) {
         }
     }
 
-    std::string heading = "# Configuration dumped by kvo-pack from " + forComment(o.input) +
+    std::string heading = "# Configuration dumped by kvo-pack from " + escapedForLine(o.input) +
                           "\n# Narrow texts are in code page " + page.name() +
                           "; build it with --codepage " + page.name() + ".\n";
     if (!o.overlay)

@@ -577,6 +577,17 @@ class Extraction(Base):
         self.assertIn("is the configuration", result.stderr)
         self.assertEqual(self.read("self.kvo"), config)
 
+    def test_names_as_long_as_a_folder_takes(self):
+        # The temporary names must not grow with the final one.
+        longest = "n" * 255
+        self.write("long.kvo", f"ApplicationName = x\n[files]\n{longest} = in/a.txt\n")
+        self.assert_ok(self.build("long.kvo", longest))
+        self.assert_ok(run("dump", "--extract-files", self.path("out"), "--out", self.path("t" * 255),
+                           self.path(longest)))
+        self.assertEqual(self.read("out/" + longest), b"packed a")
+        self.assertIn(f"{longest} = out/{longest}\n", self.read("t" * 255).decode())
+        self.assertEqual(self.listing("out"), ["out/" + longest])
+
     def test_force_needs_extraction(self):
         result = run("dump", "--force", self.path("app.exe"))
         self.assertEqual(result.returncode, 2)

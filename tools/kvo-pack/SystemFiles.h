@@ -40,7 +40,7 @@ int removeFile(const std::string& path);
 int removeDirectory(const std::string& path);
 
 // A new file next to `path`, created exclusively under a name of its own
-// (".NAME.XXXXXX" in the same folder, set in `temp`), open for writing.
+// (".kvo-XXXXXX" in the same folder, set in `temp`), open for writing.
 int createTemporaryFor(const std::string& path, unsigned mode, std::string& temp);
 // Gives `from` the name `to`; with `replace` false only while `to` is free,
 // also against a file that appears meanwhile (EEXIST otherwise).

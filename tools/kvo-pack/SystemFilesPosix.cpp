@@ -58,7 +58,8 @@ int removeDirectory(const std::string& path) { return ::rmdir(path.c_str()); }
 int createTemporaryFor(const std::string& path, unsigned mode, std::string& temp) {
     const std::filesystem::path p(path);
     const std::filesystem::path dir = p.has_parent_path() ? p.parent_path() : std::filesystem::path(".");
-    temp = (dir / ("." + p.filename().string() + ".XXXXXX")).string();
+    // Of a fixed length: a name the file system just takes must leave room.
+    temp = (dir / ".kvo-XXXXXX").string();
     const int fd = ::mkstemp(temp.data());
     if (fd >= 0)
         ::fchmod(fd, mode & 07777);

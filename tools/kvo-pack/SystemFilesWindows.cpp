@@ -192,7 +192,8 @@ int createTemporaryFor(const std::string& path, unsigned, std::string& temp) {
         std::string suffix;
         for (int i = 0; i < 6; ++i)
             suffix += letters[(seed >> (8 * i + 10)) % (sizeof letters - 1)];
-        const std::filesystem::path candidate = dir / toPath("." + fromPath(p.filename()) + "." + suffix);
+        // Of a fixed length: a name the file system just takes must leave room.
+        const std::filesystem::path candidate = dir / toPath(".kvo-" + suffix);
         const int fd = _wopen(candidate.c_str(), _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY | _O_NOINHERIT,
                               _S_IREAD | _S_IWRITE);
         if (fd >= 0) {

@@ -103,6 +103,12 @@ TEST(ConfigText, ErrorsNameFileAndLine) {
         {"IncludedFileNames = a\n[files]\na = a\n", "app.kvo:1: IncludedFileNames is written by the packer"},
         {"[files]\na.dll = x\nA.DLL = y\n", "app.kvo:3: included file name 'A.DLL' is already listed on line 2"},
         {"[files]\na.dll =\n", "app.kvo:2: included file 'a.dll' has no path"},
+        {"[files]\na = x\nA\\b = y\n",
+         "app.kvo:3: included file name 'A\\b' needs a folder 'A', but line 2 names a file of that name"},
+        {"[files]\nlib\\a = x\nlib\\b = x\nLIB = y\n",
+         "app.kvo:4: included file name 'LIB' is the name of a folder that line 2 needs"},
+        {"[files]\n\xC3\xA9.txt = x\n\xC3\x89.TXT = y\n",
+         "app.kvo:3: included file name '\xC3\x89.TXT' is already listed on line 2"},
     };
     for (const auto& c : cases) {
         const std::string error = errorOf(c.text);

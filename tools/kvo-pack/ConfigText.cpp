@@ -10,6 +10,7 @@
 #include "core/ConfigStore.h"
 #include "services/IncludedFileName.h"
 #include "tools/kvo-pack/RecordNames.h"
+#include "tools/kvo-pack/SystemFiles.h"
 
 namespace kvopack {
 namespace {
@@ -22,15 +23,6 @@ std::string_view trim(std::string_view s) {
     while (!s.empty() && isBlank(s.back()))
         s.remove_suffix(1);
     return s;
-}
-
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-
-std::string asciiLower(std::string_view s) {
-    std::string out;
-    for (char c : s)
-        out += asciiLower(c);
-    return out;
 }
 
 // One element of a value after escapes: UTF-8 text, a \xHH or a \uHHHH.
@@ -93,6 +85,7 @@ private:
     int line_ = 0;
     std::map<int32_t, int> narrowLines_;
     std::map<std::string, int> fileNames_;
+    std::map<std::string, int> folderLines_;  // the first line that needs each folder
     std::map<std::string, int> resourceLines_;
     std::map<std::string, int> versionLines_;
     std::map<std::string, std::u16string> versionStrings_;
@@ -274,10 +267,23 @@ void Parser::narrowRecord(int32_t id, std::string_view value, bool escaped) {
 void Parser::includedFile(std::string_view name, std::string_view value, bool escaped) {
     if (const char* problem = includedNameProblem(name))
         fail("included file name '" + std::string(name) + "': " + problem);
-    const std::string folded = asciiLower(name);
+    const std::string folded = sys::upperCaseName(name);
     if (auto seen = fileNames_.find(folded); seen != fileNames_.end())
         fail("included file name '" + std::string(name) + "' is already listed on line " +
              std::to_string(seen->second));
+    // One name cannot be a file and a folder: the launcher would fail to
+    // create the one that comes second.
+    if (const size_t slash = name.find('\\'); slash != std::string_view::npos) {
+        const std::string folder = sys::upperCaseName(name.substr(0, slash));
+        if (auto file = fileNames_.find(folder); file != fileNames_.end())
+            fail("included file name '" + std::string(name) + "' needs a folder '" +
+                 std::string(name.substr(0, slash)) + "', but line " + std::to_string(file->second) +
+                 " names a file of that name");
+        folderLines_.emplace(folder, line_);
+    } else if (auto folder = folderLines_.find(folded); folder != folderLines_.end()) {
+        fail("included file name '" + std::string(name) + "' is the name of a folder that line " +
+             std::to_string(folder->second) + " needs");
+    }
     fileNames_[folded] = line_;
     std::string path = toPath(pieces(value, escaped));
     if (path.empty())

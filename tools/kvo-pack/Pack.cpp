@@ -131,7 +131,7 @@ std::string filesLayoutProblem(const DecodedBlock& block, BlockSource& source, i
     const std::vector<std::string> names = splitNames(narrow[namesAt[0]].value);
     if (narrow[countAt[0]].value != std::to_string(names.size()))
         return "IncludedFileCount is not the number of names in IncludedFileNames";
-    std::map<std::string, bool> seen;
+    std::map<std::string, std::string> files, folders;  // upper-cased name -> the name
     for (const std::string& name : names) {
         std::string utf8, back;
         bool whole = true;
@@ -144,12 +144,20 @@ std::string filesLayoutProblem(const DecodedBlock& block, BlockSource& source, i
             return "a name in IncludedFileNames does not read in code page " + page.name();
         if (const char* problem = includedNameProblem(utf8))
             return "included file name '" + escapedForLine(utf8) + "': " + problem;
-        std::string folded = utf8;
-        std::transform(folded.begin(), folded.end(), folded.begin(),
-                       [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
-        if (seen[folded])
+        const std::string folded = sys::upperCaseName(utf8);
+        if (files.count(folded))
             return "included file name '" + escapedForLine(utf8) + "' occurs twice";
-        seen[folded] = true;
+        const size_t slash = utf8.find('\\');
+        const std::string folder = slash == std::string::npos ? "" : sys::upperCaseName(utf8.substr(0, slash));
+        if (slash != std::string::npos && files.count(folder))
+            return "included file name '" + escapedForLine(utf8) + "' needs a folder that the included file '" +
+                   escapedForLine(files[folder]) + "' takes the name of";
+        if (slash == std::string::npos && folders.count(folded))
+            return "included file name '" + escapedForLine(utf8) + "' is the name of the folder that '" +
+                   escapedForLine(folders[folded]) + "' needs";
+        files.emplace(folded, utf8);
+        if (slash != std::string::npos)
+            folders.emplace(folder, utf8);
         layout.utf8Names.push_back(utf8);
     }
     int64_t pos = block.end;

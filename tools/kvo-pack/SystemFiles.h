@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace kvopack::sys {
 
@@ -45,6 +46,10 @@ int createTemporaryFor(const std::string& path, unsigned mode, std::string& temp
 // Gives `from` the name `to`; with `replace` false only while `to` is free,
 // also against a file that appears meanwhile (EEXIST otherwise).
 int renameFile(const std::string& from, const std::string& to, bool replace);
+
+// `utf8` with its letters upper-cased one by one, as Windows compares file
+// names: two names that give the same text name one file there.
+std::string upperCaseName(std::string_view utf8);
 
 // Permissions for a new file: rw for everyone the umask lets through (no
 // meaning on Windows).

@@ -1,11 +1,15 @@
 #include "tools/kvo-pack/SystemFiles.h"
 
 #include <fcntl.h>
+#include <locale.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cwctype>
+
+#include "tools/kvo-pack/Encoding.h"
 
 namespace kvopack::sys {
 namespace {
@@ -77,6 +81,28 @@ int renameFile(const std::string& from, const std::string& to, bool replace) {
             ::unlink(from.c_str());
     }
     return result;
+}
+
+std::string upperCaseName(std::string_view utf8) {
+    // The C library's Unicode table, whatever locale the user has chosen.
+    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+    std::string out;
+    size_t pos = 0;
+    while (pos < utf8.size()) {
+        const size_t start = pos;
+        char32_t cp;
+        if (!decodeUtf8(utf8, pos, cp)) {
+            out += utf8[start];
+            pos = start + 1;
+            continue;
+        }
+        if (cp >= 'a' && cp <= 'z')
+            cp -= 'a' - 'A';
+        else if (cp >= 0x80 && unicode != locale_t(0))
+            cp = char32_t(towupper_l(wint_t(cp), unicode));
+        appendUtf8(out, cp);
+    }
+    return out;
 }
 
 unsigned defaultFileMode() {

@@ -218,6 +218,16 @@ int renameFile(const std::string& from, const std::string& to, bool replace) {
                : failWith(GetLastError());
 }
 
+std::string upperCaseName(std::string_view utf8) {
+    std::wstring w;
+    if (!wide(std::string(utf8), w) || w.empty())
+        return std::string(utf8);
+    std::wstring upper(w.size(), L'\0');
+    const int n = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, w.data(), int(w.size()), upper.data(),
+                               int(upper.size()));
+    return n == int(w.size()) ? narrowUtf8(upper) : std::string(utf8);
+}
+
 unsigned defaultFileMode() { return 0666; }
 unsigned fileMode(const std::string&, unsigned fallback) { return fallback; }
 

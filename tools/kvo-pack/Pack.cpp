@@ -241,16 +241,56 @@ void copyIncluded(const IncludedData& d, BlockSource& source, AtomicFile& out,
     }
 }
 
+// A file that `force` replaces, kept under a second name until the run has
+// succeeded.
+struct KeptAside {
+    fs::path path;
+    std::string aside;
+    bool moved = false;  // no longer under its own name
+};
+
+// Keeps the file at `path` under a fresh name beside it: a second name where
+// the file system has them, so that the file keeps its own name until the
+// new one replaces it; else it is moved.
+KeptAside keepAside(const fs::path& path) {
+    KeptAside kept{path, {}, false};
+    const std::string name = sys::fromPath(path);
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const int fd = sys::createTemporaryFor(name, 0600, kept.aside);
+        if (fd < 0)
+            break;
+        sys::closeFile(fd);
+        sys::removeFile(kept.aside);
+        if (sys::linkFile(name, kept.aside) == 0)
+            return kept;
+        if (errno != EEXIST)
+            break;
+    }
+    const int fd = sys::createTemporaryFor(name, 0600, kept.aside);
+    if (fd < 0)
+        throw PackError(systemError("cannot keep " + name + " aside", errno));
+    sys::closeFile(fd);
+    if (sys::renameFile(name, kept.aside, true) != 0) {
+        const int error = errno;
+        sys::removeFile(kept.aside);
+        throw PackError(systemError("cannot keep " + name + " aside", error));
+    }
+    kept.moved = true;
+    return kept;
+}
+
 // Writes every file or none. Each is written completely under a temporary
 // name first; only then do they take their names, without replacing an
-// existing file unless `force`. On failure only what this run created
-// goes again: its temporary files, the files that took a free name and
-// the directories it made.
+// existing file unless `force`. A file that is replaced is kept aside
+// first. On failure the folder is as it was: the files kept aside are put
+// back, and what this run created goes again (its temporary files, the
+// files that took a free name, the directories it made).
 void writeOutputs(const std::vector<OutputFile>& files, BlockSource& source,
                   const std::string& input, bool force) {
     checkTargets(files, input, force);
     std::vector<fs::path> madeDirs;
     std::vector<fs::path> created;
+    std::vector<KeptAside> replaced;
     std::vector<std::unique_ptr<AtomicFile>> staged;
     try {
         const auto makeDirs = [&](const fs::path& dir) {
@@ -283,18 +323,38 @@ void writeOutputs(const std::vector<OutputFile>& files, BlockSource& source,
         }
         for (size_t i = 0; i < staged.size(); ++i) {
             const bool fresh = !existing(files[i].path);
+            if (!fresh && force)
+                replaced.push_back(keepAside(files[i].path));
             staged[i]->commit(force ? AtomicFile::replace : AtomicFile::keepExisting);
             if (fresh)
                 created.push_back(files[i].path);
+            else if (force)
+                replaced.back().moved = true;
         }
     } catch (...) {
         staged.clear();
+        std::string kept;
+        for (auto m = replaced.rbegin(); m != replaced.rend(); ++m) {
+            // A file still under its own name was never replaced.
+            if (!m->moved)
+                sys::removeFile(m->aside);
+            else if (sys::renameFile(m->aside, sys::fromPath(m->path), true) != 0)
+                kept += "; the earlier " + sys::fromPath(m->path) + " is kept as " + m->aside;
+        }
         for (const auto& f : created)
             sys::removeFile(sys::fromPath(f));
         for (auto d = madeDirs.rbegin(); d != madeDirs.rend(); ++d)
             sys::removeDirectory(sys::fromPath(*d));
-        throw;
+        if (kept.empty())
+            throw;
+        try {
+            throw;
+        } catch (const std::exception& e) {
+            throw PackError(e.what() + kept);
+        }
     }
+    for (const KeptAside& m : replaced)
+        sys::removeFile(m.aside);
 }
 
 // Drops a signature and writes the configured resources into `image`.

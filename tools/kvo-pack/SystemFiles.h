@@ -51,6 +51,10 @@ int renameFile(const std::string& from, const std::string& to, bool replace);
 // names: two names that give the same text name one file there.
 std::string upperCaseName(std::string_view utf8);
 
+// A second name `to` for the file at `from` (a symbolic link is not
+// followed); fails when `to` exists or the file system has no such names.
+int linkFile(const std::string& from, const std::string& to);
+
 // Permissions for a new file: rw for everyone the umask lets through (no
 // meaning on Windows).
 unsigned defaultFileMode();

@@ -83,6 +83,10 @@ int renameFile(const std::string& from, const std::string& to, bool replace) {
     return result;
 }
 
+int linkFile(const std::string& from, const std::string& to) {
+    return ::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0);
+}
+
 std::string upperCaseName(std::string_view utf8) {
     // The C library's Unicode table, whatever locale the user has chosen.
     static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));

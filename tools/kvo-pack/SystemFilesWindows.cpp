@@ -218,6 +218,13 @@ int renameFile(const std::string& from, const std::string& to, bool replace) {
                : failWith(GetLastError());
 }
 
+int linkFile(const std::string& from, const std::string& to) {
+    std::wstring f, t;
+    if (!wide(from, f) || !wide(to, t))
+        return -1;
+    return CreateHardLinkW(t.c_str(), f.c_str(), nullptr) ? 0 : failWith(GetLastError());
+}
+
 std::string upperCaseName(std::string_view utf8) {
     std::wstring w;
     if (!wide(std::string(utf8), w) || w.empty())

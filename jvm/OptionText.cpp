@@ -38,6 +38,15 @@ bool trimOptionLine(std::string& line) {
     return line[0] != '#';
 }
 
+void readOptionLines(std::FILE* file, const std::function<void(std::string& line)>& take) {
+    char buffer[8192];
+    while (std::fgets(buffer, sizeof buffer, file)) {
+        std::string line(buffer);
+        if (trimOptionLine(line))
+            take(line);
+    }
+}
+
 ClassPathEntry parseClassPathEntry(std::string_view entry) {
     ClassPathEntry e;
     if (!entry.empty())

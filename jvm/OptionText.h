@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +20,11 @@ OptionLine classifyOptionLine(std::string_view text);
 // Drops trailing CR/LF, then leading and trailing spaces (not tabs). Returns
 // false for a line to skip: empty, or a comment starting with "#".
 bool trimOptionLine(std::string& line);
+
+// The lines of an options file, read to its end: each at most 8191 bytes (a
+// longer line arrives in pieces, each taken as a line), trimmed, and handed
+// to `take` unless it is to be skipped. The file stays open.
+void readOptionLines(std::FILE* file, const std::function<void(std::string& line)>& take);
 
 struct ClassPathEntry {
     char type = '\0';

@@ -81,15 +81,10 @@ void applyOptionLine(const char* baseFile, const std::string& text) {
 void readOptionsFile(const char* baseFile, FILE* file) {
     if (!file)
         return;
-    char buffer[8192];
-    // A line longer than the buffer arrives in pieces, each taken as a line.
-    while (std::fgets(buffer, sizeof buffer, file)) {
-        std::string line(buffer);
-        if (!trimOptionLine(line))
-            continue;
+    readOptionLines(file, [&](std::string& line) {
         expandVariables(line);
         applyOptionLine(baseFile, line);
-    }
+    });
     std::fclose(file);
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 
 #include "tests/packer/PackerTestSupport.h"
 #include "tools/kvo-pack/Block.h"
@@ -509,6 +510,14 @@ TEST(VersionResource, FieldByFieldReadApart) {
     EXPECT_EQ(var.children[0].value, std::string("\x07\x04\xE4\x04", 4));
 }
 
+// The reader over exactly these bytes, so that a read past them is a fault
+// the address sanitizer reports.
+bool readExactly(const std::string& bytes, VersionInfo& info) {
+    const std::unique_ptr<char[]> copy(new char[bytes.size()]);
+    std::memcpy(copy.get(), bytes.data(), bytes.size());
+    return readVersionResource(std::string_view(copy.get(), bytes.size()), info);
+}
+
 TEST(VersionResource, MalformedSizesAreRefused) {
     VersionInfo info;
     info.fileVersion = {1, 2, 3, 4};
@@ -528,11 +537,34 @@ TEST(VersionResource, MalformedSizesAreRefused) {
         std::string bad = good;
         put(bad, c.at, uint32_t(int(get(good, c.at, 2)) + c.delta) & 0xFFFF, 2);
         VersionNode node;
-        EXPECT_FALSE(readVersionResource(bad, back) && buildVersionResource(back) == bad)
-            << "length at " << c.at;
+        EXPECT_FALSE(readExactly(bad, back)) << "length at " << c.at;
         EXPECT_FALSE(readVersionNode(bad, 0, bad.size(), node) && bad != good) << c.at;
     }
     EXPECT_FALSE(readVersionResource(good + std::string(4, '\0'), back));
+    // Each of the reader's own size checks, met by a resource that every
+    // other check lets through.
+    const size_t second = first + 48, varFileInfo = second + 36, translation = varFileInfo + 32;
+    ASSERT_EQ(get(good, translation + 6, 2), uint32_t('T'));
+    const auto lengths = [&](std::string bytes, std::initializer_list<std::pair<size_t, uint32_t>> at) {
+        for (const auto& [offset, value] : at)
+            put(bytes, offset, value, 2);
+        return bytes;
+    };
+    const std::string bad[] = {
+        lengths(good, {{2, 50}}),               // the fixed part is 52 bytes
+        lengths(good, {{translation + 2, 2}}),  // a language without a code page
+        lengths(good, {{first + 2, 7}}),        // a text without its terminator
+        // The last node ends in the padding behind its key, its value beyond.
+        lengths(good.substr(0, translation + 30), {{0, translation + 30}, {varFileInfo, 62}, {translation, 30}}),
+        // ... or inside its key.
+        lengths(good.substr(0, translation + 28), {{0, translation + 28}, {varFileInfo, 60}, {translation, 28}}),
+        // One byte behind the last child, too short for a length.
+        lengths(good + std::string(1, '\0'), {{0, uint32_t(good.size() + 1)}}),
+        // A child of no length, which a reader could take again and again.
+        lengths(good, {{varFileInfo, 0}}),
+    };
+    for (size_t i = 0; i < std::size(bad); ++i)
+        EXPECT_FALSE(readExactly(bad[i], back)) << "case " << i;
     // Past the 16-bit lengths: no resource is written at all.
     info.strings = {{"Comments", std::u16string(40000, u'x')}};
     EXPECT_FALSE(versionResourceFits(info));

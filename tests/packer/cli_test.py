@@ -590,6 +590,17 @@ class Extraction(Base):
         self.assertEqual(self.read("out/sub/b.txt"), b"packed b")
         self.assertEqual(self.listing("out"), before)
 
+    def test_a_directory_in_the_way(self):
+        os.makedirs(self.path("out/sub/b.txt/inside"))
+        before = self.listing("out")
+        for extra in ([], ["--force"]):
+            with self.subTest(extra=extra):
+                result = run("dump", "--extract-files", self.path("out"), *extra, self.path("app.exe"))
+                self.assertEqual(result.returncode, 1)
+                self.assertIn(shown(self.path("out"), "sub", "b.txt") + " is a directory; nothing was written",
+                              result.stderr)
+                self.assertEqual(self.listing("out"), before)
+
     def test_the_input_itself_is_never_replaced(self):
         # A launcher that carries a file named like itself, dumped into its own folder.
         self.write("self.kvo", "ApplicationName = x\n[files]\napp.exe = in/app.exe\n")
@@ -602,6 +613,19 @@ class Extraction(Base):
                 self.assertIn(shown(self.dir, "app.exe") + " is the file being dumped",
                               result.stderr)
                 self.assertEqual(self.read("app.exe"), packed)
+        # Nor when it is reached through another path: a folder linked to this
+        # one, or a second name of the launcher's file.
+        os.symlink(self.dir, self.path("alias"))
+        os.makedirs(self.path("other"))
+        os.link(self.path("app.exe"), self.path("other/app.exe"))
+        for folder in ("alias", "other"):
+            for extra in ([], ["--force"]):
+                with self.subTest(folder=folder, extra=extra):
+                    result = run("dump", "--extract-files", self.path(folder), *extra, self.path("app.exe"))
+                    self.assertEqual(result.returncode, 1)
+                    self.assertIn(shown(self.path(folder), "app.exe") + " is the file being dumped", result.stderr)
+                    self.assertEqual(self.read("app.exe"), packed)
+                    self.assertEqual(os.stat(self.path("app.exe")).st_nlink, 2)
         result = run("dump", "--out", self.path("app.exe"), self.path("app.exe"))
         self.assertEqual(result.returncode, 1)
         self.assertEqual(self.read("app.exe"), packed)

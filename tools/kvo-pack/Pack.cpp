@@ -698,9 +698,14 @@ DumpResult dumpPackage(const DumpOptions& o) {
     std::vector<OutputFile> outputs;
     if (o.extractDir && withFiles)
         for (size_t i = 0; i < layout.data.size(); ++i) {
-            std::string local = layout.utf8Names[i];
-            std::replace(local.begin(), local.end(), '\\', '/');
-            outputs.push_back({sys::toPath(*o.extractDir) / sys::toPath(local), &layout.data[i], nullptr});
+            // Part by part, so that messages name the file with the host's separator.
+            fs::path target = sys::toPath(*o.extractDir);
+            const std::string& name = layout.utf8Names[i];
+            for (size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+                end = name.find('\\', start);
+                target /= sys::toPath(name.substr(start, end == std::string::npos ? end : end - start));
+            }
+            outputs.push_back({target, &layout.data[i], nullptr});
         }
     if (o.extractDir)
         for (const auto& [name, bytes] : images.files)

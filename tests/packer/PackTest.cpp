@@ -287,6 +287,15 @@ TEST_F(Packing, DumpRefusesIncludedDataItCannotReproduce) {
         ASSERT_EQ(result.warnings.size(), 1u);
         EXPECT_NE(result.text.find(std::string("IncludedFileCount = ") + c.count + "\n"), std::string::npos);
     }
+    // A name among the images that an extraction writes, in any case.
+    BlockRecords r;
+    r.narrow = {{rec::IncludedFileCount, "1"}, {rec::IncludedFileNames, ".KVO-Resources\\icon.ico"}};
+    writeFile(dir / "odd.exe", makePe32() + encodeBlock(r) + std::string(8, '\0'));
+    DumpOptions d;
+    d.input = (dir / "odd.exe").string();
+    d.extractDir = (dir / "out").string();
+    EXPECT_THROW(dumpPackage(d), PackError);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out"));
 }
 
 TEST_F(Packing, DumpReportsADamagedBlockAsTheLauncherWould) {

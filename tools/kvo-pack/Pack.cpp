@@ -640,8 +640,7 @@ DumpResult dumpPackage(const DumpOptions& o) {
         const fs::path textDir = o.textPath ? fs::absolute(sys::toPath(*o.textPath)).parent_path()
                                             : fs::current_path();
         for (const std::string& name : layout.utf8Names) {
-            if (o.extractDir &&
-                (name.starts_with(".kvo-resources\\") || name.starts_with(".kvo-resources/")))
+            if (o.extractDir && sys::upperCaseName(name).starts_with(".KVO-RESOURCES\\"))
                 throw PackError(o.input + ": the included file " + escapedForLine(name) +
                                 " would collide with the images dump writes to .kvo-resources");
             std::string local = name;

@@ -42,11 +42,8 @@ Outcome convert(void* cd, std::string_view in, std::string& out) {
 
 }  // namespace
 
-CodePage::CodePage(std::string_view name) : name_(normalisedCodePageName(name)) {
-    table_ = findCodePageTable(name_);
-    if (!table_)
-        throw PackError("unknown code page '" + std::string(name) + "' (known are " +
-                        knownCodePageNames() + ")");
+CodePage::CodePage(std::string_view name)
+    : name_(normalisedCodePageName(name)), table_(&codePageTable(name)) {
     toPage_ = iconv_open(table_->iconv, "UTF-8");
     fromPage_ = iconv_open("UTF-8", table_->iconv);
     if (toPage_ == iconv_t(-1) || fromPage_ == iconv_t(-1)) {

@@ -19,11 +19,8 @@ std::u16string unitsOf(char32_t cp) {
 
 }  // namespace
 
-CodePage::CodePage(std::string_view name) : name_(normalisedCodePageName(name)) {
-    table_ = findCodePageTable(name_);
-    if (!table_)
-        throw PackError("unknown code page '" + std::string(name) + "' (known are " +
-                        knownCodePageNames() + ")");
+CodePage::CodePage(std::string_view name)
+    : name_(normalisedCodePageName(name)), table_(&codePageTable(name)) {
     if (!IsValidCodePage(table_->windows))
         throw PackError("code page '" + std::string(name) + "' is not installed on this system");
 }

@@ -561,35 +561,30 @@ void appendHex(std::string& out, char kind, uint32_t value, int digits) {
 
 // Escapes UTF-8 text; blanks at the ends become \x20 or \t.
 void appendEscaped(std::string& out, std::string_view utf8, bool atStart, bool atEnd) {
-    for (size_t i = 0; i < utf8.size();) {
-        const size_t start = i;
-        char32_t cp;
-        if (!decodeUtf8(utf8, i, cp)) {
-            appendHex(out, 'x', static_cast<unsigned char>(utf8[start]), 2);
-            i = start + 1;
-            continue;
-        }
-        const bool edge = (atStart && out.empty()) || (atEnd && i == utf8.size());
-        switch (cp) {
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '\\': out += "\\\\"; break;
-        case ' ':
-            if (edge)
-                appendHex(out, 'x', 0x20, 2);
-            else
-                out += ' ';
-            break;
-        default:
-            if (cp < 0x80 && breaksLine(cp))
-                appendHex(out, 'x', cp, 2);
-            else if (breaksLine(cp))
-                appendHex(out, 'u', cp, 4);
-            else
-                out.append(utf8.substr(start, i - start));
-        }
-    }
+    const char* const end = utf8.data() + utf8.size();
+    forEachCharacter(
+        utf8,
+        [&](char32_t cp, std::string_view bytes) {
+            const bool edge = (atStart && out.empty()) || (atEnd && bytes.data() + bytes.size() == end);
+            switch (cp) {
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            case '\\': out += "\\\\"; break;
+            case ' ':
+                if (edge)
+                    appendHex(out, 'x', 0x20, 2);
+                else
+                    out += ' ';
+                break;
+            default:
+                if (breaksLine(cp))
+                    appendHex(out, cp < 0x80 ? 'x' : 'u', cp, cp < 0x80 ? 2 : 4);
+                else
+                    out += bytes;
+            }
+        },
+        [&](unsigned char byte) { appendHex(out, 'x', byte, 2); });
 }
 
 }  // namespace
@@ -600,19 +595,15 @@ PackConfig parseConfigText(std::string_view text, std::string_view fileName, con
 
 std::string escapedForLine(std::string_view text) {
     std::string out;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        const size_t start = pos;
-        char32_t cp;
-        if (!decodeUtf8(text, pos, cp)) {
-            appendHex(out, 'x', static_cast<unsigned char>(text[start]), 2);
-            pos = start + 1;
-        } else if (breaksLine(cp)) {
-            appendHex(out, cp < 0x80 ? 'x' : 'u', cp, cp < 0x80 ? 2 : 4);
-        } else {
-            out.append(text.substr(start, pos - start));
-        }
-    }
+    forEachCharacter(
+        text,
+        [&](char32_t cp, std::string_view bytes) {
+            if (breaksLine(cp))
+                appendHex(out, cp < 0x80 ? 'x' : 'u', cp, cp < 0x80 ? 2 : 4);
+            else
+                out += bytes;
+        },
+        [&](unsigned char byte) { appendHex(out, 'x', byte, 2); });
     return out;
 }
 
@@ -735,17 +726,14 @@ std::string formatPathValue(std::string_view path, bool& escaped) {
     }
     escaped = true;
     std::string out;
-    size_t pos = 0;
-    while (pos < path.size()) {
-        const size_t start = pos;
-        char32_t cp;
-        if (decodeUtf8(path, pos, cp)) {
-            appendEscaped(out, path.substr(start, pos - start), start == 0, pos == path.size());
-        } else {
-            appendHex(out, 'x', static_cast<unsigned char>(path[start]), 2);
-            pos = start + 1;
-        }
-    }
+    // Character by character: a byte that is no UTF-8 stands as \xHH.
+    forEachCharacter(
+        path,
+        [&](char32_t, std::string_view bytes) {
+            appendEscaped(out, bytes, bytes.data() == path.data(),
+                          bytes.data() + bytes.size() == path.data() + path.size());
+        },
+        [&](unsigned char byte) { appendHex(out, 'x', byte, 2); });
     return out;
 }
 

@@ -167,9 +167,7 @@ const CodePageTable* tableByNumber(unsigned windows) {
     return nullptr;
 }
 
-}  // namespace
-
-const CodePageTable* findCodePageTable(std::string_view name) {
+const CodePageTable* findTable(std::string_view name) {
     for (const auto& a : kAliases)
         if (a.name == name)
             return tableByNumber(a.windows);
@@ -182,7 +180,7 @@ const CodePageTable* findCodePageTable(std::string_view name) {
     return tableByNumber(number);
 }
 
-std::string knownCodePageNames() {
+std::string knownNames() {
     std::vector<unsigned> numbers;
     for (const CodePageTable& t : kTables)
         if (std::string_view(t.iconv).starts_with("CP"))
@@ -195,6 +193,14 @@ std::string knownCodePageNames() {
     for (const auto& a : kAliases)
         out += std::string(a.name) + (&a == std::end(kAliases) - 1 ? "" : ", ");
     return out;
+}
+
+}  // namespace
+
+const CodePageTable& codePageTable(std::string_view name) {
+    if (const CodePageTable* table = findTable(normalisedCodePageName(name)))
+        return *table;
+    throw PackError("unknown code page '" + std::string(name) + "' (known are " + knownNames() + ")");
 }
 
 bool isCodePageCharacter(const CodePageTable& table, char32_t cp) {

@@ -24,6 +24,23 @@ void appendUtf8(std::string& out, char32_t cp);
 std::u16string utf8ToUtf16(std::string_view text);
 std::string describeChar(char32_t cp);  // "'é' (U+00E9)"
 
+// Walks `text`: character(cp, bytes) for each UTF-8 character, stray(byte)
+// for each byte that starts none.
+template <typename Character, typename Stray>
+void forEachCharacter(std::string_view text, Character character, Stray stray) {
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t start = pos;
+        char32_t cp;
+        if (decodeUtf8(text, pos, cp)) {
+            character(cp, text.substr(start, pos - start));
+        } else {
+            stray(static_cast<unsigned char>(text[start]));
+            pos = start + 1;
+        }
+    }
+}
+
 // A piece of code-page text as it decodes: either UTF-8 text or a single
 // byte that the code page does not define.
 struct DecodedPiece {
@@ -47,10 +64,9 @@ struct CodePageTable {
     bool undefinedAsC1;
 };
 
-// The table a normalised name stands for, or nullptr.
-const CodePageTable* findCodePageTable(std::string_view normalisedName);
-// The names accepted, for messages.
-std::string knownCodePageNames();
+// The table a name stands for (normalised as above); a PackError naming the
+// names there are for any other.
+const CodePageTable& codePageTable(std::string_view name);
 
 // Whether `cp` may stand in a narrow text of `table`: whatever both hosts'
 // tables do with it, private-use characters (their glyphs differ from one

@@ -91,21 +91,16 @@ std::string upperCaseName(std::string_view utf8) {
     // The C library's Unicode table, whatever locale the user has chosen.
     static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
     std::string out;
-    size_t pos = 0;
-    while (pos < utf8.size()) {
-        const size_t start = pos;
-        char32_t cp;
-        if (!decodeUtf8(utf8, pos, cp)) {
-            out += utf8[start];
-            pos = start + 1;
-            continue;
-        }
-        if (cp >= 'a' && cp <= 'z')
-            cp -= 'a' - 'A';
-        else if (cp >= 0x80 && unicode != locale_t(0))
-            cp = char32_t(towupper_l(wint_t(cp), unicode));
-        appendUtf8(out, cp);
-    }
+    forEachCharacter(
+        utf8,
+        [&](char32_t cp, std::string_view) {
+            if (cp >= 'a' && cp <= 'z')
+                cp -= 'a' - 'A';
+            else if (cp >= 0x80 && unicode != locale_t(0))
+                cp = char32_t(towupper_l(wint_t(cp), unicode));
+            appendUtf8(out, cp);
+        },
+        [&](unsigned char byte) { out += char(byte); });
     return out;
 }
 

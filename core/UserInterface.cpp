@@ -2,6 +2,21 @@
 
 namespace {
 
+// Resource 2 of the launcher: the manifest that names the common controls of
+// version 6. INVALID_HANDLE_VALUE when it cannot be had (a program without
+// that resource, such as a test): windows then get the plain controls.
+HANDLE commonControlsContext() {
+    static const HANDLE context = [] {
+        ACTCTXW request = {};
+        request.cbSize = sizeof request;
+        request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        request.hModule = GetModuleHandleW(nullptr);
+        request.lpResourceName = MAKEINTRESOURCEW(kCommonControlsManifest);
+        return CreateActCtxW(&request);
+    }();
+    return context;
+}
+
 bool loadApi(UserApi& api) {
     HMODULE user32 = LoadLibraryA("user32.dll");
     HMODULE gdi32 = LoadLibraryA("gdi32.dll");
@@ -20,24 +35,19 @@ bool loadApi(UserApi& api) {
 #undef KVO_BIND_GDI32
 #undef KVO_BIND_USER32
 #undef KVO_BIND
+    // The common controls come up in the same step: their library
+    // registers its window classes while it holds the loader lock, and the
+    // first window call of a process may need that lock too (Wine loads its
+    // display driver then). Two threads doing one each deadlock; here one
+    // thread does both, and any other waits outside the loader lock.
+    // Loaded under the version-6 context, so that the library every later
+    // window uses is the one loaded here.
+    activateCommonControls();
+    using InitFn = void(WINAPI*)();
+    if (HMODULE comctl32 = LoadLibraryA("comctl32.dll"))
+        if (auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(comctl32, "InitCommonControls"))))
+            init();
     return complete;
-}
-
-bool commonControlsDone = false;
-
-// Resource 2 of the launcher: the manifest that names the common controls of
-// version 6. INVALID_HANDLE_VALUE when it cannot be had (a program without
-// that resource, such as a test): windows then get the plain controls.
-HANDLE commonControlsContext() {
-    static const HANDLE context = [] {
-        ACTCTXW request = {};
-        request.cbSize = sizeof request;
-        request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
-        request.hModule = GetModuleHandleW(nullptr);
-        request.lpResourceName = MAKEINTRESOURCEW(kCommonControlsManifest);
-        return CreateActCtxW(&request);
-    }();
-    return context;
 }
 
 }  // namespace
@@ -64,13 +74,7 @@ const UserApi* userApi() {
 
 void initCommonControls() {
     activateCommonControls();
-    if (commonControlsDone)
-        return;
-    commonControlsDone = true;
-    using InitFn = void(WINAPI*)();
-    if (HMODULE comctl32 = LoadLibraryA("comctl32.dll"))
-        if (auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(comctl32, "InitCommonControls"))))
-            init();
+    userApi();
 }
 
 int showMessageBox(HWND owner, const char* text, const char* title, UINT type) {

@@ -72,9 +72,10 @@ struct UserApi {
 #undef KVO_USER_API_MEMBER
 };
 
-// The table, loaded once (thread-safe after the first call, which start-up
-// makes on the main thread before any other thread exists); nullptr when a
-// library or one of its functions cannot be had.
+// The table, loaded once together with the common controls by whichever
+// thread asks first, while any other thread waits for it; nullptr when a
+// library or one of its functions cannot be had. A thread makes no window
+// call of its own before it has passed here.
 const UserApi* userApi();
 
 // The resource id of the manifest naming the common controls of version 6.
@@ -85,8 +86,9 @@ constexpr int kCommonControlsManifest = 101;
 // be had. The application manifest does not name them: binding them costs
 // every start, and most starts show no window.
 bool activateCommonControls();
-// On the calling thread activateCommonControls, then, once per process,
-// InitCommonControls: before every first window or dialog of a thread.
+// On the calling thread activateCommonControls, then userApi (which loads
+// the common controls once per process): before every first window or
+// dialog of a thread.
 void initCommonControls();
 // MessageBoxA after initCommonControls; 0 when user32 cannot be had.
 int showMessageBox(HWND owner, const char* text, const char* title, UINT type);

@@ -17,10 +17,10 @@ ctest --test-dir build/native --output-on-failure -j2 || status=1
 # One at a time: the window tests and the end-to-end tests share one display,
 # and Wine's foreground handling between processes that show windows at the
 # same moment was seen to stall a window test.
-# A test that fails is run once more before it counts as failed: under the
-# 64-bit-only Wine loader a window test was seen to hang once in a while on
-# a freshly started prefix (the splash thread stuck in comctl32's load while
-# an RPC call failed), and pass on its next run. A real fault fails twice.
+# A test that fails is run once more before it counts as failed: Wine's
+# desktop process and foreground handling on a loaded machine have stalled a
+# window test now and then. A real fault fails twice, and each case has a
+# time-out of about a minute, so a hang costs no more than that.
 retry="--repeat until-pass:2"
 if [ "$KVO_WINE32" = yes ]; then
     ctest --test-dir build/win32 --output-on-failure -j1 $retry || status=1

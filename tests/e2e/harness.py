@@ -192,7 +192,7 @@ class LauncherCase(unittest.TestCase):
         with open(outfile, "wb") as sink:
             # A file, not a pipe: a process the launcher starts may outlive it.
             out = subprocess.run(argv, env=penv, stdout=sink, stderr=subprocess.DEVNULL,
-                                 stdin=subprocess.DEVNULL, timeout=timeout_ms / 1000 + 60)
+                                 stdin=subprocess.DEVNULL, timeout=timeout_ms / 1000 + 15)
         text = outfile.read_bytes().decode("utf-8", "replace")
         dialogs, code, timed_out = [], None, False
         for row in text.splitlines():

@@ -144,7 +144,7 @@ class RealVmCase(LauncherCase):
     def start(self, exe, args="", **kw):
         env = {"MANPATH": "<unset>"}
         env.update(kw.pop("env", {}))
-        kw.setdefault("timeout_ms", 60000)
+        kw.setdefault("timeout_ms", 45000)
         return self.run_launcher(exe, args, env=env, **kw)
 
     def report(self):

@@ -25,6 +25,9 @@ check "only other upstream versions, newest first" 1.6.39-2 \
 check "an epoch outranks the number" 1.6.39-2 \
     "1.6.40-1 1:1.6.1-1" \
     "1:1.6.1-1 1.6.40-1"
+check "the same upstream under an epoch" 1.6.39-2+deb12u6 \
+    "2:1.6.40-1 1:1.6.39-1" \
+    "1:1.6.39-1 2:1.6.40-1"
 check "listed twice, tried once" 1.6.39-2 \
     "1.6.39-2 1.6.39-2" \
     "1.6.39-2"

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/ConfigStore.h"
+#include "core/UserInterface.h"
 #include "core/Platform.h"
 #include "splash/SplashController.h"
 #include "splash/SplashWindow.h"
@@ -33,6 +34,10 @@ HWND ownSplash() {
 }
 
 HWND waitForSplash(bool visible, DWORD timeoutMs) {
+    // As the launcher's own threads do, no window call before the user
+    // interface libraries are up: under Wine a window call racing the splash
+    // thread's loading of them deadlocks both threads.
+    EXPECT_NE(userApi(), nullptr);
     const DWORD start = GetTickCount();
     do {
         HWND h = ownSplash();

@@ -44,20 +44,15 @@ void showError(const char* text) {
         shown += longFormForDisplay(path);
     }
     if (useErrorDialogs) {
-        showMessageBox(errorOwner, shown.c_str(), getConfigString(msg::Title), MB_ICONERROR);
+        showMessageBox(errorOwner, shown.c_str(), messageText(msg::Title), MB_ICONERROR);
     } else {
         std::fprintf(stderr, "%s\n", shown.c_str());
         std::fflush(stderr);
     }
 }
 
-void showErrorMessage(int32_t id, const char* argument) {
-    const char* text = getConfigString(id);
-    if (!argument) {
-        showError(text);
-        return;
-    }
-    showError(replaceFirstPlaceholder(text, argument).c_str());
+void showErrorMessage(int32_t id, const char* argument, const char* detail) {
+    showError(fillPlaceholders(messageText(id), argument, detail, nullptr).c_str());
 }
 
 void fatalError(const char* text) {
@@ -65,8 +60,8 @@ void fatalError(const char* text) {
     exitLauncher(1);
 }
 
-void fatalErrorMessage(int32_t id, const char* argument) {
-    showErrorMessage(id, argument);
+void fatalErrorMessage(int32_t id, const char* argument, const char* detail) {
+    showErrorMessage(id, argument, detail);
     exitLauncher(1);
 }
 

@@ -6,10 +6,11 @@
 #include "core/Platform.h"
 
 void showError(const char* text);
-// Message record `id`, its first "{0}" replaced by `argument` when given.
-void showErrorMessage(int32_t id, const char* argument);
+// Message record `id` (or its built-in text), its first "{0}" replaced by
+// `argument` and its first "{1}" by `detail` when they are given.
+void showErrorMessage(int32_t id, const char* argument, const char* detail = nullptr);
 [[noreturn]] void fatalError(const char* text);
-[[noreturn]] void fatalErrorMessage(int32_t id, const char* argument);
+[[noreturn]] void fatalErrorMessage(int32_t id, const char* argument, const char* detail = nullptr);
 // Runs the registered clean-up (the launcher's temporary directory), then
 // ends the process.
 [[noreturn]] void exitLauncher(unsigned code);

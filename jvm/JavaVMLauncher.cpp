@@ -16,6 +16,7 @@
 #include "core/StartupState.h"
 #include "jvm/ApplicationThreads.h"
 #include "jvm/LauncherArgs.h"
+#include "jvm/MainException.h"
 #include "jvm/MainThread.h"
 #include "jvm/Variables.h"
 #include "runtime/JniEntry.h"
@@ -29,6 +30,8 @@ JNIEnv* jniEnv = nullptr;
 namespace {
 
 void (*beforeDestroy)() = nullptr;
+// What message 1005 says failed, as its {1}.
+std::string failureDetail;
 
 constexpr size_t kPropertyCapacity = 8192;
 
@@ -136,8 +139,9 @@ bool checkFirstRun() {
     if (!method)
         fatalErrorMessage(msg::InternalError, "15");
     const jboolean goOn = jniEnv->CallStaticBooleanMethod(firstRun, method);
-    if (jniEnv->ExceptionOccurred()) {
-        jniEnv->ExceptionDescribe();
+    if (jniEnv->ExceptionCheck()) {
+        logError("the first-run check ended with an exception");
+        takeMainException(jniEnv);
         return false;
     }
     return goOn == JNI_TRUE;
@@ -153,12 +157,14 @@ bool callMain(const WideArgs& arguments) {
     jclass launcherClass = jniEnv->FindClass(className.c_str());
     if (!launcherClass) {
         logError("could not find main class");
-        fatalErrorMessage(msg::MainClassNotLoaded, nullptr);
+        const std::string missing = takePendingException(jniEnv, className.c_str());
+        fatalErrorMessage(msg::MainClassNotLoaded, nullptr, missing.c_str());
     }
     jmethodID mainMethod = jniEnv->GetStaticMethodID(launcherClass, "main", "([Ljava/lang/String;)V");
     if (!mainMethod) {
         logError("could not find main method");
-        fatalErrorMessage(msg::MainMethodNotFound, nullptr);
+        const std::string missing = takePendingException(jniEnv, (className + ".main(String[])").c_str());
+        fatalErrorMessage(msg::MainMethodNotFound, nullptr, missing.c_str());
     }
     const WideArgs params = launcherArguments(arguments);
     logMessage("param count: %d", static_cast<int>(params.size()));
@@ -204,31 +210,51 @@ bool createJavaVM(const OptionList& systemProperties, const WideArgs& arguments)
     return createJavaVMEntry(&javaVM, reinterpret_cast<void**>(&jniEnv), &initArgs) == JNI_OK;
 }
 
+namespace {
+
+void destroyJavaVM() {
+    logMessage("dest JVM");
+    // The launcher's own threads serve the application for as long as
+    // it runs, and must be off the JVM before it is torn down.
+    waitForApplicationThreads(jniEnv);
+    if (beforeDestroy)
+        beforeDestroy();
+    javaVM->DestroyJavaVM();
+}
+
+}  // namespace
+
 bool launchProgram(const WideArgs& arguments, bool destroyAfterMain) {
     logMessage("launching program");
     static const OptionList systemProperties = buildSystemProperties();
     if (!createJavaVM(systemProperties, arguments)) {
         logError("could not initialize JVM");
+        failureDetail = "The Java VM could not be created. The maximum heap size (-Xmx) might be too large or "
+                        "an antivirus or firewall tool could block the execution.";
         return false;
     }
     logMessage("JVM created");
     jvmCreated = true;
     if (!callMain(arguments)) {
         logError("could not call main");
-        return false;
+        if (!mainFailure().handledByApplication) {
+            failureDetail = mainFailure().text;
+            return false;
+        }
+        // As java does: the handler decided what the user sees, the
+        // application's other threads go on, the exit code tells.
+        logMessage("the application's handler took the exception: no message, exit code 1");
+        if (destroyAfterMain)
+            destroyJavaVM();
+        exitLauncher(1);
     }
-    if (destroyAfterMain) {
-        logMessage("dest JVM");
-        // The launcher's own threads serve the application for as long as
-        // it runs, and must be off the JVM before it is torn down.
-        waitForApplicationThreads(jniEnv);
-        if (beforeDestroy)
-            beforeDestroy();
-        javaVM->DestroyJavaVM();
-    }
+    if (destroyAfterMain)
+        destroyJavaVM();
     logMessage("launch done");
     return true;
 }
+
+const char* launchFailureDetail() { return failureDetail.c_str(); }
 
 void setBeforeDestroyJavaVM(void (*callback)()) { beforeDestroy = callback; }
 

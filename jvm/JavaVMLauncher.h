@@ -11,7 +11,12 @@ extern JavaVM* javaVM;
 extern JNIEnv* jniEnv;
 
 // Creates the JVM, calls main and, when asked, destroys the JVM after it.
+// False when the JVM could not be created or main ended with an exception
+// that no handler of the application's took; launchFailureDetail() then
+// tells what failed, for the {1} of message 1005. When the application's
+// handler took main's exception, the process ends there with exit code 1.
 bool launchProgram(const WideArgs& arguments, bool destroyAfterMain);
+const char* launchFailureDetail();
 bool createJavaVM(const OptionList& systemProperties, const WideArgs& arguments);
 bool callMain(const WideArgs& arguments);
 // True: go on and call main.

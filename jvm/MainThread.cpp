@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/Log.h"
+#include "jvm/MainException.h"
 #include "jvm/MainThreadClass.h"
 
 namespace {
@@ -37,8 +38,7 @@ bool mainEndedWithException(JNIEnv* env) {
     if (!env->ExceptionCheck())
         return false;
     logError("an exception occured");
-    env->ExceptionDescribe();
-    env->ExceptionClear();
+    takeMainException(env);
     return true;
 }
 

@@ -9,10 +9,10 @@
 // so an application thread that waits for main to end would wait for ever.
 // False when no such thread could be started (nothing was called then);
 // otherwise `threw` tells whether main ended with an exception, which has
-// been logged and described.
+// been handed on there, on main's own thread.
 bool callMainOnJavaThread(JNIEnv* env, jclass launcherClass, jmethodID mainMethod, jobjectArray arguments,
                           bool& threw);
 
-// After main has returned on the calling thread: logs it, and logs,
-// describes and clears a pending exception. True when there was one.
+// After main has returned on the calling thread: logs it, and hands a
+// pending exception on (takeMainException). True when there was one.
 bool mainEndedWithException(JNIEnv* env);

@@ -156,6 +156,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR tail, int showCommand) {
         showSplash(showCommand);
     setBeforeDestroyJavaVM(endSplashForJvmEnd);
     if (!launchProgram(args, true))
-        fatalErrorMessage(msg::JvmNotStarted, nullptr);
+        fatalErrorMessage(msg::JvmNotStarted, nullptr, launchFailureDetail());
     return 0;
 }

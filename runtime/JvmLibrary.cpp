@@ -104,7 +104,7 @@ void showRuntimeMessage(int32_t id, const char* argument) {
     const std::string range = describeVersionRange(getConfigString(rec::MinJavaVersion),
                                                    getConfigString(rec::MaxJavaVersion));
     const std::string found = describeRefusedRuntimes(refusedRuntimes(), kRefusedTextLimit);
-    showError(fillPlaceholders(getConfigString(id), argument, range.c_str(), found.c_str()).c_str());
+    showError(fillPlaceholders(messageText(id), argument, range.c_str(), found.c_str()).c_str());
 }
 
 void showFailureFor(const FoundRuntime& runtime) {

@@ -6,7 +6,7 @@ pkgs="cmake make g++ clang libclang-rt-14-dev googletest python3
 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 xvfb xauth
 gobjc libgnustep-base-dev gnustep-make openjdk-17-jdk-headless
 zlib1g-dev libz-mingw-w64-dev patch dpkg-dev libpng-dev icoutils osslsigncode openssl
-librapidxml-dev locales"
+librapidxml-dev locales junit4"
 
 missing=""
 for p in $pkgs; do

@@ -24,7 +24,7 @@ fixtures="$tree/fixtures"
 realvm="$root/build/realvm/$arch"
 out="$root/build/example"
 rm -rf "$out"
-mkdir -p "$out/tmp" "$out/jre/bin/server" "$out/.vandrel" "$out/lib" "$out/classes"
+mkdir -p "$out/tmp" "$out/jre/bin/server" "$out/lib" "$out/classes"
 
 "$root/build/native/kvo-pack" build --stub "$tree/launcher.exe" \
     --config "$root/examples/app.kvo" --out "$out/app.exe"
@@ -46,11 +46,10 @@ else
     javac_target="--release 8"
 fi
 
-# The launcher class the installer flavour calls, in its runtime archive,
-# and the application in lib\.
+# The application in lib\. The launcher class comes from kvo-runtime.jar,
+# which kvo-pack packed into the launcher.
 # shellcheck disable=SC2086
 javac -nowarn $javac_target -d "$out/classes" $(find "$root/examples/java" -name '*.java')
-jar cf "$out/.vandrel/vdlruntime.jar" -C "$out/classes" com/vandrel
 jar cf "$out/lib/example-app.jar" -C "$out/classes" com/example
 
 "$here/wine-prefix.sh" start
@@ -67,7 +66,8 @@ echo
 echo "=== what was real ==="
 echo "launcher:            real ($width-bit, ${tree#"$root"/}/launcher.exe packed with examples/app.kvo)"
 [ "$width" = 32 ] || echo "                     (this machine cannot run 32-bit programs, so the 64-bit launcher runs)"
-echo "launcher class, app: real Java (examples/java), compiled with the JDK's javac"
+echo "launcher class:      real Java (kvo-runtime.jar, packed into the launcher by kvo-pack)"
+echo "application:         real Java (examples/java), compiled with the JDK's javac"
 if [ "$real" = yes ]; then
     echo "jvm.dll:             a real Java VM (Avian, $arch, built from ../shared/avian)"
 else
@@ -81,6 +81,8 @@ cat "$out"/tmp/vdl_nlog_* 2>/dev/null | tr -d '\r' || echo "(no log)"
 if [ "$real" = yes ]; then
     echo "=== what the Java application wrote (build/example/example-output.txt) ==="
     cat "$out/example-output.txt" 2>/dev/null || echo "(nothing: the application did not run)"
+    echo "=== its System.out and System.err (build/example/output.log) ==="
+    tr -d '\r' < "$out/output.log" 2>/dev/null || echo "(none)"
 else
     echo "=== what the stand-in JVM was given ==="
     grep -E '^(option|findclass|main|arg|destroy)' "$out/jre/bin/server/jvm-record.txt" 2>/dev/null | tr '\t' ' ' \

@@ -58,12 +58,13 @@ class BrokenBlocks(LauncherCase):
 
     def test_error_while_reading_shows_a_dialog_even_for_console_type(self):
         # ExecutableType 0 would send errors to standard error, but it is not
-        # known while the block is still being read.
+        # known while the block is still being read (nor the title: the
+        # built-in one).
         block = Block().set(107, "0").bytes()[:-4]  # locale count missing
         exe = self.make_exe(block)
         r = self.run_launcher(exe, log=False)
         self.assertEqual(r.code, 1)
-        self.assertEqual(r.dialogs, [("", "Internal Error: readInt")])
+        self.assertEqual(r.dialogs, [("Error", "Internal Error: readInt")])
 
 
 class GoodBlocks(LauncherCase):

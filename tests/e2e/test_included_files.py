@@ -15,7 +15,7 @@ import subprocess
 import unittest
 from pathlib import Path
 
-from harness import (BUILD_WIN32, PACKER, ROOT, SCRAMBLE_MASK, LauncherCase, base_block,
+from harness import (BUILD_NATIVE, BUILD_WIN32, PACKER, ROOT, SCRAMBLE_MASK, LauncherCase, base_block,
                      pe_image_end, winpath)
 
 WINE_TESTS = BUILD_WIN32 / "wine_tests.exe"
@@ -143,14 +143,17 @@ class PackedByKvoPack(IncludedFilesCase):
         self.assertEqual((self.tmp / stem).read_bytes(), b"")
 
         found = sorted(str(p.relative_to(where)) for p in where.rglob("*"))
-        self.assertEqual(found, ["a.txt", "b.dat", "lib", "lib/big.bin", "lib/chunk.bin"])
+        # kvo-pack's runtime comes last, beside the vendor's files.
+        self.assertEqual(found, ["a.txt", "b.dat", "kvo-runtime.jar", "lib", "lib/big.bin", "lib/chunk.bin"])
+        self.assertEqual((where / "kvo-runtime.jar").read_bytes(),
+                         (BUILD_NATIVE / "java" / "kvo-runtime.jar").read_bytes())
         for inner, data in self.FILES.items():
             if data:
                 got = (where / inner.replace("\\", "/")).read_bytes()
                 self.assertTrue(got == data, f"{inner}: {len(got)} bytes differ from {len(data)}")
         self.assertEqual(int(report["unextractedPosition"]), exe.stat().st_size)
 
-        self.assertLogHas(r, "Included files: 5")
+        self.assertLogHas(r, "Included files: 6")
         self.assertLogHas(r, f"creating directory {temp}\\lib")
         self.assertLogHas(r, f"extracting {temp}\\lib\\big.bin (size: {3 * 1024 * 1024 + 1})")
         self.assertLogHas(r, f"extracting {temp}\\empty.txt (size: 0)")

@@ -333,13 +333,45 @@ class Failures(JvmCase):
         self.expect(b, None, 1, "Couldn't load main class.", "ERROR: could not find main class")
         self.expect(installer_block(), {"missing-method": "main"}, 1, "Main method not found.",
                     "ERROR: could not find main method")
+        # {1} names what the VM reported missing; records left out read as built in.
+        b = installer_block(r2001="x", r1010="Couldn't load main class: {1}")
+        self.expect(b, {"exception": "java.lang.NoClassDefFoundError: com/korvo/runtime/WinLauncher"}, 1,
+                    "Couldn't load main class: java.lang.NoClassDefFoundError: com/korvo/runtime/WinLauncher",
+                    "java.lang.NoClassDefFoundError: com/korvo/runtime/WinLauncher")
+        b = installer_block()
+        b.narrow = [(rid, text) for rid, text in b.narrow if rid != 1011]
+        self.expect(b, {"missing-method": "main"}, 1, "Main method not found.\n\njava.lang.RuntimeException: scripted",
+                    "ERROR: could not find main method")
 
     def test_main_leaves_an_exception(self):
         r, rec = self.expect(installer_block(), {"main": "throw"}, 1, "The JVM could not be started.",
                              "ERROR: an exception occured")
         self.assertLogHas(r, "ERROR: could not call main")
-        self.assertIn(["exception-describe"], rec.rows)
+        # Handed to the thread's handler as java does: the group reports it.
+        self.assertIn(["uncaught", "root group"], rec.rows)
+        self.assertIn("Exception in thread \"main\"", r.stderr)
         self.assertNotIn("destroy", rec.keys())
+        # {1} is the exception's text; the log has it too.
+        exception = "java.lang.IllegalStateException: caf\u00e9 \u65e5\u672c"
+        r, rec = self.expect(installer_block(r1005="Start failed:\n{1}"), {"main": "throw", "exception": exception},
+                             1, "Start failed:\njava.lang.IllegalStateException: caf\u00e9 ??",
+                             "java.lang.IllegalStateException: caf\u00e9 ??")
+        # A handler of the application's own decides: no message, the
+        # application's threads run to their end, exit code 1.
+        for handler, throws in (("default", "no"), ("thread", "no"), ("default", "yes")):
+            with self.subTest(handler=handler, throws=throws):
+                (self.vm / "jvm-record.txt").unlink()
+                script = {"main": "throw", "handler": handler, "handler-throws": throws, "main-thread-ms": "300"}
+                if throws == "yes":
+                    # A handler that throws decided nothing: the launcher's message.
+                    self.expect(installer_block(), script, 1, "The JVM could not be started.",
+                                "ERROR: the uncaught-exception handler failed: java.lang.RuntimeException: scripted")
+                    continue
+                r, rec = self.expect(installer_block(), script, 1, None,
+                                     "the application's handler took the exception: no message, exit code 1")
+                self.assertIn(["uncaught", f"{handler} handler"], rec.rows)
+                self.assertEqual([k for k in rec.keys() if k in ("app-thread", "destroy")],
+                                 ["app-thread", "app-thread", "destroy", "destroy"])
 
     def test_internal_assertions_end_with_a_message(self):
         for script, expression in (({"array": "fail"}, "paramArray"), ({"string": "fail"}, "jstr")):

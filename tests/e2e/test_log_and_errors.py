@@ -193,11 +193,11 @@ class ErrorReporting(LauncherCase):
                 self.assertEqual(r.code, 1)
                 self.assertEqual(len(r.dialogs), 1)
 
-    def test_missing_title_record_gives_an_empty_title(self):
+    def test_records_left_out_read_as_built_in(self):
         b = failing_block()
-        b.narrow = [(i, t) for i, t in b.narrow if i != 1000]
+        b.narrow = [(i, t) for i, t in b.narrow if i not in (1000, 1009)]
         r = self.run_launcher(self.make_exe(b), log=False)
-        self.assertEqual(r.dialogs, [("", "An internal error occurred (error code: 16)")])
+        self.assertEqual(r.dialogs, [("Error", "An internal error occurred (error code: 16)")])
 
 
 if __name__ == "__main__":

@@ -19,6 +19,7 @@ class Running:
     def __init__(self, process, outfile):
         self.process = process
         self.outfile = outfile
+        self.lifetime_ms = None  # from the process's creation to its end
 
     def finish(self, timeout=90):
         self.process.wait(timeout=timeout)
@@ -27,6 +28,8 @@ class Running:
             parts = row.split("\t")
             if parts[0] == "exit":
                 code = int(parts[1])
+            elif parts[0] == "lifetime":
+                self.lifetime_ms = int(parts[1])
             elif parts[0] == "dialog":
                 dialogs.append((unescape(parts[1]), unescape(parts[2])))
         return code, dialogs

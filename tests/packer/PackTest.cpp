@@ -5,6 +5,7 @@
 #include "tests/packer/PackerTestSupport.h"
 #include "tools/kvo-pack/Block.h"
 #include "tools/kvo-pack/Pack.h"
+#include "tools/kvo-pack/RuntimeJar.h"
 
 using namespace kvopack;
 using packertest::makePe32;
@@ -163,17 +164,22 @@ TEST_F(Packing, IncludedFilesFollowTheBlockScrambled) {
     int64_t end = 0;
     BlockFailure failure;
     ASSERT_TRUE(decodeConfigBlock(source, "", store, end, failure));
-    EXPECT_EQ(store.narrow[rec::IncludedFileCount], "2");
-    EXPECT_EQ(store.narrow[rec::IncludedFileNames], "lib\\big.bin;empty.txt");
+    EXPECT_EQ(store.narrow[rec::IncludedFileCount], "3");
+    EXPECT_EQ(store.narrow[rec::IncludedFileNames], "lib\\big.bin;empty.txt;kvo-runtime.jar");
     // What the launcher reads behind the block: length, scrambled bytes, and
-    // for the empty file a length of 0 right behind.
+    // for the empty file a length of 0 right behind; the runtime last.
+    const std::string_view jar = runtimeJar();
     std::string data = file.substr(size_t(end));
-    ASSERT_EQ(data.size(), 8 + big.size() + 8);
+    ASSERT_EQ(data.size(), 8 + big.size() + 8 + 8 + jar.size());
     EXPECT_EQ(data.substr(0, 8), bytes({0x01, 0x40, 0, 0, 0, 0, 0, 0}));
     std::string content = data.substr(8, big.size());
     scramble(content.data(), content.size());
     EXPECT_EQ(content, big);
-    EXPECT_EQ(data.substr(8 + big.size()), std::string(8, '\0'));
+    EXPECT_EQ(data.substr(8 + big.size(), 8), std::string(8, '\0'));
+    std::string runtime = data.substr(8 + big.size() + 16);
+    scramble(runtime.data(), runtime.size());
+    EXPECT_EQ(runtime, jar);
+    EXPECT_EQ(runtime.substr(0, 4), "PK\x03\x04");
 }
 
 TEST_F(Packing, PackingAPackedLauncherAgainGivesTheSameFile) {

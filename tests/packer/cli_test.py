@@ -178,13 +178,47 @@ class RoundTrip(Base):
         self.assertNotIn("IncludedFileCount", text)
         self.assertEqual(self.read("d/files/data/big.bin"), big)
         self.assertEqual(self.read("d/files/empty.txt"), b"")
+        # The runtime went in last; it is no file of the user's.
+        self.assertIn(b"data\\big.bin;empty.txt;lib\\small.jar;kvo-runtime.jar", packed)
+        self.assertRegex(text, r"# It carries kvo-runtime.jar, the launcher's Java half \(\d+ bytes, the build this "
+                               r"kvo-pack packs\)")
+        self.assertNotIn("kvo-runtime.jar =", text)
+        self.assertEqual(sorted(os.listdir(self.path("d/files"))), ["data", "empty.txt", "lib"])
 
         self.assert_ok(self.build(config="d/dump.kvo", out="again.exe"))
         self.assertEqual(self.read("again.exe"), packed)
 
+    def test_the_runtime_on_and_off(self):
+        # A configuration that says "no files" in the records (as the example
+        # did) still gets the runtime; one that turns it off gets nothing.
+        self.write("on.kvo", "ApplicationName = x\nIncludedFileCount = 0\nIncludedFileNames =\n")
+        self.write("off.kvo", "ApplicationName = x\n[kvo-runtime]\ninclude = no\n")
+        for name, carried in (("on", True), ("off", False)):
+            with self.subTest(name):
+                self.assert_ok(self.build(f"{name}.kvo", f"{name}.exe"))
+                packed = self.read(f"{name}.exe")
+                self.assertEqual(struct.pack("<ii", 2002, 1) + b"1" in packed, carried)
+                dumped = run("dump", "--out", self.path(f"{name}-dump.kvo"), self.path(f"{name}.exe"))
+                self.assert_ok(dumped)
+                text = self.read(f"{name}-dump.kvo").decode()
+                self.assertEqual("[kvo-runtime]\ninclude = no\n" in text, not carried)
+                self.assertNotIn("IncludedFile", text)
+                self.assert_ok(self.build(f"{name}-dump.kvo", f"{name}-again.exe"))
+                self.assertEqual(self.read(f"{name}-again.exe"), packed)
+        for config, error in (("[files]\nKVO-Runtime.jar = stub.exe\n",
+                               "app.kvo:2: 'KVO-Runtime.jar' is the name of the Java half"),
+                              ("[kvo-runtime]\ninclude = off\n", "app.kvo:2: include = 'off': write yes"),
+                              ("[kvo-runtime]\njar = no\n", "app.kvo:2: unknown setting 'jar' in [kvo-runtime]")):
+            with self.subTest(config):
+                self.write("app.kvo", config)
+                result = self.build(out="refused.exe")
+                self.assertEqual(result.returncode, 1)
+                self.assertIn(error, result.stderr)
+                self.assertFalse(os.path.exists(self.path("refused.exe")))
+
     def test_repacking_replaces_the_old_configuration(self):
         self.write("a.kvo", "ApplicationName = first\n[files]\nx.bin = stub.exe\n")
-        self.write("b.kvo", "ApplicationName = second\n")
+        self.write("b.kvo", "ApplicationName = second\n[kvo-runtime]\ninclude = no\n")
         self.assert_ok(self.build("a.kvo", "a.exe"))
         self.assert_ok(self.build("b.kvo", "b.exe"))
         self.assert_ok(self.build("b.kvo", "b-from-a.exe", "a.exe"))
@@ -250,7 +284,9 @@ class RealLauncher(Base):
                    "[resources]\nicon = art/app.ico\nsplash-bitmap = art/splash.png\n"
                    "splash-image = art/splash.gif\nexecution-level = requireAdministrator\n"
                    "[version]\nFileVersion = 3.1.4.1\nProductVersion = 3.1.0.0\n"
-                   "CompanyName = Quartz & Sons\nTranslation = 0407 04e4\n")
+                   "CompanyName = Quartz & Sons\nTranslation = 0407 04e4\n"
+                   # Nothing included: the file ends in the block's trailer.
+                   "[kvo-runtime]\ninclude = no\n")
 
     def wrestool(self, *args):
         if not shutil.which("wrestool"):

@@ -11,13 +11,16 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent / "e2e"))
 
-from harness import ROOT, LauncherCase, base_block, make_runtime_home, unescape, winpath  # noqa: E402
+from harness import BUILD_NATIVE, ROOT, LauncherCase, base_block, make_runtime_home, unescape, winpath  # noqa: E402
+from packing import pack  # noqa: E402
 
 ARCH = os.environ.get("KVO_REALVM_ARCH", "i386")
 REALVM = Path(os.environ.get("KVO_REALVM", ROOT / "build" / "realvm" / ARCH))
 JVM_DLL = REALVM / "jvm.dll"
 CLASS_LIBRARY = REALVM / "classpath.jar"
 JAVA_SOURCES = HERE / "java"
+# The launcher's Java half, as kvo-pack packs it into every launcher.
+RUNTIME_JAR = BUILD_NATIVE / "java" / "kvo-runtime.jar"
 
 LAUNCHER_CLASSES = ["com/korvo/runtime/WinLauncher", "com/korvo/runtime/Report",
                     "com/korvo/runtime/KorvoController"]
@@ -51,7 +54,7 @@ def compiled(tree) -> Path:
     command = [javac(), "-nowarn", "-source", "8", "-target", "8", "-bootclasspath", str(CLASS_LIBRARY),
                "-encoding", "UTF-8", "-d", str(out)]
     if tree != "launcher":
-        command += ["-cp", str(compiled("launcher"))]
+        command += ["-cp", f"{compiled('launcher')}{os.pathsep}{RUNTIME_JAR}"]
     done = subprocess.run(command + sources, capture_output=True, text=True)
     if done.returncode != 0:
         raise AssertionError(f"javac failed for {tree}:\n{done.stderr}")
@@ -140,6 +143,20 @@ class RealVmCase(LauncherCase):
                  files={"kvotest/greeting.txt": "hello from the jar"})
         options = f'"-Dkvotest.report={winpath(self.report_path)}" {vm_options}'.strip()
         return self.make_exe(real_block(main_class, options, **records), where=where)
+
+    def packed_app(self, main_class, *lines, app_entries=("kvotest/Probe",), vm_options="", where=None):
+        """A launcher as a vendor makes one: kvo-pack and the stock stub, a
+        configuration of the four lines a first launcher needs (name, main
+        class, class path, search) and `lines`. The launcher class is the
+        one in kvo-runtime.jar, which kvo-pack packs in."""
+        where = Path(where or self.dir)
+        make_runtime_home(where / "jre", vm_types=("server",), library=str(JVM_DLL), dependency=False)
+        make_jar(where / "lib" / "app.jar", "app", list(app_entries))
+        make_jar(where / "lib" / "report.jar", "launcher", ["com/korvo/runtime/Report"])
+        config = ["ApplicationName = Plain application", f"MainClass = {main_class}",
+                  "ClassPath = A1.\\lib\\app.jar;A1.\\lib\\report.jar", "JreSearchSequence = B.\\jre",
+                  f'VmOptions = "-Dkvotest.report={winpath(self.report_path)}" {vm_options}'.rstrip(), *lines]
+        return pack(where, "\n".join(config) + "\n")
 
     def start(self, exe, args="", **kw):
         env = {"MANPATH": "<unset>"}

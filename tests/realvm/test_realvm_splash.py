@@ -35,6 +35,19 @@ class SplashOnARealVm(RealVmCase):
         self.assertLogHas(r, "Hiding splash screen")
         self.assertNotIn("splash screen still up at the application's end", r.log)
 
+    def test_the_runtimes_splash_api(self):
+        exe = self.packed_app("kvotest.SplashSteps", *[f"{rid[1:]} = {text}" for rid, text in SPLASH.items()],
+                              app_entries=["kvotest/SplashSteps"], vm_options="-Dkvotest.splashApi=true")
+        r, watch = self.watched(exe, "Loading Configuring hide")
+        self.assertEqual((r.code, r.dialogs), (0, []), r)
+        self.assertEqual(self.values("step"), ["text Loading", "text Configuring", "hide", "done"])
+        self.assertIn(watch.kinds(), (["shown", "hidden", "gone"], ["shown", "gone"]), watch.events)
+        # The first status text and the two the application set were painted.
+        painted = {count(shot, STATUS_RGB, (20, 150, 260, 180)) for shot in watch.painted()}
+        self.assertGreaterEqual(len(painted), 3, painted)
+        self.assertLogHas(r, "Hiding splash screen")
+        self.assertNotIn("splash screen still up at the application's end", r.log)
+
     def test_a_splash_nothing_hides_ends_with_the_application(self):
         # The controller never answers hide, auto-off is off, the application
         # shows no window: main returns and the process must still end.

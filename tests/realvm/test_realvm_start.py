@@ -133,5 +133,110 @@ class HowItEnds(RealVmCase):
                                           "launch done")]
         self.assertEqual(steps, ["main returned", "dest JVM", "waiting for the application's threads", "launch done"])
 
+class AVendorsFirstLauncher(RealVmCase):
+    """Launchers packed by kvo-pack from a plain configuration: the launcher
+    class and everything around the application's main come from
+    kvo-runtime.jar. The same Java classes can run on any VM the launcher
+    creates: they see only the launcher's array and their own report."""
+
+    def values_of(self, key):
+        return [v.split("\t", 1)[1] for v in self.values(key)]
+
+    def test_plain_main_in_both_flavours(self):
+        user = ["plain", "two words", "\u00e9t\u00e9", "\u65e5\u672c\u8a9e", "\U0001F600"]
+        line = " ".join(f'"{a}"' if " " in a else a for a in user)
+        for flavour, launcher in (("e", "com/korvo/runtime/WinLauncher"),
+                                  ("i", "com/vandrel/runtime/launcher/WinLauncher")):
+            with self.subTest(flavour=flavour):
+                self.report_path.unlink(missing_ok=True)
+                exe = self.packed_app("kvotest.Probe", f"ProductFlavor = {flavour}", "Arguments = fixed",
+                                      vm_options="-Dkvotest.properties=korvo.guiApplication,java.class.path",
+                                      where=self.dir / flavour)
+                r = self.start(exe, line, unix_env={"LC_ALL": "C.UTF-8"})
+                self.assertEqual((r.code, r.dialogs), (0, []), r)
+                self.assertLogHas(r, f"main class: {launcher}")
+                self.assertEqual(self.values_of("arg"), ["fixed"] + user)
+                props = dict(v.split("\t", 1) for v in self.values("property"))
+                self.assertEqual(props["korvo.guiApplication"], "false")
+                # Extracted archives come first on the class path.
+                self.assertRegex(props["java.class.path"].split(";")[0], r"_dir-?\d+\\kvo-runtime\.jar$")
+
+    def test_what_the_user_sees_when_java_fails(self):
+        for main, entries, text in (
+                ("kvotest.Mian", ["kvotest/Probe"], "java.lang.ClassNotFoundException: kvotest.Mian"),
+                ("kvotest.Throw", ["kvotest/Throw"], "java.lang.IllegalStateException: thrown by the application")):
+            with self.subTest(main):
+                exe = self.packed_app(main, "ExecutableType = 1", app_entries=entries, where=self.dir / main)
+                r = self.start(exe)
+                self.assertEqual(r.code, 1, r)
+                # No message records: the built-in text, with the exception.
+                self.assertEqual(self.dialog_texts(r), ["The application could not be started.\n\n" + text])
+                self.assertLogHas(r, text)
+                self.assertTrue(any(l.startswith("\tat ") for l in r.log), "the stack trace is in the log")
+        # A console launcher (ExecutableType left out) says it on standard error.
+        exe = self.packed_app("kvotest.Mian", where=self.dir / "console")
+        r = self.start(exe)
+        self.assertEqual((r.code, r.dialogs), (1, []), r)
+        self.assertIn("The application could not be started.\n\njava.lang.ClassNotFoundException: kvotest.Mian",
+                      r.stderr.replace("\r\n", "\n"))
+
+    def test_the_applications_handler_decides(self):
+        exe = self.packed_app("kvotest.Handled", "ExecutableType = 1",
+                              app_entries=["kvotest/Handled", "kvotest/LateThread"])
+        r = self.start(exe, "1500")
+        self.assertEqual((r.code, r.dialogs), (1, []), r)
+        self.assertEqual(self.values("handler"), ["main\tjava.lang.IllegalStateException: for the application's handler"])
+        # Its other threads ran to their end, as under java.
+        self.assertEqual(self.values("worker"), ["done"])
+        self.assertLogHas(r, "the application's handler took the exception: no message, exit code 1")
+
+    def test_output_files(self):
+        logs = self.dir / "logs"
+
+        def run(records, *starts):
+            exe = self.packed_app("kvotest.Prints", "ExecutableType = 1", *records, app_entries=["kvotest/Prints"])
+            for start in starts:
+                r = self.start(exe, start)
+                self.assertEqual((r.code, r.dialogs), (0, []), r)
+
+        def text(name):
+            return (logs / name).read_bytes().decode().replace("\r\n", "\n")
+
+        both = ["OutputFile1Enabled = 1", "OutputFile1 = logs\\app.log", "OutputFile2Enabled = 1",
+                "OutputFile2 = logs\\app.log"]
+        run(both + ["LauncherClassFlag = 1"], "1", "2")
+        self.assertEqual(text("app.log"), "out 1\nerr 1\nout 2\nerr 2\n", "one file, appended to")
+        run(both, "3")
+        self.assertEqual(text("app.log"), "out 3\nerr 3\n", "replaced without the flag")
+        run(["OutputFile1Enabled = 1", "OutputFile1 = logs\\out.log", "OutputFile2Enabled = 1",
+             "OutputFile2 = logs\\err.log"], "4")
+        self.assertEqual((text("out.log"), text("err.log")), ("out 4\n", "err 4\n"))
+        props = dict(v.split("\t", 1) for v in self.values("property"))
+        self.assertEqual(props["korvo.outputFile1"], winpath(self.dir) + "\\logs\\out.log")
+        self.assertEqual(props["korvo.guiApplication"], "true")
+        # A name beginning with "$" is the application's: nothing redirected.
+        self.report_path.unlink()
+        run(["OutputFile1Enabled = 1", "OutputFile1 = $APPLOG"], "5")
+        self.assertIn("korvo.outputFile1\t$APPLOG", self.values("property"))
+        self.assertEqual(text("out.log"), "out 4\n")
+
+    def test_first_run(self):
+        marker = self.dir / ".vandrel" / "firstrun"
+        marker.parent.mkdir()
+        marker.write_text("")
+        for answer, main_runs, marker_stays in (("false", False, True), ("true", True, False), ("true", True, False)):
+            with self.subTest(answer=answer, marker=marker.exists()):
+                self.report_path.unlink(missing_ok=True)
+                ran_before = marker.exists()
+                exe = self.packed_app("kvotest.Probe", "ProductFlavor = i", "InstallationDirectory = .",
+                                      app_entries=["kvotest/Probe", "kvotest/Setup"],
+                                      vm_options=f"-Dkorvo.firstRunClass=kvotest.Setup -Dkvotest.firstRunAnswer={answer}")
+                r = self.start(exe)
+                self.assertEqual((r.code, r.dialogs), (0, []), r)
+                self.assertEqual(self.values("first-run"), ["ran"] if ran_before else [])
+                self.assertEqual(self.values("args"), ["0"] if main_runs else [])
+                self.assertEqual(marker.exists(), marker_stays)
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -105,11 +105,29 @@ TEST(BoundedCopy, ExactFitsCutOrRefuseAndNeverWriteBehind) {
 }
 
 TEST(MessageText, OnlyTheFirstPlaceholderIsReplaced) {
-    EXPECT_EQ(replaceFirstPlaceholder("An internal error occurred (error code: {0})", "16"),
+    EXPECT_EQ(fillPlaceholders("An internal error occurred (error code: {0})", "16", nullptr, nullptr),
               "An internal error occurred (error code: 16)");
-    EXPECT_EQ(replaceFirstPlaceholder("{0} and {0}", "x"), "x and {0}");
-    EXPECT_EQ(replaceFirstPlaceholder("no placeholder", "x"), "no placeholder");
-    EXPECT_EQ(replaceFirstPlaceholder("{0}", "{0}"), "{0}");
+    EXPECT_EQ(fillPlaceholders("{0} and {0}", "x", nullptr, nullptr), "x and {0}");
+    EXPECT_EQ(fillPlaceholders("no placeholder", "x", nullptr, nullptr), "no placeholder");
+    EXPECT_EQ(fillPlaceholders("{0}", "{0}", nullptr, nullptr), "{0}");
+}
+
+TEST(MessageText, RecordsTheConfigurationLeavesOutReadAsBuiltIn) {
+    configStore() = ConfigStore();
+    configStore().narrow[1010] = "Couldn't load main class.";
+    configStore().narrow[1011] = "";
+    EXPECT_STREQ(messageText(1010), "Couldn't load main class.");
+    EXPECT_STREQ(messageText(1011), builtInMessage(1011));
+    EXPECT_STREQ(messageText(1000), "Error");
+    // The Java failure that ended the start is named where the launcher knows it.
+    EXPECT_EQ(fillPlaceholders(messageText(1005), nullptr, "java.lang.ClassNotFoundException: com.acme.Mian", nullptr),
+              "The application could not be started.\n\njava.lang.ClassNotFoundException: com.acme.Mian");
+    EXPECT_EQ(fillPlaceholders(messageText(1016), "64", "17 or later", "none"),
+              "No suitable JVM could be found on your system.\nThis application needs Java 17 or later; found: "
+              "none.\nPlease define KORVO_JAVA_HOME\nto point to an installed 64-bit JDK or JRE.");
+    // Ids that are no message keep the store's answer.
+    EXPECT_STREQ(messageText(122), "");
+    configStore() = ConfigStore();
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ public:
     PackConfig run(std::string_view text);
 
 private:
-    enum class Section { narrow, wide, locale, files, resources, version };
+    enum class Section { narrow, wide, locale, files, resources, version, runtime };
 
     [[noreturn]] void fail(const std::string& message) const {
         throw PackError(fileName_ + ":" + std::to_string(line_) + ": " + message);
@@ -74,6 +74,7 @@ private:
     void narrowRecord(int32_t id, std::string_view value, bool escaped);
     void includedFile(std::string_view name, std::string_view value, bool escaped);
     void resourceSetting(std::string_view key, std::string_view value, bool escaped);
+    void runtimeSetting(std::string_view key, std::string_view value);
     void versionSetting(std::string_view key, std::string_view value, bool escaped);
     void finishVersion();
     void finish();
@@ -201,6 +202,8 @@ void Parser::header(std::string_view inner) {
         section_ = Section::resources;
         if (!config_.resources.line)
             config_.resources.line = line_;
+    } else if (inner == "kvo-runtime") {
+        section_ = Section::runtime;
     } else if (inner == "version") {
         section_ = Section::version;
         if (!config_.version.present)
@@ -215,8 +218,8 @@ void Parser::header(std::string_view inner) {
         config_.records.locales.push_back({toNarrow(pieces(key, escaped)), {}, line_});
     } else {
         fail("unknown section '[" + std::string(inner) +
-             "]' (sections are [narrow], [wide], [locale KEY], [files], [resources] and "
-             "[version])");
+             "]' (sections are [narrow], [wide], [locale KEY], [files], [resources], "
+             "[version] and [kvo-runtime])");
     }
 }
 
@@ -323,6 +326,19 @@ void Parser::resourceSetting(std::string_view key, std::string_view value, bool 
      : key == "splash-icon"   ? r.splashIcon
      : key == "splash-bitmap" ? r.splashBitmap
                               : r.splashImage) = path;
+}
+
+void Parser::runtimeSetting(std::string_view key, std::string_view value) {
+    if (key != "include")
+        fail("unknown setting '" + std::string(key) + "' in [kvo-runtime] (the one setting is "
+             "include = yes | no)");
+    if (config_.runtimeLine)
+        fail("include is already set on line " + std::to_string(config_.runtimeLine));
+    if (value != "yes" && value != "no")
+        fail("include = '" + std::string(value) + "': write yes (kvo-runtime.jar goes into the "
+             "launcher) or no (a launcher class of your own)");
+    config_.includeRuntime = value == "yes";
+    config_.runtimeLine = line_;
 }
 
 namespace {
@@ -525,6 +541,11 @@ PackConfig Parser::run(std::string_view text) {
             break;
         case Section::version:
             versionSetting(key, value, escaped);
+            break;
+        case Section::runtime:
+            if (escaped)
+                fail("[kvo-runtime] settings take no escapes: write include = yes or include = no");
+            runtimeSetting(key, value);
             break;
         }
     }

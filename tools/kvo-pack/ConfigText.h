@@ -15,6 +15,8 @@
 //                             (paths), execution-level, dpi-aware
 //   [version]                 FileVersion, ProductVersion, Translation and
 //                             the version strings
+//   [kvo-runtime]             include = yes (the default) | no: whether
+//                             kvo-runtime.jar goes in as an included file
 //
 // In a narrow value \xHH is a byte of the code page as it stands and \uHHHH
 // a character to convert; in a wide value both are UTF-16 code units.
@@ -91,6 +93,10 @@ struct VersionSettings {
 struct PackConfig {
     BlockRecords records;
     bool hasFilesSection = false;
+    // kvo-runtime.jar among the included files; off for a vendor whose
+    // archives hold a launcher class of their own.
+    bool includeRuntime = true;
+    int runtimeLine = 0;  // of the include setting, 0 when not given
     std::vector<IncludedFile> files;
     ResourceSettings resources;
     VersionSettings version;

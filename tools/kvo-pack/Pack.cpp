@@ -15,6 +15,7 @@
 #include "tools/kvo-pack/PackResources.h"
 #include "tools/kvo-pack/PeImage.h"
 #include "tools/kvo-pack/ResourceTree.h"
+#include "tools/kvo-pack/RuntimeJar.h"
 #include "tools/kvo-pack/SystemFiles.h"
 
 namespace fs = std::filesystem;
@@ -81,6 +82,42 @@ void writeIncludedFile(const OpenedFile& f, AtomicFile& out, const std::string& 
         out.write(buffer.data(), size_t(n));
         left -= n;
     }
+}
+
+void writeRuntimeJar(AtomicFile& out) {
+    std::string bytes(runtimeJar());
+    std::string length;
+    for (int i = 0; i < 8; ++i)
+        length += char((uint64_t(bytes.size()) >> (8 * i)) & 0xFF);
+    out.write(length);
+    scramble(bytes.data(), bytes.size());
+    out.write(bytes);
+}
+
+bool isRuntimeJarName(std::string_view name) {
+    if (name.size() != kRuntimeJarName.size())
+        return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i] >= 'A' && name[i] <= 'Z' ? char(name[i] - 'A' + 'a') : name[i];
+        if (c != kRuntimeJarName[i])
+            return false;
+    }
+    return true;
+}
+
+// Records 2002 and 2003 describe the data behind the block, which only the
+// packer knows: it writes them for the [files] section and the runtime, the
+// runtime last. Without a [files] section a configuration may still carry
+// them to say "no files of mine"; the packer's count then takes their place.
+void setIncludedRecords(PackConfig& config, std::vector<std::string> names) {
+    if (!config.hasFilesSection && !config.includeRuntime)
+        return;
+    if (config.includeRuntime)
+        names.emplace_back(kRuntimeJarName);
+    std::erase_if(config.records.narrow, [](const NarrowRecord& r) {
+        return r.id == rec::IncludedFileCount || r.id == rec::IncludedFileNames;
+    });
+    addIncludedRecords(config.records.narrow, names);
 }
 
 std::vector<std::string> splitNames(std::string_view names) {
@@ -357,6 +394,18 @@ void writeOutputs(const std::vector<OutputFile>& files, BlockSource& source,
         sys::removeFile(m.aside);
 }
 
+// Whether the runtime a launcher carries is the one this packer packs.
+bool sameAsRuntimeJar(const IncludedData& d, BlockSource& source, const std::string& what) {
+    const std::string_view jar = runtimeJar();
+    if (d.length != int64_t(jar.size()))
+        return false;
+    std::string bytes(jar.size(), '\0');
+    if (!source.seek(d.offset) || source.read(bytes.data(), uint32_t(bytes.size())) != bytes.size())
+        throw PackError(systemError("cannot read " + what, int(source.lastError())));
+    scramble(bytes.data(), bytes.size());
+    return bytes == jar;
+}
+
 // Drops a signature and writes the configured resources into `image`.
 // Returns where the checksum goes: when the headers changed or the stub
 // carries one.
@@ -479,8 +528,14 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
         if (!page.encode(f.name, bytes, bad))
             throw PackError(lineOf(o.config, f.line) + "included file name '" + f.name + "': " +
                             describeChar(bad) + " has no form in code page " + page.name());
+        if (isRuntimeJarName(f.name))
+            throw PackError(lineOf(o.config, f.line) + "'" + f.name + "' is the name of the Java half "
+                            "that kvo-pack packs into every launcher; give this file another name");
         names.push_back(bytes);
-        if (joinIncludedNames(names).size() > 8191)
+        std::vector<std::string> all = names;
+        if (config.includeRuntime)
+            all.emplace_back(kRuntimeJarName);
+        if (joinIncludedNames(all).size() > 8191)
             throw PackError(lineOf(o.config, f.line) +
                             "the names of the included files exceed the 8191 bytes the launcher "
                             "reads of IncludedFileNames");
@@ -495,8 +550,7 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
                             "not --overlay");
         resourceInputs = loadResourceInputs(config, o.config);
     }
-    if (config.hasFilesSection)
-        addIncludedRecords(config.records.narrow, names);
+    setIncludedRecords(config, names);
     const std::string block = encodeBlock(config.records);
     std::vector<std::string> warnings = std::move(config.warnings);
 
@@ -530,6 +584,8 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
     int64_t total = int64_t(image.size()) + int64_t(block.size());
     for (const OpenedFile& f : files.list)
         total += 8 + f.size;
+    if (config.includeRuntime)
+        total += 8 + int64_t(runtimeJar().size());
     if (total > kLargestFile)
         throw PackError(o.out + " would be " + std::to_string(total) +
                         " bytes; the launcher addresses at most " + std::to_string(kLargestFile));
@@ -542,7 +598,9 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
     out.write(block);
     for (const OpenedFile& f : files.list)
         writeIncludedFile(f, out, o.config);
-    if (files.list.empty())
+    if (config.includeRuntime)
+        writeRuntimeJar(out);
+    if (files.list.empty() && !config.includeRuntime)
         out.write(blockTrailer(out.written()));
     if (checksumAt) {
         std::string value;
@@ -602,12 +660,21 @@ DumpResult dumpPackage(const DumpOptions& o) {
 
     FilesLayout layout;
     bool withFiles = false;
+    bool filesKnown = count <= 0;
+    std::optional<IncludedData> runtime;
     bool buildsBack = true;
     if (count > 0) {
         const std::string problem =
             filesLayoutProblem(block, source, contentEnd, signedFile, page, layout);
         if (problem.empty()) {
-            withFiles = true;
+            filesKnown = true;
+            // The packer puts the runtime last; it is no file of the user's.
+            if (!layout.utf8Names.empty() && layout.utf8Names.back() == kRuntimeJarName) {
+                runtime = layout.data.back();
+                layout.data.pop_back();
+                layout.utf8Names.pop_back();
+            }
+            withFiles = !layout.data.empty();
         } else if (o.recordsOnly) {
             warn("the included files are left out: " + problem);
             buildsBack = false;
@@ -632,11 +699,11 @@ DumpResult dumpPackage(const DumpOptions& o) {
 
     BlockRecords shown = block.records;
     std::vector<FileLine> lines;
-    if (withFiles) {
-        auto& narrow = shown.narrow;
-        std::erase_if(narrow, [](const NarrowRecord& r) {
+    if (withFiles || runtime)
+        std::erase_if(shown.narrow, [](const NarrowRecord& r) {
             return r.id == rec::IncludedFileCount || r.id == rec::IncludedFileNames;
         });
+    if (withFiles) {
         const fs::path textDir = o.textPath ? fs::absolute(sys::toPath(*o.textPath)).parent_path()
                                             : fs::current_path();
         for (const std::string& name : layout.utf8Names) {
@@ -664,6 +731,16 @@ DumpResult dumpPackage(const DumpOptions& o) {
                    "# the [files] lines name the places where it would put them.\n";
     if (!buildsBack)
         heading += "# The included files are left out: this text does not build.\n";
+    if (runtime)
+        heading += "# It carries kvo-runtime.jar, the launcher's Java half (" + std::to_string(runtime->length) +
+                   " bytes, " +
+                   (sameAsRuntimeJar(*runtime, source, o.input)
+                        ? std::string("the build this kvo-pack packs")
+                        : std::string("another build than this kvo-pack's, which a launcher built from\n"
+                                      "# this text carries instead")) +
+                   ").\n";
+    else if (filesKnown)
+        heading += "# It carries no kvo-runtime.jar: its launcher class comes from the application.\n";
     if (signedFile)
         heading += "# The launcher is signed; a launcher built from this text is not (sign it\n"
                    "# again).\n";
@@ -680,16 +757,16 @@ DumpResult dumpPackage(const DumpOptions& o) {
         };
     const ResourceDump images = describeResources(resources, imagePath);
     result.text = formatConfigText(shown, withFiles, lines, page, heading + "\n") + images.text;
+    if (filesKnown && !runtime)
+        result.text += "\n[kvo-runtime]\ninclude = no\n";
 
     if (buildsBack) {
         // What build would make of this text must be the block that was read.
         PackConfig again = parseConfigText(result.text, o.input + " (dump)", page);
-        if (withFiles) {
-            std::vector<std::string> names;
-            for (const IncludedData& d : layout.data)
-                names.push_back(d.name);
-            addIncludedRecords(again.records.narrow, names);
-        }
+        std::vector<std::string> names;
+        for (const IncludedData& d : layout.data)
+            names.push_back(d.name);
+        setIncludedRecords(again, names);
         if (encodeBlock(again.records) != encodeBlock(block.records))
             throw PackError(o.input + ": internal error: the dump would not build back to the "
                             "same block");

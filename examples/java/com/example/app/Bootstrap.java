@@ -7,16 +7,18 @@ import java.io.IOException;
 
 /**
  * The example application: writes what it was started with to
- * example-output.txt beside the launcher.
+ * example-output.txt beside the launcher, and a line to System.out.
  */
 public class Bootstrap {
     private static final String[] PROPERTIES = {
         "java.version", "java.vendor", "java.class.path", "korvo.moduleName", "korvo.tempDir",
-        "korvo.semaphoreName", "korvo.processCommFile", "korvo.isVandrel", "example.guiApplication",
-        "example.outputFile",
+        "korvo.semaphoreName", "korvo.processCommFile", "korvo.isVandrel", "korvo.guiApplication",
+        "korvo.outputFile1",
     };
 
     public static void main(String[] args) throws IOException {
+        // The launcher's runtime sent System.out to the configured output file.
+        System.out.println("Hello from Java on System.out, with " + args.length + " arguments.");
         StringBuilder text = new StringBuilder();
         text.append("Hello from Java: the example application's main ran.\n");
         text.append("arguments (").append(args.length).append("):\n");

@@ -1,0 +1,34 @@
+package com.korvo.runtime;
+
+/**
+ * Single-instance mode seen from the application. When the launcher runs
+ * with single-instance mode on, a second start of it hands its arguments to
+ * the running instance and ends; the listeners added here receive them.
+ *
+ * <pre>
+ * SingleInstance.addListener(new StartupListener() {
+ *     public void startup(String[] arguments) {
+ *         openFiles(arguments);
+ *     }
+ * });
+ * </pre>
+ *
+ * Arguments that arrive before the first listener is added are kept (the
+ * last {@value #KEPT_STARTS} starts) and handed to it. The listeners are
+ * called in the order they were added, on one daemon thread. Without
+ * single-instance mode nothing ever arrives.
+ */
+public final class SingleInstance {
+    /** How many starts are kept for a listener that is not there yet. */
+    public static final int KEPT_STARTS = HandOver.KEPT;
+
+    private SingleInstance() {}
+
+    public static void addListener(StartupListener listener) {
+        HandOver.addListener(listener);
+    }
+
+    public static void removeListener(StartupListener listener) {
+        HandOver.removeListener(listener);
+    }
+}

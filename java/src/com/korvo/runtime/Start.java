@@ -1,0 +1,98 @@
+package com.korvo.runtime;
+
+import java.lang.reflect.InvocationTargetException;
+import java.lang.reflect.Method;
+import java.lang.reflect.Modifier;
+
+/** What both launcher classes do with the launcher's array, and the first
+ * run's work; public for the launcher class of the other flavour only, no
+ * interface for applications. */
+public final class Start {
+    /** GUI flag, main class, two output files, flag, launcher name. */
+    static final int LEADING_VALUES = 6;
+
+    private Start() {}
+
+    static void run(String[] values) throws Throwable {
+        if (values == null || values.length < LEADING_VALUES)
+            throw new IllegalArgumentException("the launcher class needs " + LEADING_VALUES
+                    + " leading values (GUI flag, main class, two output files, flag, launcher name); got "
+                    + (values == null ? 0 : values.length));
+        System.setProperty("korvo.guiApplication", String.valueOf("true".equals(values[0])));
+        System.setProperty("korvo.outputFile1", values[2]);
+        System.setProperty("korvo.outputFile2", values[3]);
+        OutputFiles.redirect(values[2], values[3], "true".equals(values[4]));
+        // Started before the application, so that a second start is answered
+        // while the application is still starting.
+        HandOver.start();
+        String[] arguments = new String[values.length - LEADING_VALUES];
+        System.arraycopy(values, LEADING_VALUES, arguments, 0, arguments.length);
+        callMain(values[1], arguments);
+    }
+
+    /** Calls {@code public static void main(String[])} of the named class as
+     * {@code java} would; the exception of that main leaves unwrapped. */
+    static void callMain(String className, String[] arguments) throws Throwable {
+        String name = className == null ? "" : className.trim().replace('/', '.');
+        if (name.length() == 0)
+            throw new ClassNotFoundException("no main class is configured (record MainClass is empty)");
+        Method main = staticMethod(applicationClass(name), "main", String[].class, void.class);
+        callStatic(main, new Object[] {arguments});
+    }
+
+    /**
+     * A class of the application, initialised, through the system class
+     * loader as java loads a main class. A VM whose system class loader sees
+     * only its own library (the small one of the tests) gets it through the
+     * loader of this runtime, which is on the same class path.
+     */
+    public static Class<?> applicationClass(String name) throws ClassNotFoundException {
+        ClassLoader system = ClassLoader.getSystemClassLoader();
+        try {
+            return Class.forName(name, true, system);
+        } catch (ClassNotFoundException e) {
+            ClassLoader own = Start.class.getClassLoader();
+            if (own == null || own == system)
+                throw e;
+        }
+        try {
+            return Class.forName(name, true, Start.class.getClassLoader());
+        } catch (ClassNotFoundException e) {
+            // In the form the configuration names it, whatever form the VM uses.
+            throw new ClassNotFoundException(name);
+        }
+    }
+
+    /** {@code public static <returns> method(<parameter>)} of the class, or
+     * an exception that says what is missing. */
+    public static Method staticMethod(Class<?> type, String method, Class<?> parameter, Class<?> returns)
+            throws NoSuchMethodException {
+        String signature = "public static " + returns.getName() + " " + method + "("
+                + (parameter == null ? "" : parameter.getSimpleName()) + ")";
+        Method found;
+        try {
+            found = parameter == null ? type.getMethod(method) : type.getMethod(method, parameter);
+        } catch (NoSuchMethodException e) {
+            throw new NoSuchMethodException(type.getName() + " has no method " + signature);
+        }
+        if (!Modifier.isStatic(found.getModifiers()) || found.getReturnType() != returns)
+            throw new NoSuchMethodException(type.getName() + "." + method + "(" + (parameter == null ? ""
+                    : parameter.getSimpleName()) + ") is not " + signature.substring(0, signature.indexOf(' ' + method)));
+        // A class that is not public itself is fine for java; so here.
+        try {
+            found.setAccessible(true);
+        } catch (RuntimeException e) {
+            // Left as it is: invoke then says what it refuses.
+        }
+        return found;
+    }
+
+    /** Calls a static method; its own exception leaves unwrapped. */
+    public static Object callStatic(Method method, Object[] arguments) throws Throwable {
+        try {
+            return method.invoke(null, arguments);
+        } catch (InvocationTargetException e) {
+            throw e.getCause() != null ? e.getCause() : e;
+        }
+    }
+}

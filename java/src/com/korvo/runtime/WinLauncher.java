@@ -1,0 +1,34 @@
+package com.korvo.runtime;
+
+/**
+ * The class the launcher calls once the JVM runs (the launcher of flavour i
+ * calls {@code com.vandrel.runtime.launcher.WinLauncher}, which does the
+ * same). Its array holds, in this order: the GUI flag, the application's main
+ * class, the two output files, the launcher-class flag, the launcher's name
+ * as it was started, and then the application's arguments.
+ *
+ * <ul>
+ * <li>The GUI flag ("true" for a GUI application) becomes the system property
+ * {@code korvo.guiApplication}: an application that can run both ways learns
+ * whether it has a console to write to.</li>
+ * <li>A non-empty output file receives {@code System.out} (the first) or
+ * {@code System.err} (the second); both streams share one file when both
+ * name it. A name beginning with "$" is left to the application. Both values
+ * stand in {@code korvo.outputFile1} and {@code korvo.outputFile2}.</li>
+ * <li>The launcher-class flag keeps the output files: "true" appends to
+ * them, "false" replaces them at every start.</li>
+ * </ul>
+ *
+ * The main class is loaded through the system class loader and its
+ * {@code public static void main(String[])} is called with the
+ * application's arguments. Whatever goes wrong on the way (a class or method
+ * that is missing or not public static void) leaves this method as the
+ * exception, which the launcher names in its message.
+ */
+public final class WinLauncher {
+    private WinLauncher() {}
+
+    public static void main(String[] args) throws Throwable {
+        Start.run(args);
+    }
+}

@@ -115,6 +115,9 @@ class CommandLine(Base):
             "bad name": ("[files]\n..\\x.dll = stub.exe\n", "stub.exe", "app.kvo:2: included file name"),
             "file and folder": ("[files]\nlib = stub.exe\n\nLib\\x.dll = stub.exe\n", "stub.exe",
                                 "app.kvo:4: included file name 'Lib\\x.dll' needs a folder 'Lib', but line 2"),
+            "the runtime's name as a folder": ("[files]\nKVO-Runtime.jar\\x.dll = stub.exe\n", "stub.exe",
+                                               "app.kvo:2: included file name 'KVO-Runtime.jar\\x.dll' needs a folder "
+                                               "named like the Java half"),
             "one name twice": ("[files]\n\u00e9.dll = stub.exe\n\u00c9.DLL = stub.exe\n", "stub.exe",
                                "app.kvo:3: included file name '\u00c9.DLL' is already listed on line 2"),
             "not an image": ("ApplicationName = x\n", "app.kvo", "not a PE32 or PE32+ image: no MZ header"),

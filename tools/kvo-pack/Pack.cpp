@@ -531,6 +531,11 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
         if (isRuntimeJarName(f.name))
             throw PackError(lineOf(o.config, f.line) + "'" + f.name + "' is the name of the Java half "
                             "that kvo-pack packs into every launcher; give this file another name");
+        if (const size_t slash = f.name.find('\\');
+            config.includeRuntime && slash != std::string::npos && isRuntimeJarName(f.name.substr(0, slash)))
+            throw PackError(lineOf(o.config, f.line) + "included file name '" + f.name + "' needs a folder "
+                            "named like the Java half that kvo-pack packs into every launcher; give the "
+                            "folder another name");
         names.push_back(bytes);
         std::vector<std::string> all = names;
         if (config.includeRuntime)

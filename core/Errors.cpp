@@ -7,6 +7,7 @@
 #include "core/ConfigStore.h"
 #include "core/Log.h"
 #include "core/MessageText.h"
+#include "core/Platform.h"
 #include "core/StartupState.h"
 #include "core/UserInterface.h"
 
@@ -49,20 +50,6 @@ void showError(const char* text) {
         std::fprintf(stderr, "%s\n", shown.c_str());
         std::fflush(stderr);
     }
-}
-
-void showErrorMessage(int32_t id, const char* argument, const char* detail) {
-    showError(fillPlaceholders(messageText(id), argument, detail, nullptr).c_str());
-}
-
-void fatalError(const char* text) {
-    showError(text);
-    exitLauncher(1);
-}
-
-void fatalErrorMessage(int32_t id, const char* argument, const char* detail) {
-    showErrorMessage(id, argument, detail);
-    exitLauncher(1);
 }
 
 void exitLauncher(unsigned code) {

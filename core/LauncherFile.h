@@ -7,6 +7,7 @@
 
 #include "core/CommandLine.h"
 #include "core/Platform.h"
+#include "core/SelectedLocale.h"
 
 // Narrow path of the launcher: the long form when the file-API code page holds
 // it without loss, else a short (8.3) form.
@@ -24,8 +25,6 @@ int32_t loadConfiguration(const WideArgs& arguments, LocaleFinder findLocale);
 // File offset of the first byte behind the block.
 uint32_t blockEndOffset();
 
-bool localeLanguage(char* out, size_t capacity);
-bool localeCountry(char* out, size_t capacity);
 
 // The typed 8-byte read of the launcher file at its current position; a
 // short read is fatal ("Internal Error: readLong").

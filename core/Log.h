@@ -3,7 +3,9 @@
 // every line so nothing is lost when the process dies.
 #pragma once
 
-#if defined(__GNUC__)
+#if defined(__clang__)
+#define KVO_PRINTF(f, a) __attribute__((format(printf, f, a)))
+#elif defined(__GNUC__)
 #define KVO_PRINTF(f, a) __attribute__((format(gnu_printf, f, a)))
 #else
 #define KVO_PRINTF(f, a)

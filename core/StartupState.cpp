@@ -5,4 +5,3 @@ bool createLogRequested = false;
 bool useErrorDialogs = true;
 char productFlavor = '\0';
 const char* productTitle = "vandrel";
-HINSTANCE launcherInstance = nullptr;

@@ -2,8 +2,6 @@
 // read-only afterwards.
 #pragma once
 
-#include "core/Platform.h"
-
 extern bool langRestart;
 extern bool createLogRequested;
 // Errors in message boxes when true, on standard error when false. Only ever
@@ -13,4 +11,3 @@ extern bool useErrorDialogs;
 extern char productFlavor;
 // "korvo" for flavour 'e', otherwise "vandrel".
 extern const char* productTitle;
-extern HINSTANCE launcherInstance;

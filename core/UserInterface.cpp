@@ -1,5 +1,7 @@
 #include "core/UserInterface.h"
 
+HINSTANCE launcherInstance = nullptr;
+
 namespace {
 
 // Resource 2 of the launcher: the manifest that names the common controls of

@@ -90,6 +90,11 @@ bool activateCommonControls();
 // the common controls once per process): before every first window or
 // dialog of a thread.
 void initCommonControls();
+// The module handle WinMain was given; null before it runs.
+extern HINSTANCE launcherInstance;
+// The owner of later error dialogs (the splash window while it is up).
+void setErrorOwnerWindow(HWND window);
+
 // MessageBoxA after initCommonControls; 0 when user32 cannot be had.
 int showMessageBox(HWND owner, const char* text, const char* title, UINT type);
 // ExitWindowsEx; false when user32 cannot be had.

@@ -6,4 +6,10 @@ list(APPEND KVO_PURE_SOURCES
     core/ConfigStore.cpp
     core/MessageText.cpp
     core/PathText.cpp
+    core/StartupState.cpp
+)
+
+# This folder's part of the JVM stage (see jvm/pure.cmake).
+list(APPEND KVO_STAGE_SOURCES
+    core/ErrorMessages.cpp
 )

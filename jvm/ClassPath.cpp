@@ -50,6 +50,55 @@ void appendVariableEntry(ClassPathText& classPath, const ClassPathEntry& entry) 
         fatalErrorMessage(msg::VariableUndefined, entry.text.c_str());
 }
 
+// The files (not folders) of a directory, in the order the system lists them.
+std::vector<std::string> listFolderFiles(const std::string& directory) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    ScopedFindHandle find(FindFirstFileA((directory + "\\*").c_str(), &data));
+    if (!find.valid())
+        return names;
+    do
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.emplace_back(data.cFileName);
+    while (FindNextFileA(find.get(), &data));
+    return names;
+}
+
+bool hasWildcardPiece(const std::string& text) {
+    for (const std::string& piece : splitList(text))
+        if (classPathWildcardFolder(piece))
+            return true;
+    return false;
+}
+
+// "A0.\lib\*" as the java command expands "lib/*": every archive of the
+// folder, in name order. The folder is listed whole and filtered here: a
+// "*.jar" search would also match "x.jarx" through its short name.
+// Found when every piece is: a wildcard by at least one archive.
+bool appendWildcardEntry(ClassPathText& classPath, const std::string& text) {
+    bool found = true;
+    for (const std::string& piece : splitList(text)) {
+        const std::optional<std::string> folder = classPathWildcardFolder(piece);
+        if (!folder) {
+            const std::string absolute = resolvePath(piece);
+            found = found && pathExists(absolute);
+            appendOrLog(classPath, absolute + ";");
+            continue;
+        }
+        const std::string directory = resolvePath(*folder);
+        const std::vector<std::string> archives = wildcardArchives(listFolderFiles(directory));
+        logMessage("class path %s: %u archives in %s", piece.c_str(), static_cast<unsigned>(archives.size()),
+                   directory.c_str());
+        found = found && !archives.empty();
+        for (const std::string& name : archives) {
+            const std::string path = resolvePath(directory + "\\" + name);
+            logMessage("  %s", path.c_str());
+            appendOrLog(classPath, path + ";");
+        }
+    }
+    return found;
+}
+
 }  // namespace
 
 std::vector<std::string> listDirectoryFiles(const std::string& directory, const char* extension) {
@@ -86,6 +135,11 @@ void appendConfiguredClassPath(ClassPathText& classPath) {
         bool found = true;
         switch (entry.type) {
         case 'A':
+            if (hasWildcardPiece(entry.text)) {
+                found = appendWildcardEntry(classPath, entry.text);
+                break;
+            }
+            [[fallthrough]];
         case 'D': {
             // Judged by the absolute paths that go on the class path: a
             // relative entry means the launcher's directory, not wherever

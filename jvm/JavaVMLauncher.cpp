@@ -1,28 +1,22 @@
 #include "jvm/JavaVMLauncher.h"
 
+#include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "core/CodePage.h"
 #include "core/ConfigStore.h"
-#include "core/Environment.h"
 #include "core/Errors.h"
-#include "core/LauncherFile.h"
 #include "core/Log.h"
-#include "core/Paths.h"
-#include "core/Platform.h"
 #include "core/StartupState.h"
 #include "jvm/ApplicationThreads.h"
+#include "jvm/LaunchInputs.h"
 #include "jvm/LauncherArgs.h"
 #include "jvm/MainException.h"
 #include "jvm/MainThread.h"
-#include "jvm/Variables.h"
+#include "jvm/VmOutput.h"
 #include "runtime/JniEntry.h"
 #include "runtime/JvmState.h"
-#include "services/SingleInstance.h"
-#include "services/TempDir.h"
 
 JavaVM* javaVM = nullptr;
 JNIEnv* jniEnv = nullptr;
@@ -32,8 +26,33 @@ namespace {
 void (*beforeDestroy)() = nullptr;
 // What message 1005 says failed, as its {1}.
 std::string failureDetail;
+// While JNI_CreateJavaVM runs: written by the main thread, read by whichever
+// VM thread ends the process.
+std::atomic<bool> creating{false};
 
-constexpr size_t kPropertyCapacity = 8192;
+// What the VM said when it could not be created; a VM that said nothing
+// leaves the likely causes.
+std::string creationFailure() {
+    std::string said = vmLastWords();
+    if (said.empty())
+        said = "The Java VM could not be created. The maximum heap size (-Xmx) might be too large or an "
+               "antivirus or firewall tool could block the execution.";
+    return said;
+}
+
+// Some VMs end the process from inside JNI_CreateJavaVM (HotSpot: a heap
+// it cannot reserve, two collectors chosen) and call this hook first; the
+// user is told why before that happens. A running VM's crash is left to
+// the VM's own report.
+void JNICALL vmAbort() {
+    if (!creating)
+        return;
+    flushVmOutput();
+    failureDetail = creationFailure();
+    logError("the JVM ends the process while starting");
+    logError("could not initialize JVM");
+    fatalErrorMessage(msg::JvmNotStarted, nullptr, failureDetail.c_str());
+}
 
 // A JNI call that must not fail did: end with a message rather than hand a
 // null reference to the JVM.
@@ -44,93 +63,10 @@ constexpr size_t kPropertyCapacity = 8192;
     fatalError(text);
 }
 
-std::u16string widen(const std::string& text, UINT codePage) {
-    if (text.empty())
-        return std::u16string();
-    const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::u16string wide(n > 0 ? n : 0, u'\0');
-    if (n > 0)
-        MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
-                            reinterpret_cast<wchar_t*>(wide.data()), n);
-    return wide;
-}
-
-std::string narrowForLog(const std::u16string& wide) {
-    return narrowForDisplay(fileApiCodePage(),
-                            std::wstring_view(reinterpret_cast<const wchar_t*>(wide.data()), wide.size()));
-}
-
-// Property texts live in 8192-byte buffers; a value that would not fit is
-// cut at the buffer's end and the cut is logged, so nothing is written past
-// it and nothing is lost silently.
-std::string property(const char* name, const std::string& value) {
-    std::string text = std::string("-D") + name + "=" + value;
-    if (text.size() >= kPropertyCapacity) {
-        logError("property %s longer than %u bytes: cut", name, static_cast<unsigned>(kPropertyCapacity - 1));
-        text.resize(kPropertyCapacity - 1);
-    }
-    return text;
-}
-
-OptionList buildSystemProperties() {
-    OptionList props;
-    if (const char* semaphore = instanceSemaphoreName())
-        props.push_back(property("korvo.semaphoreName", semaphore));
-    if (productFlavor == 'i')
-        props.push_back("-Dkorvo.isVandrel=true");
-    props.push_back(property("korvo.moduleName", launcherPath()));
-    props.push_back(property("sun.java.command", launcherPath()));
-    if (getConfigBool(rec::SingleInstance)) {
-        char comm[kTempPathCapacity];
-        processCommFilePath(comm, sizeof comm, GetCurrentProcessId());
-        props.push_back(property("korvo.processCommFile", comm));
-    }
-    props.push_back(property("korvo.tempDir", launcherTempDir));
-    props.push_back("-Dkorvo.unextractedPosition=" +
-                    std::to_string(langRestart ? -1 : static_cast<long long>(unextractedPosition)));
-    std::string value;
-    readEnvironmentVariable("PATH", value);
-    std::string path = "-Djava.library.path=" + value;
-    if (path.size() >= kPropertyCapacity) {
-        logError("java.library.path longer than %u bytes: cut", static_cast<unsigned>(kPropertyCapacity - 1));
-        path.resize(kPropertyCapacity - 1);
-    }
-    props.push_back(path);
-    if (!readEnvironmentVariable("MANPATH", value))
-        props.push_back("-Dkorvo.consoleCodepage=cp" + std::to_string(GetConsoleOutputCP()));
-    return props;
-}
-
-std::u16string outputFileArgument(int32_t enabledRecord, int32_t fileRecord) {
-    if (!getConfigBool(enabledRecord))
-        return std::u16string();
-    std::string file = getConfigString(fileRecord);
-    expandVariables(file);
-    if (file.empty() || file[0] != '$')
-        file = canonicalPath(file, false);
-    return widen(file, fileApiCodePage());
-}
-
-WideArgs launcherArguments(const WideArgs& arguments) {
-    LauncherArgsInput input;
-    input.guiApplication = getConfigInt(rec::ExecutableType) == 1;
-    input.mainClass = getConfigString(rec::MainClass);
-    input.outputFile1 = outputFileArgument(rec::OutputFile1Enabled, rec::OutputFile1);
-    input.outputFile2 = outputFileArgument(rec::OutputFile2Enabled, rec::OutputFile2);
-    input.launcherFlag = getConfigBool(rec::LauncherClassFlag);
-    std::string configured = getConfigString(rec::Arguments);
-    expandVariables(configured);
-    splitArguments(widen(configured, CP_ACP), input.configuredArguments);
-    input.acceptJOptions = getConfigBool(rec::AcceptJOptions);
-    return buildLauncherArguments(input, arguments);
-}
-
 }  // namespace
 
 bool checkFirstRun() {
-    std::string marker = canonicalPath(getConfigString(rec::InstallationDirectory), false);
-    marker += "\\.vandrel\\firstrun";
-    if (!pathExists(marker))
+    if (!firstRunMarkerPresent())
         return true;
     jclass firstRun = jniEnv->FindClass("com/vandrel/runtime/launcher/FirstRun");
     if (!firstRun)
@@ -166,7 +102,7 @@ bool callMain(const WideArgs& arguments) {
         const std::string missing = takePendingException(jniEnv, (className + ".main(String[])").c_str());
         fatalErrorMessage(msg::MainMethodNotFound, nullptr, missing.c_str());
     }
-    const WideArgs params = launcherArguments(arguments);
+    const WideArgs params = launcherArgumentsFor(arguments);
     logMessage("param count: %d", static_cast<int>(params.size()));
     jclass stringClass = jniEnv->FindClass("java/lang/String");
     jobjectArray array =
@@ -174,7 +110,7 @@ bool callMain(const WideArgs& arguments) {
     if (!array)
         assertionFailed("paramArray");
     for (size_t i = 0; i < params.size(); ++i) {
-        logMessage("param %d: %s", static_cast<int>(i), narrowForLog(params[i]).c_str());
+        logMessage("param %d: %s", static_cast<int>(i), argumentForLog(params[i]).c_str());
         jstring text = jniEnv->NewString(reinterpret_cast<const jchar*>(params[i].data()),
                                          static_cast<jsize>(params[i].size()));
         if (!text)
@@ -195,6 +131,9 @@ bool createJavaVM(const OptionList& systemProperties, const WideArgs& arguments)
     const OptionList& options = assembleVmOptions(systemProperties, arguments);
     static std::vector<JavaVMOption> vmOptions;
     vmOptions.clear();
+    // First, so that what the VM says of any option reaches them.
+    vmOptions.push_back(JavaVMOption{const_cast<char*>("vfprintf"), reinterpret_cast<void*>(&vmPrint)});
+    vmOptions.push_back(JavaVMOption{const_cast<char*>("abort"), reinterpret_cast<void*>(&vmAbort)});
     for (const std::string& option : options)
         vmOptions.push_back(JavaVMOption{const_cast<char*>(option.c_str()), nullptr});
     static JavaVMInitArgs initArgs;
@@ -207,7 +146,15 @@ bool createJavaVM(const OptionList& systemProperties, const WideArgs& arguments)
         logError("no JVM library bound");
         return false;
     }
-    return createJavaVMEntry(&javaVM, reinterpret_cast<void**>(&jniEnv), &initArgs) == JNI_OK;
+    creating = true;
+    const jint created = createJavaVMEntry(&javaVM, reinterpret_cast<void**>(&jniEnv), &initArgs);
+    creating = false;
+    flushVmOutput();
+    if (created == JNI_OK)
+        return true;
+    failureDetail = creationFailure();
+    logError("JNI_CreateJavaVM returned %d", static_cast<int>(created));
+    return false;
 }
 
 namespace {
@@ -229,8 +176,6 @@ bool launchProgram(const WideArgs& arguments, bool destroyAfterMain) {
     static const OptionList systemProperties = buildSystemProperties();
     if (!createJavaVM(systemProperties, arguments)) {
         logError("could not initialize JVM");
-        failureDetail = "The Java VM could not be created. The maximum heap size (-Xmx) might be too large or "
-                        "an antivirus or firewall tool could block the execution.";
         return false;
     }
     logMessage("JVM created");

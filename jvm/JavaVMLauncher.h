@@ -13,7 +13,8 @@ extern JNIEnv* jniEnv;
 // Creates the JVM, calls main and, when asked, destroys the JVM after it.
 // False when the JVM could not be created or main ended with an exception
 // that no handler of the application's took; launchFailureDetail() then
-// tells what failed, for the {1} of message 1005. When the application's
+// tells what failed, for the {1} of message 1005: what the VM said when it
+// could not be created, or the exception's text. When the application's
 // handler took main's exception, the process ends there with exit code 1.
 bool launchProgram(const WideArgs& arguments, bool destroyAfterMain);
 const char* launchFailureDetail();

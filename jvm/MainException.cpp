@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "core/CodePage.h"
 #include "core/Log.h"
+#include "jvm/LaunchInputs.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ std::string narrow(JNIEnv* env, jstring text, size_t longest) {
     if (failed(env) || !chars)
         return std::string();
     const size_t shown = std::min(static_cast<size_t>(length > 0 ? length : 0), longest);
-    std::string out = narrowForDisplay(CP_ACP, std::wstring_view(reinterpret_cast<const wchar_t*>(chars), shown));
+    std::string out = javaTextForDisplay(std::u16string_view(reinterpret_cast<const char16_t*>(chars), shown));
     env->ReleaseStringChars(text, chars);
     if (shown < static_cast<size_t>(length))
         out += "...";

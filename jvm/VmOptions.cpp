@@ -1,18 +1,17 @@
 #include "jvm/VmOptions.h"
 
 #include <cstdio>
-#include <cwchar>
 #include <optional>
 
 #include "core/CommandLineNarrow.h"
 #include "core/ConfigStore.h"
-#include "core/LauncherFile.h"
 #include "core/Log.h"
 #include "core/Paths.h"
-#include "core/Platform.h"
+#include "core/SelectedLocale.h"
 #include "jvm/ClassPath.h"
-#include "jvm/LocaleTable.h"
+#include "jvm/LaunchInputs.h"
 #include "jvm/LauncherArgs.h"
+#include "jvm/LocaleTable.h"
 #include "jvm/OptionText.h"
 #include "jvm/Variables.h"
 
@@ -23,23 +22,6 @@ std::optional<std::string> classPathReplace;
 std::optional<std::string> classPathPrepend;
 std::optional<std::string> classPathAppend;
 int includeDepth = 0;
-
-FILE* openOptionsCandidate(const std::wstring& path) { return _wfopen(path.c_str(), L"rt"); }
-
-FILE* openDefaultFor(const std::wstring& exe) {
-    if (exe.size() >= 4) {
-        const std::wstring first = exe.substr(0, exe.size() - 4) + L".vmoptions";
-        FILE* file = openOptionsCandidate(first);
-        logMessage("vmoptions2: exe %ls file: %ls, file: %p", exe.c_str(), first.c_str(),
-                   static_cast<void*>(file));
-        if (file)
-            return file;
-    }
-    const std::wstring second = exe + L".vmoptions";
-    FILE* file = openOptionsCandidate(second);
-    logMessage("vmoptions: opts2: %ls, file: %p", second.c_str(), static_cast<void*>(file));
-    return file;
-}
 
 }  // namespace
 
@@ -73,6 +55,12 @@ void applyOptionLine(const char* baseFile, const std::string& text) {
         classPathAppend = std::string(line.rest);
         break;
     case OptionLineKind::option:
+        // Passed on all the same: the VM decides what it accepts.
+        if (!separateValueOption(text).empty())
+            logError("option %s has no value, the VM ignores it: write %s=VALUE", text.c_str(),
+                     std::string(separateValueOption(text)).c_str());
+        else if (const char* advice = javaCommandOnlyAdvice(text))
+            logError("option %s is read by the java command only, the VM ignores it: %s", text.c_str(), advice);
         options.push_back(text);
         break;
     }
@@ -81,21 +69,22 @@ void applyOptionLine(const char* baseFile, const std::string& text) {
 void readOptionsFile(const char* baseFile, FILE* file) {
     if (!file)
         return;
-    readOptionLines(file, [&](std::string& line) {
-        expandVariables(line);
-        applyOptionLine(baseFile, line);
-    });
+    OptionFileLines lines;
+    readOptionLines(
+        file,
+        // Notepad saves UTF-8 with a byte-order mark; it belongs to no option.
+        [&] {
+            logMessage("options file %s begins with a UTF-8 byte-order mark; skipped",
+                       baseFile ? baseFile : "(default)");
+        },
+        [&](std::string& line) {
+            expandVariables(line);
+            for (const std::string& text : lines.take(line))
+                applyOptionLine(baseFile, text);
+        });
+    for (const std::string& text : lines.finish())
+        applyOptionLine(baseFile, text);
     std::fclose(file);
-}
-
-FILE* openDefaultOptionsFile() {
-    if (FILE* file = openDefaultFor(launcherPathWide()))
-        return file;
-    wchar_t module[8192];
-    const DWORD n = GetModuleFileNameW(nullptr, module, 8192);
-    if (n == 0 || n >= 8192)
-        return nullptr;
-    return openDefaultFor(module);
 }
 
 const OptionList& assembleVmOptions(const OptionList& systemProperties, const WideArgs& arguments) {
@@ -106,19 +95,17 @@ const OptionList& assembleVmOptions(const OptionList& systemProperties, const Wi
     NarrowArgs tokens;
     splitArgumentsNarrow(vmOptions.c_str(), tokens);
     logMessage("adding options\n");
-    for (size_t i = 0; i < tokens.size(); ++i) {
-        if (tokens[i] == "-include-options" && i + 1 < tokens.size()) {
-            applyOptionLine(nullptr, tokens[i] + " " + tokens[i + 1]);
-            ++i;
-        } else {
-            applyOptionLine(nullptr, tokens[i]);
-        }
-    }
+    for (const std::string& text : joinOptionWords(tokens, true))
+        applyOptionLine(nullptr, text);
 
-    if (getConfigBool(rec::AcceptJOptions))
+    if (getConfigBool(rec::AcceptJOptions)) {
+        NarrowArgs words;
         for (const std::u16string& arg : arguments)
             if (isJOption(arg))
-                applyOptionLine(nullptr, narrowArgument(std::u16string_view(arg).substr(2)));
+                words.push_back(narrowArgument(std::u16string_view(arg).substr(2)));
+        for (const std::string& text : joinOptionWords(words, false))
+            applyOptionLine(nullptr, text);
+    }
 
     // Converted as every narrow option text is, so the option and the locale
     // decision below see the same text.

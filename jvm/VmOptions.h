@@ -1,6 +1,7 @@
 // The complete, ordered list of options the JVM is created with.
 #pragma once
 
+#include <cstdio>
 #include <deque>
 #include <string>
 
@@ -17,7 +18,6 @@ const OptionList& assembleVmOptions(const OptionList& systemProperties, const Wi
 void applyOptionLine(const char* baseFile, const std::string& text);
 // Reads `file` to its end and closes it; nothing for a null file.
 void readOptionsFile(const char* baseFile, FILE* file);
-FILE* openDefaultOptionsFile();
 
 // Include depth at which a chain of options files is cut off (a file that
 // includes itself would otherwise recurse without end).

@@ -5,4 +5,17 @@ list(APPEND KVO_PURE_SOURCES
     jvm/MainThreadClass.cpp
     jvm/OptionText.cpp
     jvm/VariableText.cpp
+    jvm/VmText.cpp
+)
+
+# Files of the JVM stage: no Windows header either, but they call on the
+# platform under the stage (jvm/LaunchInputs.h, the log, the messages), so
+# they are built natively only into the HotSpot host, which supplies it.
+list(APPEND KVO_STAGE_SOURCES
+    jvm/ApplicationThreads.cpp
+    jvm/JavaVMLauncher.cpp
+    jvm/MainException.cpp
+    jvm/MainThread.cpp
+    jvm/VmOptions.cpp
+    jvm/VmOutput.cpp
 )

@@ -163,10 +163,11 @@ namespace {
 
 // Every refusal is logged where it is made, and kept for the message that
 // tells the user what was found when nothing fits.
-void refuse(const std::string& home, const std::string& version, const std::string& reason) {
-    const RefusedRuntime refused{home, version, reason};
+void refuse(const std::string& home, const std::string& version, const std::string& reason,
+            const std::string& otherWidth = {}) {
+    const RefusedRuntime refused{home, version, reason, otherWidth};
     logMessage("passed over: %s", describeRefusedRuntime(refused).c_str());
-    noteRefusedRuntime(home, version, reason);
+    noteRefusedRuntime(home, version, reason, otherWidth);
 }
 
 const char* refusalReason(VersionVerdict verdict) {
@@ -219,8 +220,17 @@ bool checkJavaExe(std::string& javaExecutable, std::string& version, const std::
     // java executable is built for the same machine as its library. Reading
     // the header costs no process start, so a runtime of the other width is
     // passed over even when the cache would answer for it.
-    if (checkRuntimeMachine(exists ? javaExecutable : vmLibrary) == MachineCheck::Other) {
-        refuse(home, "", std::string("not ") + thisLauncher.bits + "-bit");
+    uint16_t machine = 0;
+    if (checkRuntimeMachine(exists ? javaExecutable : vmLibrary, &machine) == MachineCheck::Other) {
+        if (machine) {
+            // Its release file, when it has one, says which Java it is.
+            if (!readReleaseVersion(javaExecutable, version, releaseFile))
+                version.clear();
+            const std::string width = machineWidth(machine);
+            refuse(home, version, otherWidthReason(width, thisLauncher.bits), width);
+        } else {
+            refuse(home, "", "not a Windows program");
+        }
     } else if (readReleaseVersion(javaExecutable, version, releaseFile)) {
         // The release file says what "-version" would print, without a
         // process start (a whole JVM on Windows).

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/CodePage.h"
@@ -25,6 +26,10 @@
 namespace {
 
 constexpr size_t kBinDirectoryMax = 1999;
+
+// The machine of a VM library that did not load because it is built for
+// another one; 0 when none was.
+uint16_t otherWidthLibrary = 0;
 constexpr size_t kLibraryPathCapacity = 8192;
 
 struct EnvironmentValue {
@@ -66,8 +71,11 @@ HMODULE tryVmType(const std::string& binDirectory, const char* type) {
     // A library of the other width cannot load; its own line says why
     // rather than the loader's bare error code. Read only after a failure:
     // a start that loads its library pays nothing for it.
-    if (!library && checkRuntimeMachine(path) != MachineCheck::Other)
+    uint16_t machine = 0;
+    if (!library && checkRuntimeMachine(path, &machine) != MachineCheck::Other)
         logMessage("Failed with error code %lu", error);
+    else if (!library && machine)
+        otherWidthLibrary = machine;
     return library;
 }
 
@@ -104,10 +112,26 @@ void showRuntimeMessage(int32_t id, const char* argument) {
     const std::string range = describeVersionRange(getConfigString(rec::MinJavaVersion),
                                                    getConfigString(rec::MaxJavaVersion));
     const std::string found = describeRefusedRuntimes(refusedRuntimes(), kRefusedTextLimit);
-    showError(fillPlaceholders(messageText(id), argument, range.c_str(), found.c_str()).c_str());
+    const char* record = messageText(id);
+    std::string text = fillPlaceholders(record, argument, range.c_str(), found.c_str());
+    // A record with "{2}" says in its own words what was found; to one
+    // without, a runtime of the wrong width is told in a sentence of its own.
+    const std::string note = otherWidthNote(refusedRuntimes(), thisLauncher.bits);
+    if (!note.empty() && std::string_view(record).find("{2}") == std::string_view::npos)
+        text = text.empty() ? note : text + "\n\n" + note;
+    showError(text.c_str());
 }
 
 void showFailureFor(const FoundRuntime& runtime) {
+    // Not damaged, and no heap size or antivirus tool to blame: this
+    // launcher cannot load a library of another machine.
+    if (otherWidthLibrary) {
+        const std::string width = machineWidth(otherWidthLibrary);
+        noteRefusedRuntime(runtimeRootOf(runtime.javaExecutable), "", otherWidthReason(width, thisLauncher.bits),
+                           width);
+        showRuntimeMessage(msg::NoJvm, thisLauncher.bits);
+        return;
+    }
     switch (runtime.foundBy) {
     case PathSearch:
         showRuntimeMessage(msg::NoJvm, thisLauncher.bits);
@@ -121,7 +145,7 @@ void showFailureFor(const FoundRuntime& runtime) {
     default:
         break;
     }
-    showErrorMessage(msg::JvmNotStarted, nullptr);
+    showErrorMessage(msg::JvmNotStarted, nullptr, "");
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include "core/Paths.h"
 #include "core/Platform.h"
 #include "runtime/JavaProbe.h"
+#include "runtime/LauncherMachine.h"
+#include "runtime/MachineCheck.h"
 #include "runtime/PackedRuntime.h"
 #include "runtime/PathJava.h"
 #include "runtime/RegistryRuntimes.h"
@@ -159,7 +161,18 @@ FoundRuntime findJvm() {
         // A runtime without java.exe counts by its VM library.
         std::string vmLibrary;
         if (pathExists(javaExecutable) || findVmLibrary(javaExecutable, vmLibrary)) {
-            logMessage("%s exists", vmLibrary.empty() ? javaExecutable.c_str() : vmLibrary.c_str());
+            const std::string& file = vmLibrary.empty() ? javaExecutable : vmLibrary;
+            logMessage("%s exists", file.c_str());
+            // A runtime of another width exists too, but no launcher of
+            // this width can load it: taking it would only fail later.
+            uint16_t machine = 0;
+            if (checkRuntimeMachine(file, &machine) == MachineCheck::Other && machine) {
+                const std::string width = machineWidth(machine);
+                logMessage("passed over: %s is built for another machine", file.c_str());
+                noteRefusedRuntime(runtimeRootOf(javaExecutable), "", otherWidthReason(width, thisLauncher.bits),
+                                   width);
+                continue;
+            }
             return found(Location, javaExecutable, entry.text);
         }
     }

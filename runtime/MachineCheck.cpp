@@ -5,7 +5,10 @@
 #include "runtime/LauncherMachine.h"
 #include "runtime/RuntimeText.h"
 
-MachineCheck checkRuntimeMachine(const std::string& path) {
+MachineCheck checkRuntimeMachine(const std::string& path, uint16_t* machineOut) {
+    uint16_t ignored = 0;
+    uint16_t& found = machineOut ? *machineOut : ignored;
+    found = 0;
     ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
@@ -27,6 +30,7 @@ MachineCheck checkRuntimeMachine(const std::string& path) {
         logMessage("%s is not a Windows executable", path.c_str());
         return MachineCheck::Other;
     }
+    found = machine;
     if (machine == thisLauncher.peMachine)
         return MachineCheck::Matches;
     // The case a user of the 64-bit launcher meets most: an old 32-bit

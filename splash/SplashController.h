@@ -2,8 +2,6 @@
 // asks the controller class what to do, and ends once the window is hidden.
 #pragma once
 
-#include <jni.h>
-
 #include "core/Platform.h"
 
 constexpr UINT_PTR splashTimerId = 9962;
@@ -15,7 +13,3 @@ void CALLBACK splashTimer(HWND, UINT, UINT_PTR, DWORD);
 // Whether the splash hides itself once the application shows a window of its
 // own; noted by the splash thread when the window is shown.
 void setSplashAutoOff(bool on);
-
-// A new zero-terminated copy of a Java string (free with delete[]); nullptr
-// for a null string or when the characters cannot be had.
-wchar_t* javaStringToWide(JNIEnv* env, jstring text);

@@ -35,6 +35,9 @@ def pack(directory, config: str, files=None, name="app.exe", stub=STUB) -> Path:
     for file_name, data in (files or {}).items():
         (directory / file_name).parent.mkdir(parents=True, exist_ok=True)
         (directory / file_name).write_bytes(data)
+    if "MainClass" not in config:
+        # A launcher needs its main class; a test of resources names none.
+        config += "\n[narrow]\nMainClass = test.Main\n"
     (directory / "app.kvo").write_text(config, encoding="utf-8")
     out = directory / name
     result = subprocess.run([str(PACKER), "build", "--stub", str(stub), "--config", str(directory / "app.kvo"),

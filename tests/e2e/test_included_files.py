@@ -23,7 +23,7 @@ STUB_LAUNCHER = BUILD_WIN32 / "launcher.exe"
 PREFIX_C = Path(os.environ.get("KVO_WINEPREFIX", ROOT / "build" / "wineprefix")) / "drive_c"
 CHILD_ARGS = "--gtest_also_run_disabled_tests --gtest_filter=DISABLED_PackedExtraction.*"
 
-KVO_HEAD = ("ExecutableType = 1\n1000 = Error\n"
+KVO_HEAD = ("ExecutableType = 1\nMainClass = test.Main\n1000 = Error\n"
             "1009 = An internal error occurred (error code: {0})\n")
 
 

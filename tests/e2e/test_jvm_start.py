@@ -52,7 +52,11 @@ class OptionsAndArguments(JvmCase):
         self.assertEqual(r.code, 0, r)
         self.assertEqual(r.dialogs, [])
         exe_path = self.path("app.exe")
-        o = rec.options
+        # The VM's print and abort hooks come first, so that it can say why
+        # it refuses any option after them.
+        self.assertEqual([r for r in rec.rows if r[0] == "option"][:2],
+                         [["option", "vfprintf", "extraInfo"], ["option", "abort", "extraInfo"]])
+        o = rec.options[2:]
         self.assertEqual(o[0], "-Dkorvo.semaphoreName=Local\\" + exe_path.lower().replace("\\", "_") + "0")
         self.assertEqual(o[1:5], ["-Dkorvo.isVandrel=true", f"-Dkorvo.moduleName={exe_path}",
                                  f"-Dsun.java.command={exe_path}", "-Dkorvo.tempDir="])
@@ -67,7 +71,7 @@ class OptionsAndArguments(JvmCase):
             "-Djava.class.path=" + self.path(".vandrel", "vdlruntime.jar") + ";"
             + self.path(".", "lib", "app.jar") + ";" + self.path(".", "lang") + ";",
         ])
-        self.assertTrue(rec.has("create", "version=0x10002", f"options={len(o)}", "ignoreUnrecognized=1"))
+        self.assertTrue(rec.has("create", "version=0x10002", f"options={len(o) + 2}", "ignoreUnrecognized=1"))
         self.assertEqual(rec.args, ["true", "com.example.Main", self.path("output.log"),
                                     self.path("output.log"), "true", exe_path, "first", "two words"])
         self.assertTrue(rec.has("main", "8", WIN_LAUNCHER_I))
@@ -222,6 +226,17 @@ class OptionsFiles(JvmCase):
         self.assertLogMatches(r, re.escape(f"adding vmoptions from <{self.path('conf', 'sub', 'b.vmoptions')}> "
                                            "(sub\\b.vmoptions) (") + r"[0-9A-Fa-f]+\)")
 
+    def test_a_byte_order_mark_is_no_part_of_the_first_option(self):
+        exe = self.app(installer_block())
+        (self.dir / "app.vmoptions").write_bytes(b"\xef\xbb\xbf-Dfirst=1\r\n-include-options inc.vmoptions\r\n")
+        (self.dir / "inc.vmoptions").write_bytes(b"\xef\xbb\xbf-Dincluded=1\r\n-Dnext=1\r\n")
+        r, rec = self.start(exe)
+        self.assertEqual(r.code, 0, r)
+        i = rec.options.index("-Dfirst=1")
+        self.assertEqual(rec.options[i:i + 3], ["-Dfirst=1", "-Dincluded=1", "-Dnext=1"])
+        self.assertLogHas(r, "options file (default) begins with a UTF-8 byte-order mark; skipped")
+        self.assertLogHas(r, f"options file {self.path('inc.vmoptions')} begins with a UTF-8 byte-order mark; skipped")
+
     def test_a_file_including_itself_stops_at_the_limit(self):
         exe = self.app(installer_block())
         (self.dir / "app.vmoptions").write_text("-Dloop=1\n-include-options app.vmoptions\n")
@@ -229,6 +244,37 @@ class OptionsFiles(JvmCase):
         self.assertEqual(r.code, 0, r)
         self.assertEqual(rec.options.count("-Dloop=1"), 33)
         self.assertLogMatches(r, r"ERROR: options files nested deeper than 32 levels: .*app\.vmoptions not read")
+
+    def test_module_options_reach_the_vm_in_the_one_word_it_reads(self):
+        # Written as for the java command, in every source of options: two
+        # words become one, "-p" is "--module-path"; one word and a last
+        # word without its value stay as written, the latter with an error.
+        vm_options = ("--add-opens java.base/java.lang=ALL-UNNAMED --add-exports=java.base/sun.nio.ch=ALL-UNNAMED "
+                      "-p \"C:\\my mods\" -jar app.jar @more.txt --add-modules")
+        exe = self.app(installer_block(r123=vm_options))
+        (self.dir / "app.vmoptions").write_text(
+            "--add-opens java.base/java.util=ALL-UNNAMED\n--limit-modules\n# the value on its own line\n"
+            "java.base,java.desktop\n-cp lib\\x.jar\n--patch-module\n")
+        r, rec = self.start(exe, "-J--add-reads -Jjava.base=ALL-UNNAMED user -J-Xss2m")
+        self.assertEqual(r.code, 0, r)
+        i = rec.options.index("--add-opens=java.base/java.lang=ALL-UNNAMED")
+        self.assertEqual(rec.options[i:-1], [
+            "--add-opens=java.base/java.lang=ALL-UNNAMED", "--add-exports=java.base/sun.nio.ch=ALL-UNNAMED",
+            "--module-path=C:\\my mods", "-jar", "app.jar", "@more.txt", "--add-modules",
+            "--add-reads=java.base=ALL-UNNAMED", "-Xss2m",
+            "--add-opens=java.base/java.util=ALL-UNNAMED", "--limit-modules=java.base,java.desktop",
+            "-cp lib\\x.jar", "--patch-module"])
+        self.assertEqual(rec.args[6:], ["user"])
+        errors = [l for l in r.log if l.startswith("ERROR: option")]
+        self.assertEqual(errors, [
+            "ERROR: option -jar is read by the java command only, the VM ignores it: name the class to start in "
+            "the main class record and its archive in the class path record",
+            "ERROR: option @more.txt is read by the java command only, the VM ignores it: write "
+            "\"-include-options FILE\" instead, with one option a line in FILE",
+            "ERROR: option --add-modules has no value, the VM ignores it: write --add-modules=VALUE",
+            "ERROR: option -cp lib\\x.jar is read by the java command only, the VM ignores it: name the archives "
+            "in the class path record, or write a line \"-classpath/a PATH\" in an options file",
+            "ERROR: option --patch-module has no value, the VM ignores it: write --patch-module=VALUE"])
 
     def test_classpath_directive_replaces_the_configured_entries(self):
         exe = self.app(installer_block())
@@ -278,13 +324,30 @@ class ClassPathSources(JvmCase):
             ";" + self.path("missing.jar") + ";" + self.path("scan", "a.jar") + ";" + self.path("scan", "z.zip")
             + ";C:\\with space\\one.jar;C:\\two.jar;"), rec.options[-1])
 
+    def test_wildcards_take_every_archive_of_the_folder_in_name_order(self):
+        (self.dir / "lib" / "folder.jar").mkdir(parents=True)
+        for name in ("b.jar", "A.JAR", "c.Jar", "readme.txt", "d.zip", "x.jarx"):
+            (self.dir / "lib" / name).write_text("x")
+        exe = self.app(installer_block(r121="A0lib\\*;A1.\\lib\\*.JAR;A0nothing\\*;A0lib\\b.jar"))
+        r, rec = self.start(exe)
+        self.assertEqual(r.code, 0, r)
+        archives = [self.path("lib", n) for n in ("A.JAR", "b.jar", "c.Jar")]
+        dotted = [self.path(".", "lib", n) for n in ("A.JAR", "b.jar", "c.Jar")]
+        self.assertTrue(rec.options[-1].endswith(";".join([""] + archives + dotted + [self.path("lib", "b.jar")]) + ";"),
+                        rec.options[-1])
+        self.assertLogHas(r, "class path lib\\*: 3 archives in " + self.path("lib"))
+        self.assertLogHas(r, "  " + self.path("lib", "A.JAR"))
+        self.assertLogHas(r, "class path nothing\\*: 0 archives in " + self.path("nothing"))
+
     def test_mandatory_entries(self):
         (self.dir / "empty").mkdir()
         b = base_block(r1006="File or directory {0} not found or empty\n",
                        r1008="The environment variable {0} has to be defined")
         cases = [("A1lib\\gone.jar", "File or directory lib\\gone.jar not found or empty\n"),
                  ("S1nothere", "File or directory nothere not found or empty\n"),
-                 ("E1KVO_NOT_SET", "The environment variable KVO_NOT_SET has to be defined")]
+                 ("E1KVO_NOT_SET", "The environment variable KVO_NOT_SET has to be defined"),
+                 # A wildcard that takes nothing is missing too.
+                 ("A1empty\\*.jar", "File or directory empty\\*.jar not found or empty\n")]
         for entry, message in cases:
             with self.subTest(entry):
                 blk = installer_block(r121=entry)
@@ -325,8 +388,35 @@ class Failures(JvmCase):
         return r, rec
 
     def test_creation_fails(self):
-        self.expect(installer_block(), {"create": "fail"}, 1, "The JVM could not be started.",
-                    "ERROR: could not initialize JVM")
+        # A VM that says nothing: message 1005 as always, {1} the likely
+        # causes. One that says why through the print hook: its words fill
+        # {1} and are in the log, whether it returns an error or ends the
+        # process; they still reach its standard error.
+        told = "The JVM could not be started.\n{1}"
+        words = "Error occurred during initialization of VM\nCould not reserve enough space for 3145728KB object heap"
+        causes = ("The Java VM could not be created. The maximum heap size (-Xmx) might be too large or an "
+                  "antivirus or firewall tool could block the execution.")
+        cases = [({"create": "fail"}, None, "The JVM could not be started.", "-1"),
+                 ({"create": "fail"}, told, "The JVM could not be started.\n" + causes, "-1"),
+                 ({"create": "fail-heap"}, None, "The JVM could not be started.", "-4"),
+                 ({"create": "fail-heap"}, told, "The JVM could not be started.\n" + words, "-4"),
+                 ({"create": "abort-heap"}, told, "The JVM could not be started.\n" + words, None)]
+        for script, message, shown, returned in cases:
+            with self.subTest(script=script, message=message):
+                block = installer_block(**({"r1005": message} if message else {}))
+                r, rec = self.expect(block, script, 1, shown, "ERROR: could not initialize JVM")
+                said = [line for line in r.log if line.startswith("JVM: ")]
+                if script["create"] == "fail":
+                    self.assertEqual(said, [])
+                else:
+                    self.assertEqual(said, ["JVM: " + line for line in words.split("\n")])
+                    self.assertIn(words, r.stderr.replace("\r\n", "\n"))
+                if returned:
+                    self.assertLogHas(r, f"ERROR: JNI_CreateJavaVM returned {returned}")
+                else:
+                    self.assertLogHas(r, "ERROR: the JVM ends the process while starting")
+                    self.assertTrue(rec.has("create", "aborts"))
+                (self.vm / "jvm-record.txt").unlink()
 
     def test_launcher_class_or_main_missing(self):
         b = installer_block(r2001="x")  # looks for the korvo class, which no archive holds

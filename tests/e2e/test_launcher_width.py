@@ -47,7 +47,29 @@ class Width(RuntimeCase):
         self.assertEqual(r.code, 83)
         self.assertLogHas(r, self.other_width_line(winpath(home).lower() + "\\bin\\server\\jvm.dll"))
         self.assertLogHas(r, "ERROR: Could not get DLL-Handle.")
-        self.assertEqual(shown(r), [f"damaged{self.bits} {winpath(home)}", "not started"])
+        # Neither "damaged" nor the heap size and antivirus text: the width.
+        self.assertEqual(shown(r), [f"no jvm {self.bits}\n\n{self.found_note(winpath(home).lower())}"])
+
+    def found_note(self, home):
+        other = "32" if self.wide else "64"
+        return (f"A {other}-bit Java was found in {home}; this is the {self.bits}-bit launcher, "
+                f"which needs a {self.bits}-bit Java.")
+
+    def test_a_bundled_runtime_of_the_other_width_is_named_as_such(self):
+        home = make_runtime_home(self.dir / "jre", "17.0.2", machine=self.other)
+        exe = self.make_exe(base_block(r128="B.\\jre", r126="11", **MESSAGES))
+        r = self.run_launcher(exe)
+        self.assertEqual(r.code, 83)
+        self.assertEqual(java_runs(home / "bin"), [], "a runtime of the other width is never run")
+        self.assertLogHas(r, "passed over: " + winpath(home).lower() + "\\bin\\java.exe is built for another machine")
+        self.assertEqual(shown(r), [f"no jvm {self.bits}\n\n{self.found_note(winpath(home).lower())}"])
+        # A message with {2} says it in its own words, and nothing is added.
+        exe = self.make_exe(base_block(r128="B.\\jre", r126="11", r1016="Needs {0}-bit Java {1}; found: {2}"),
+                            name="words.exe")
+        r = self.run_launcher(exe, log=False)
+        other = "32" if self.wide else "64"
+        self.assertEqual(shown(r), [f"Needs {self.bits}-bit Java 11 or later; found: unknown version "
+                                    f"({other}-bit; this is the {self.bits}-bit launcher) in {winpath(home).lower()}"])
 
     def test_messages_name_the_width(self):
         home = make_runtime_home(self.dir / "rt", vm_types=())

@@ -1,9 +1,12 @@
-// The rules of one option text: trimming, the directives, and a class path
-// built from its entries, which never outgrows the launcher's buffer.
+// The rules of one option text: words joined as the VM reads them, trimming,
+// the directives, and a class path built from its entries, which never
+// outgrows the launcher's buffer.
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "jvm/OptionText.h"
 
@@ -13,6 +16,15 @@ volatile size_t sink;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string line(reinterpret_cast<const char*>(data), size);
+    // The words of the VmOptions record, joined as the VM is to read them.
+    std::vector<std::string> words;
+    for (size_t start = 0; start <= line.size();) {
+        const size_t blank = std::min(line.find(' ', start), line.size());
+        words.push_back(line.substr(start, blank - start));
+        start = blank + 1;
+    }
+    sink = joinOptionWords(words, true).size() + joinOptionLine(line).size() +
+           separateValueOption(line).size();
     if (!trimOptionLine(line))
         return 0;
     const OptionLine option = classifyOptionLine(line);

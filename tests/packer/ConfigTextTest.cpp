@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/ConfigStore.h"
+#include "tools/kvo-pack/ConfigCheck.h"
 #include "tools/kvo-pack/ConfigText.h"
 
 using namespace kvopack;
@@ -55,6 +56,21 @@ TEST(ConfigText, CommentsBlankLinesCrlfAndByteOrderMark) {
     const PackConfig c = parse("\xEF\xBB\xBF# heading\r\n\r\n   # indented\r\nMinJavaVersion = 1.6\r\n");
     ASSERT_EQ(c.records.narrow.size(), 1u);
     EXPECT_EQ(c.records.narrow[0].value, "1.6");
+    // UTF-16 as PowerShell and Notepad save it, in either byte order, reads
+    // as the same text, lines counted alike.
+    const std::u16string text = u"# c\r\nApplicationName = \u00C9t\u00E9 \U0001F600\r\nFoo = 1\r\n";
+    for (const bool big : {false, true}) {
+        std::string bytes = big ? "\xFE\xFF" : "\xFF\xFE";
+        for (char16_t u : text) {
+            const char high = char(u >> 8), low = char(u & 0xFF);
+            bytes += big ? std::string{high, low} : std::string{low, high};
+        }
+        EXPECT_EQ(errorOf(bytes, "UTF-8"), "app.kvo:3: unknown record name 'Foo'") << big;
+        const std::string good = bytes.substr(0, bytes.size() - 18);
+        const PackConfig wide = parse(good, "UTF-8");
+        ASSERT_EQ(wide.records.narrow.size(), 1u) << big;
+        EXPECT_EQ(wide.records.narrow[0].value, "\xC3\x89t\xC3\xA9 \xF0\x9F\x98\x80");
+    }
 }
 
 TEST(ConfigText, SectionsKeepFileOrder) {
@@ -109,6 +125,14 @@ TEST(ConfigText, ErrorsNameFileAndLine) {
          "app.kvo:4: included file name 'LIB' is the name of a folder that line 2 needs"},
         {"[files]\n\xC3\xA9.txt = x\n\xC3\x89.TXT = y\n",
          "app.kvo:3: included file name '\xC3\x89.TXT' is already listed on line 2"},
+        {"SingelInstance = 1\n", "app.kvo:1: unknown record name 'SingelInstance' (did you mean 'SingleInstance'?)"},
+        {"MainClas = a.B\n", "app.kvo:1: unknown record name 'MainClas' (did you mean 'MainClass'?)"},
+        {"icon = app.ico\n", "app.kvo:1: unknown record name 'icon' (icon is a setting of the [resources] section"},
+        {"[resources]\nicon = a.ico\nMainClass = a.B\n", "app.kvo:3: MainClass is a record, but this line is in the [resources] section of line 1"},
+        {"[resources]\n[version]\n122 = a.B\n", "app.kvo:3: 122 is a record, but this line is in the [version] section of line 2"},
+        {std::string("M\0a\0", 4), "app.kvo:1: the file looks like UTF-16 without a byte-order mark"},
+        {std::string("\xFF\xFEM\0\n\0\x00\xD8", 8), "app.kvo:2: the UTF-16 text holds half of a surrogate pair"},
+        {std::string("\xFE\xFF\0M\0", 5), "app.kvo:1: the UTF-16 text ends in the middle of a character"},
     };
     for (const auto& c : cases) {
         const std::string error = errorOf(c.text);
@@ -180,20 +204,144 @@ TEST(ConfigText, IncludedFileNames) {
     EXPECT_EQ(c.files[1].line, 3);
 }
 
-TEST(ConfigText, WarningsForLikelyMistakes) {
-    const PackConfig c = parse(
-        "MinJavaVersion = 1.6\n"
-        "ExecutableType = GUI\n"
+// What the checks before packing find in `text`: errors, then warnings.
+ConfigFindings check(const std::string& text) {
+    CodePage page("1252");
+    const PackConfig config = parseConfigText(text, "app.kvo", page);
+    ConfigFindings f = checkConfig(config, "app.kvo", page);
+    f.warnings.insert(f.warnings.begin(), config.warnings.begin(), config.warnings.end());
+    return f;
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& l : lines)
+        out += l + "\n";
+    return out;
+}
+
+TEST(ConfigCheck, WhatTheLauncherCannotUseIsRefusedWithLineAndRightForm) {
+    const std::string longName(32, 'x');
+    const struct {
+        std::string text;
+        std::string expected;  // the one error, from its start
+    } cases[] = {
+        {"ClassPath = lib\\notes.jar\n", "app.kvo:2: ClassPath entry 'lib\\notes.jar' has no type letter: write A0lib\\notes.jar"},
+        {"ClassPath = A.\\lib\\x.jar\n", "app.kvo:2: ClassPath entry 'A.\\lib\\x.jar' has no mandatory flag after its type letter, so its path would lose its first character: write A0.\\lib\\x.jar"},
+        {"ClassPath = A0a.jar; A0b.jar\n", "app.kvo:2: ClassPath entry ' A0b.jar' begins with a blank"},
+        {"ClassPath = a0c.jar\n", "app.kvo:2: ClassPath entry 'a0c.jar' begins with a small letter; type letters are capitals: write A0c.jar"},
+        {"ClassPath = A1\n", "app.kvo:2: ClassPath entry 'A1' names nothing"},
+        {"ClassPath = S0.\\lib\\*.jar\n", "app.kvo:2: ClassPath entry 'S0.\\lib\\*.jar': only A entries stand for every archive of a folder: write A0.\\lib\\*.jar"},
+        {"JreSearchSequence = .\\jre\n", "app.kvo:2: JreSearchSequence entry '.\\jre' has no type letter: write B.\\jre"},
+        {"JreSearchSequence = Y;JAVA_HOME\n", "app.kvo:2: JreSearchSequence entry 'JAVA_HOME' has no type letter: write EJAVA_HOME"},
+        {"JreSearchSequence = B.\\jre;E\n", "app.kvo:2: JreSearchSequence entry 'E' names no environment variable"},
+        {"JreSearchSequence = y\n", "app.kvo:2: JreSearchSequence entry 'y' begins with a small letter; type letters are capitals: write Y"},
+        {"MinJavaVersion = eleven\n", "app.kvo:2: MinJavaVersion 'eleven' is no Java version: write a number such as 11"},
+        {"MaxJavaVersion = Java 17\n", "app.kvo:2: MaxJavaVersion 'Java 17' is no Java version: write a number such as 11 or 17.0.2, or the old form 1.8 (MaxJavaVersion = 17?)"},
+        {"MinJavaVersion = 1.x\n", "app.kvo:2: MinJavaVersion '1.x' is no Java version"},
+        {"MinJavaVersion = 17\nMaxJavaVersion = 11\n", "app.kvo:2: MinJavaVersion '17' is above MaxJavaVersion '11' (line 3)"},
+        {"MaxJavaVersion = 1.8\n\nMinJavaVersion = 11\n", "app.kvo:4: MinJavaVersion '11' is above MaxJavaVersion '1.8' (line 2)"},
+        {"MinJavaVersion = 1.8\nMaxJavaVersion = 1.6\n", "app.kvo:2: MinJavaVersion '1.8' is above"},
+        {"ExecutableType = gui\n", "app.kvo:2: ExecutableType is a number; 'gui' would read as 0: write it like 'ExecutableType = 1'. 1: GUI application"},
+        {"SplashTopmost = yes\n", "app.kvo:2: SplashTopmost is a switch; 'yes' would read as 0 (off): write 1 for on or 0 for off"},
+        {"107 = -x\n", "app.kvo:2: ExecutableType is a number; '-x' would read as 0"},
+        {"StatusTextColor = white\n", "app.kvo:2: StatusTextColor is a colour; 'white' is not three numbers from 0 to 255"},
+        {"VersionTextColor = 255,255\n", "app.kvo:2: VersionTextColor is a colour"},
+        {"VersionTextColor = 256,0,0\n", "app.kvo:2: VersionTextColor is a colour"},
+        {"StatusFontName = " + longName + "\n", "app.kvo:2: StatusFontName has 32 bytes; the launcher reads 31 and would cut it there"},
+        {"ProductFlavor = installer\n", "app.kvo:2: ProductFlavor has 9 bytes; the launcher reads 1"},
+        {"MainClass = com.example.Main.class\n", "app.kvo:2: MainClass 'com.example.Main.class' is no class name: write the dotted name"},
+        {"MainClass =\n", "app.kvo:2: MainClass is empty"},
+        {"MainClass = com/example/Main\n", "app.kvo:2: MainClass 'com/example/Main' is no class name"},
+        {"ClassPath = E0%CP%\n", "app.kvo:2: ClassPath entry 'E0%CP%' refers to the variable; an E entry names it: write E0CP"},
+        {"JreSearchSequence = E${JAVA_HOME}\n", "app.kvo:2: JreSearchSequence entry 'E${JAVA_HOME}' refers to the variable; an E entry names it: write EJAVA_HOME"},
+        {"JreSearchSequence = EC:\\jre\n", "app.kvo:2: JreSearchSequence entry 'EC:\\jre': an E entry names an environment variable; for a folder write BC:\\jre"},
+        {"ClassPath = A0a.jar,A1b.jar\n", "app.kvo:2: ClassPath entries are separated by \";\": write A0a.jar;A1b.jar"},
+        {"VmOptions = -Xms32m -Xmx512\n", "app.kvo:2: VmOptions: -Xmx512 asks for 512 bytes, and the JVM would not start: write -Xmx512m"},
+        {"VmOptions = -Xmx 512m\n", "app.kvo:2: VmOptions: -Xmx needs its size joined to it, like -Xmx512m"},
+        {"VmOptions = -cp lib\\a.jar\n", "app.kvo:2: VmOptions: -cp is no VM option, and the JVM would drop it"},
+    };
+    for (const auto& c : cases) {
+        // A main class first, so that each case has exactly its own error;
+        // a later MainClass line takes its place.
+        const ConfigFindings f = check("MainClass = com.example.Main\n" + c.text);
+        ASSERT_EQ(f.errors.size(), 1u) << c.text << joined(f.errors);
+        EXPECT_EQ(f.errors[0].substr(0, c.expected.size()), c.expected) << c.text;
+    }
+    EXPECT_EQ(joined(check("").errors), "app.kvo: no MainClass: the launcher would start no application; add a "
+                                        "line such as 'MainClass = com.example.app.Main'\n");
+    // Every finding is named, in the order of the file.
+    const ConfigFindings several = check("StatusTextColor = white\nExecutableType = gui\n");
+    ASSERT_EQ(several.errors.size(), 3u);
+    EXPECT_EQ(several.errors[0].substr(0, 22), "app.kvo: no MainClass:");
+    EXPECT_EQ(several.errors[1].substr(0, 10), "app.kvo:1:");
+    EXPECT_EQ(several.errors[2].substr(0, 10), "app.kvo:2:");
+}
+
+TEST(ConfigCheck, WhatTheLauncherUsesAsWrittenPacks) {
+    for (const char* good : {
+             "ClassPath = A0.\\lib\\*;A1lib\\*.JAR;E0CP;S0.\\lib;D0.\\lang;;A0${KORVO_EXEDIR}\\x.jar\n",
+             "JreSearchSequence = B.\\jre;Y;EJAVA_HOME;S;A;R\\\\srv\\rt;\n",
+             "MinJavaVersion = 8\nMaxJavaVersion = 1.8\n",
+             "MinJavaVersion = 1.6\nMaxJavaVersion = 1.8\n",
+             "MinJavaVersion = 17.0.2\nMaxJavaVersion = 17\n",
+             "MinJavaVersion = 1.8.0_402\nMaxJavaVersion = 1.8\n",
+             "MinJavaVersion = 1.8\nMaxJavaVersion = 11\n",
+             "MinJavaVersion = 17\nMaxJavaVersion = 17\n",
+             "MinJavaVersion = 11\nMaxJavaVersion =\n",
+             "ExecutableType = -1\nSplashTopmost = +1\nStatusTextColor = 0, 128 ,255\nAllowBetaJvm =\n",
+             // The launcher takes the later of two lines.
+             "ExecutableType = gui\nExecutableType = 1\n",
+             "143 = anything\n1005 = text\n",
+             "VmOptions = -Xmx1073741824 -Xms32M \"-Dname=My App\" -include-options x.vmoptions -Dp=%d%s\n",
+             "ClassPath = A0C:\\lib\\a.jar;A0%KORVO_EXEDIR%lib\\b,c.jar\nJreSearchSequence = EJAVA_HOME;E_X1\n",
+         }) {
+        const ConfigFindings f = check(std::string("MainClass = com.example.Main\n") + good);
+        EXPECT_EQ(joined(f.errors), "") << good;
+    }
+}
+
+TEST(ConfigCheck, WarningsWhereTheLauncherStillWorks) {
+    const ConfigFindings f = check(
+        "MainClass = a.B\n"
+        "ExecutableType = 1 # gui\n"
         "1001 = one\\ntwo\n"
+        "MinJavaVersion = 1.6\n"
         "MinJavaVersion = 1.8\n"
-        "StatusFontName = A font name longer than thirty-one bytes\n");
-    ASSERT_EQ(c.warnings.size(), 4u);
-    EXPECT_NE(c.warnings[0].find("app.kvo:2: warning: ExecutableType is read as a number"), std::string::npos);
-    EXPECT_NE(c.warnings[1].find("app.kvo:3: warning: message 1001 holds a literal \\n"), std::string::npos);
-    EXPECT_NE(c.warnings[2].find("app.kvo:4: warning: MinJavaVersion is also set on line 1"), std::string::npos);
-    EXPECT_NE(c.warnings[3].find("at most 31"), std::string::npos);
-    // Both records stay; the launcher takes the later.
-    EXPECT_EQ(c.records.narrow.size(), 5u);
+        "SplashEnabled = 1\n"
+        "[locale de]\n"
+        "1010 = Hauptklasse fehlt\n"
+        "[wide]\n"
+        "MainClass = c.D\n"
+        "99 = not read\n"
+        "[narrow]\n"
+        "JreSearchSequence = B%APPDIR%\\jre;B%KORVO_EXEDIR%jre\n");
+    EXPECT_EQ(f.errors.size(), 0u) << joined(f.errors);
+    const std::string w = joined(f.warnings);
+    for (const char* expected : {
+             "app.kvo:2: warning: ExecutableType reads as 1; the launcher ignores ' # gui'",
+             "app.kvo:3: warning: message 1001 holds a literal \\n",
+             "app.kvo:5: warning: MinJavaVersion is also set on line 4",
+             "app.kvo:6: warning: SplashEnabled is on, but [resources] names no splash-bitmap",
+             "app.kvo:8: warning: message 1010 in the locale section of line 7 is carried in the launcher but never read",
+             "app.kvo:10: warning: MainClass in the [wide] section is carried",
+             "app.kvo:13: warning: JreSearchSequence: %APPDIR% is left as written; an environment variable is "
+             "written ${APPDIR}",
+         })
+        EXPECT_NE(w.find(expected), std::string::npos) << expected << "\n" << w;
+    EXPECT_EQ(f.warnings.size(), 7u) << w;
+    // A splash with its image, or through the runtime's library with its own.
+    EXPECT_EQ(check("MainClass = a.B\nExecutableType = 1\nSplashEnabled = 1\n[resources]\nsplash-bitmap = s.png\n")
+                  .warnings.size(),
+              0u);
+    const ConfigFindings library = check("MainClass = a.B\nExecutableType = 1\nSplashEnabled = 1\nJavaSplashLibrary = 1\n");
+    ASSERT_EQ(library.warnings.size(), 1u);
+    EXPECT_NE(library.warnings[0].find("names no splash-image"), std::string::npos);
+    // Without ExecutableType errors go where a GUI program's user sees none.
+    EXPECT_EQ(joined(check("MainClass = a.B\n").warnings),
+              "app.kvo: warning: no ExecutableType: the launcher reads 0, a console program, and writes its errors to "
+              "standard error, which a program started from Explorer does not show; write ExecutableType = 1 for a "
+              "GUI application\n");
 }
 
 // What dump writes must parse back to the very same records.

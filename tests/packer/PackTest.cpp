@@ -136,7 +136,7 @@ protected:
         writeFile(dir / "stub.exe", makePe32());
         writeFile(dir / "app.kvo",
                   "ApplicationName = Demo\nMinJavaVersion = 1.6\nInstallationDirectory = .\n"
-                  "[files]\nlib\\big.bin = big.bin\nempty.txt = empty.txt\n");
+                  "[files]\nlib\\big.bin = big.bin\nempty.txt = empty.txt\n[narrow]\nMainClass = demo.Main\n");
         big.resize(8192 * 2 + 1);
         for (size_t i = 0; i < big.size(); ++i)
             big[i] = char(i * 7 + i / 8192);

@@ -670,7 +670,8 @@ protected:
 
     std::vector<std::string> build(const std::string& config, const std::string& stub = "stub.exe",
                                    const std::string& out = "app.exe") {
-        writeFile(dir / "app.kvo", config);
+        // A launcher needs its main class; the resources are what is tested.
+        writeFile(dir / "app.kvo", config + "[narrow]\nMainClass = test.Main\n");
         BuildOptions o;
         o.stub = (dir / stub).string();
         o.config = (dir / "app.kvo").string();
@@ -763,7 +764,7 @@ TEST_F(ResourceBuild, BadInputFailsWithFileAndLineAndLeavesNothing) {
     EXPECT_EQ(failure("SplashImageWidth = 7\nSplashImageHeight = 6\n[resources]\nsplash-bitmap = splash.bmp\n"),
               kvo + ":4: the splash bitmap splash.bmp is 7 x 5 pixels, but SplashImageHeight on line 2 is 6");
     // Resources need an image to go into.
-    writeFile(dir / "app.kvo", "ExecutableType = 1\n[version]\nFileVersion = 1.0.0.0\n");
+    writeFile(dir / "app.kvo", "ExecutableType = 1\n[version]\nFileVersion = 1.0.0.0\n[narrow]\nMainClass = a.B\n");
     BuildOptions overlay;
     overlay.config = kvo;
     overlay.out = (dir / "app.exe").string();

@@ -8,6 +8,7 @@ the Windows tool and every command runs through that runner.
 """
 import os
 import random
+import re
 import shlex
 import shutil
 import struct
@@ -74,6 +75,10 @@ class Base(unittest.TestCase):
         return os.path.join(self.dir, name)
 
     def write(self, name, data):
+        # Every launcher needs its main class; configurations written for
+        # other purposes get one unless they name it themselves.
+        if name.endswith(".kvo") and isinstance(data, str) and "MainClass" not in data:
+            data += "\n[narrow]\nMainClass = test.Main\n"
         path = self.path(name)
         os.makedirs(os.path.dirname(path), exist_ok=True)
         with open(path, "wb") as f:
@@ -101,7 +106,8 @@ class CommandLine(Base):
         for args in ([], ["pack"], ["build", "--config", "a.kvo"], ["build", "--bogus"],
                      ["dump"], ["dump", "a.exe", "b.exe"], ["build", "--stub"],
                      ["dump", "--stub", "x", "a.exe"],
-                     ["build", "--stub", "s", "--overlay", "--config", "c", "--out", "o"]):
+                     ["build", "--stub", "s", "--overlay", "--config", "c", "--out", "o"],
+                     ["records", "x.kvo"], ["records", "--out", "x"], ["build", "--markdown"]):
             with self.subTest(args=args):
                 result = run(*args)
                 self.assertEqual(result.returncode, 2)
@@ -122,6 +128,11 @@ class CommandLine(Base):
                                "app.kvo:3: included file name '\u00c9.DLL' is already listed on line 2"),
             "not an image": ("ApplicationName = x\n", "app.kvo", "not a PE32 or PE32+ image: no MZ header"),
             "missing stub": ("ApplicationName = x\n", "none.exe", "cannot open"),
+            "unusable": ("MainClass = a.B\nClassPath = lib\\x.jar\nExecutableType = gui\n", "stub.exe",
+                         "kvo-pack: " + os.path.join("{dir}", "app.kvo") + ":2: ClassPath entry 'lib\\x.jar' has no type letter: write A0lib\\x.jar"
+                         " (type A an archive, D a folder of classes, S a folder whose archives all count, E an "
+                         "environment variable; then 1 mandatory or 0 optional; then the path)\n"
+                         "kvo-pack: " + os.path.join("{dir}", "app.kvo") + ":3: ExecutableType is a number"),
         }
         for label, (config, stub, message) in cases.items():
             with self.subTest(label):
@@ -129,13 +140,53 @@ class CommandLine(Base):
                 before = sorted(os.listdir(self.dir))
                 result = self.build(stub=stub)
                 self.assertEqual(result.returncode, 1)
-                self.assertIn(message, result.stderr)
+                self.assertIn(message.replace("{dir}", self.dir), result.stderr)
                 self.assertEqual(sorted(os.listdir(self.dir)), before)
         result = run("dump", self.path("nothing.exe"))
         self.assertEqual(result.returncode, 1)
         result = self.build(config="none.kvo")
         self.assertEqual(result.returncode, 1)
         self.assertIn("none.kvo", result.stderr)
+
+    def test_record_reference_is_the_launchers_own(self):
+        """`kvo-pack records` lists exactly the records and messages the
+        launcher's sources know, each with the type its getter reads, and the
+        vendor guide carries that very table."""
+        root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+        with open(os.path.join(root, "core", "ConfigStore.h"), encoding="utf-8") as f:
+            header = f.read()
+        ids = {}
+        for space in ("rec", "msg"):
+            body = re.search(r"namespace %s \{(.*?)\n\}" % space, header, re.S).group(1)
+            ids[space] = {name: int(v) for name, v in re.findall(r"constexpr int32_t (\w+) = (\d+);", body)}
+        self.assertGreater(len(ids["rec"]), 40)
+        result = run("records", "--markdown")
+        self.assert_ok(result)
+        rows = re.findall(r"^\| (\d+) \| `(\w+)` \| ([^|]+) \|", result.stdout, re.M)
+        self.assertEqual({name: int(i) for i, name, _ in rows}, ids["rec"])
+        messages = {int(i) for i in re.findall(r"^\| (\d+) \| [^`|]*\|[^|]*\|$", result.stdout, re.M)}
+        self.assertEqual(messages, set(ids["msg"].values()))
+        kinds = {name: kind.strip() for _, name, kind in rows}
+        readers = {"Bool": {"switch 0/1"}, "Int": {"number", "switch 0/1"}, "Color": {"colour r,g,b"},
+                   "String": {"text", "version", "class path", "search entries", "class name", "VM options"}}
+        seen = set()
+        for folder in ("core", "services", "runtime", "jvm", "splash", "launcher"):
+            for name in os.listdir(os.path.join(root, folder)):
+                if not name.endswith(".cpp"):
+                    continue
+                with open(os.path.join(root, folder, name), encoding="utf-8") as f:
+                    for getter, record in re.findall(r"getConfig(Bool|Int|Color|String)\(rec::(\w+)", f.read()):
+                        seen.add(record)
+                        with self.subTest(record=record, file=name):
+                            self.assertIn(kinds[record], readers[getter])
+        self.assertGreater(len(seen), 40)
+        # The guide's reference is this output, word for word.
+        with open(os.path.join(root, "docs", "vendor-guide.md"), encoding="utf-8") as f:
+            self.assertIn(result.stdout, f.read())
+        plain = run("records")
+        self.assert_ok(plain)
+        for name, number in ids["rec"].items():
+            self.assertRegex(plain.stdout, r"\b%d +%s " % (number, name))
 
     def test_code_page_option(self):
         self.write("app.kvo", "ApplicationName = \u0142\u00f3d\u017a\n")
@@ -232,7 +283,7 @@ class RoundTrip(Base):
         self.assertEqual(self.read("a.exe"), self.read("b.exe"))
 
     def test_either_width_of_stub_and_which_one_was_written(self):
-        self.write("app.kvo", "ApplicationName = x\n")
+        self.write("app.kvo", "ApplicationName = x\nExecutableType = 1\n")
         self.write("stub64.exe", make_pe32(machine=0x8664, magic=0x20B))
         for stub, kind in (("stub.exe", "PE32 i386"), ("stub64.exe", "PE32+ x86-64")):
             with self.subTest(kind):

@@ -110,6 +110,9 @@ TEST(MessageText, OnlyTheFirstPlaceholderIsReplaced) {
     EXPECT_EQ(fillPlaceholders("{0} and {0}", "x", nullptr, nullptr), "x and {0}");
     EXPECT_EQ(fillPlaceholders("no placeholder", "x", nullptr, nullptr), "no placeholder");
     EXPECT_EQ(fillPlaceholders("{0}", "{0}", nullptr, nullptr), "{0}");
+    // A message without an argument reads as written, placeholders and all.
+    EXPECT_EQ(fillPlaceholders("The JVM could not be started. {0}{1}", nullptr, nullptr, nullptr),
+              "The JVM could not be started. {0}{1}");
 }
 
 TEST(MessageText, RecordsTheConfigurationLeavesOutReadAsBuiltIn) {

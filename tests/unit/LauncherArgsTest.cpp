@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "jvm/LauncherArgs.h"
+#include "jvm/VmText.h"
 
 namespace {
 
@@ -87,6 +89,49 @@ TEST(LauncherArguments, WithheldForms) {
         EXPECT_EQ(isWithheldArgument(c.arg, true), c.withheldWhenJAccepted) << "[" << shown << "] -J accepted";
         EXPECT_EQ(isWithheldArgument(c.arg, false), c.withheldOtherwise) << "[" << shown << "]";
     }
+}
+
+// What the VM printed, in the pieces HotSpot prints it in.
+TEST(VmText, LinesFromPiecesAndTheLastWords) {
+    VmText text;
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(text.add("Error occurred during initialization of VM\n"),
+              Lines{"Error occurred during initialization of VM"});
+    EXPECT_EQ(text.add("Could not reserve enough space for 3145728KB object heap"), Lines{});
+    EXPECT_EQ(text.add("\r\n"), Lines{"Could not reserve enough space for 3145728KB object heap"});
+    EXPECT_EQ(text.add("a\n\nb"), (Lines{"a", ""}));
+    EXPECT_EQ(text.takeBegun(), "b");
+    EXPECT_EQ(text.takeBegun(), "");
+    EXPECT_EQ(text.lastWords(1024),
+              "Error occurred during initialization of VM\nCould not reserve enough space for 3145728KB object "
+              "heap\r\na\n\nb");
+    // Cut to whole lines within the limit.
+    EXPECT_EQ(text.lastWords(12), "a\n\nb");
+    EXPECT_EQ(text.lastWords(1), "b");
+    VmText exact;
+    exact.add("aaa\nbbb\nccc");
+    EXPECT_EQ(exact.lastWords(7), "bbb\nccc") << "a window that begins a line keeps that line";
+    EXPECT_EQ(exact.lastWords(6), "ccc");
+    EXPECT_EQ(VmText().lastWords(100), "");
+    VmText blanks;
+    blanks.add("\n  \n");
+    EXPECT_EQ(blanks.lastWords(100), "");
+}
+
+TEST(VmText, BoundedWhateverTheVmPrints) {
+    VmText text;
+    const std::string chunk(1000, 'x');
+    size_t pieces = 0;
+    for (int i = 0; i < 20; ++i)
+        for (const std::string& line : text.add(chunk)) {
+            EXPECT_EQ(line.size(), VmText::kLineLimit);
+            ++pieces;
+        }
+    EXPECT_EQ(pieces, 20000 / VmText::kLineLimit);
+    EXPECT_EQ(text.takeBegun().size(), 20000 % VmText::kLineLimit);
+    text.add(std::string(3 * VmText::kKept, 'y') + "\nlast line");
+    EXPECT_EQ(text.lastWords(VmText::kKept * 2), std::string(VmText::kKept - 10, 'y') + "\nlast line");
+    EXPECT_EQ(text.lastWords(20), "last line");
 }
 
 }  // namespace

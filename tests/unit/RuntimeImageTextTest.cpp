@@ -119,6 +119,34 @@ TEST(RefusalText, WhatWasFoundAndWhy) {
     EXPECT_LE(describeRefusedRuntimes(found, 500).size(), 500u);
 }
 
+TEST(RefusalText, RuntimesOfTheOtherWidthAreNamedAsSuch) {
+    EXPECT_EQ(machineWidth(0x8664), "64-bit");
+    EXPECT_EQ(machineWidth(0x14C), "32-bit");
+    EXPECT_EQ(machineWidth(0xAA64), "ARM64");
+    EXPECT_EQ(machineWidth(0x1C4), "machine 0x01C4");
+    std::vector<RefusedRuntime> found;
+    EXPECT_EQ(otherWidthNote(found, "32"), "");
+    found.push_back({"c:\\app\\jre", "17.0.2", otherWidthReason("64-bit", "32"), "64-bit"});
+    EXPECT_EQ(describeRefusedRuntimes(found, 2048), "17.0.2 (64-bit; this is the 32-bit launcher) in c:\\app\\jre");
+    EXPECT_EQ(otherWidthNote(found, "32"),
+              "A 64-bit Java was found in c:\\app\\jre; this is the 32-bit launcher, which needs a 32-bit Java.");
+    found.push_back({"c:\\arm", "", otherWidthReason("ARM64", "32"), "ARM64"});
+    EXPECT_EQ(otherWidthNote(found, "32"), "Only Java of another width was found: 64-bit in c:\\app\\jre; ARM64 in "
+                                           "c:\\arm; this is the 32-bit launcher, which needs a 32-bit Java.");
+    EXPECT_EQ(otherWidthNote({found[1]}, "64"), "An ARM64 Java was found in c:\\arm; this is the 64-bit launcher, "
+                                                "which needs a 64-bit Java.");
+    // A runtime of the right width refused for another reason: the user
+    // needs the whole list, not the width sentence.
+    found.push_back({"c:\\jdk-11", "11.0.22", "too old"});
+    EXPECT_EQ(otherWidthNote(found, "32"), "");
+    found.pop_back();
+    for (int i = 0; i < 300; ++i)
+        found.push_back({"c:\\rt" + std::to_string(i), "", "x", "64-bit"});
+    const std::string many = otherWidthNote(found, "32");
+    EXPECT_NE(many.find("; and 298 more; this is the 32-bit launcher"), std::string::npos) << many;
+    EXPECT_LT(many.size(), 300u);
+}
+
 TEST(RefusalText, EachHomeIsNotedOnce) {
     forgetRefusedRuntimes();
     noteRefusedRuntime("c:\\jdk-11", "11.0.22", "too old");

@@ -1,8 +1,13 @@
 // The version cache against Wine's registry, and the binding of a stand-in
 // jvm.dll in this process: the entry point's calling convention, PATH in
-// both views and the JVM home.
+// both views and the JVM home; where what the VM prints goes.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -10,6 +15,7 @@
 #include "core/Advapi32.h"
 #include "core/ConfigStore.h"
 #include "core/Platform.h"
+#include "jvm/LaunchInputs.h"
 #include "runtime/JavaProbe.h"
 #include "runtime/JniEntry.h"
 #include "runtime/JvmLibrary.h"
@@ -193,6 +199,41 @@ TEST(LoadDLL, BindsTheEntryWithItsCallingConventionAndExtendsBothPathViews) {
     EXPECT_EQ(env, nullptr);
 
     RegDeleteKeyA(HKEY_CURRENT_USER, versionCacheKey(lower(bin + "\\java.exe")).c_str());
+}
+
+// The VM hands its own C runtime's streams; the one that holds a stream
+// tells its number. A stream no module holds goes to standard error.
+TEST(VmOutput, GoesWhereTheVmsStreamLeads) {
+    const std::string dir = ownDirectory();
+    const std::string outPath = dir + "vm-out.txt", errPath = dir + "vm-err.txt";
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int savedOut = _dup(1), savedErr = _dup(2);
+    const int out = _open(outPath.c_str(), _O_CREAT | _O_TRUNC | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+    const int err = _open(errPath.c_str(), _O_CREAT | _O_TRUNC | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+    ASSERT_GE(out, 0);
+    ASSERT_GE(err, 0);
+    _dup2(out, 1);
+    _dup2(err, 2);
+    writeVmText(stdout, "to its output|", 14);
+    writeVmText(stderr, "to its error|", 13);
+    int notAStream = 0;
+    writeVmText(reinterpret_cast<FILE*>(&notAStream), "unknown|", 8);
+    _dup2(savedOut, 1);
+    _dup2(savedErr, 2);
+    for (int fd : {out, err, savedOut, savedErr})
+        _close(fd);
+    auto read = [](const std::string& path) {
+        std::string text;
+        if (FILE* f = std::fopen(path.c_str(), "rb")) {
+            for (int c; (c = std::fgetc(f)) != EOF;)
+                text += static_cast<char>(c);
+            std::fclose(f);
+        }
+        return text;
+    };
+    EXPECT_EQ(read(outPath), "to its output|");
+    EXPECT_EQ(read(errPath), "to its error|unknown|");
 }
 
 TEST(CheckJavaExe, PathComesBackCanonicalLowerCaseAndWindowed) {

@@ -9,6 +9,7 @@
 #include "core/ConfigStore.h"
 #include "core/UserInterface.h"
 #include "core/Platform.h"
+#include "splash/ControllerPoll.h"
 #include "splash/SplashController.h"
 #include "splash/SplashWindow.h"
 
@@ -184,7 +185,7 @@ const jchar* JNICALL fakeGetStringChars(JNIEnv*, jstring s, jboolean* isCopy) {
 jsize JNICALL fakeGetStringLength(JNIEnv*, jstring s) { return reinterpret_cast<FakeString*>(s)->length; }
 void JNICALL fakeReleaseStringChars(JNIEnv*, jstring, const jchar*) { ++released; }
 
-TEST(JavaStringToWide, CopiesByLengthAndReleasesOnce) {
+TEST(JavaStringText, CopiesByLengthAndReleasesOnce) {
     JNINativeInterface_ table = {};
     table.GetStringChars = fakeGetStringChars;
     table.GetStringLength = fakeGetStringLength;
@@ -192,27 +193,25 @@ TEST(JavaStringToWide, CopiesByLengthAndReleasesOnce) {
     JNIEnv_ env;
     env.functions = &table;
 
-    EXPECT_EQ(javaStringToWide(&env, nullptr), nullptr);
+    std::u16string text = u"old";
+    EXPECT_FALSE(javaStringText(&env, nullptr, text));
+    EXPECT_EQ(text, u"");
     EXPECT_EQ(released, 0);
 
     // Java strings carry their length and no terminator.
     const jchar chars[] = {u'L', u'o', 0x2026, u'!', u'#', u'#'};
     FakeString s = {chars, 4};
-    wchar_t* copy = javaStringToWide(&env, reinterpret_cast<jstring>(&s));
-    ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(std::wstring(copy), std::wstring(L"Lo\u2026!"));
-    delete[] copy;
+    ASSERT_TRUE(javaStringText(&env, reinterpret_cast<jstring>(&s), text));
+    EXPECT_EQ(text, u"Lo\u2026!");
     EXPECT_EQ(released, 1);
 
     FakeString empty = {chars, 0};
-    copy = javaStringToWide(&env, reinterpret_cast<jstring>(&empty));
-    ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(copy[0], L'\0');
-    delete[] copy;
+    ASSERT_TRUE(javaStringText(&env, reinterpret_cast<jstring>(&empty), text));
+    EXPECT_EQ(text, u"");
     EXPECT_EQ(released, 2);
 
     FakeString unavailable = {nullptr, 3};
-    EXPECT_EQ(javaStringToWide(&env, reinterpret_cast<jstring>(&unavailable)), nullptr);
+    EXPECT_FALSE(javaStringText(&env, reinterpret_cast<jstring>(&unavailable), text));
     EXPECT_EQ(released, 2) << "nothing to release when no characters were handed out";
 }
 

@@ -1,5 +1,6 @@
 #include "tools/kvo-pack/Cli.h"
 
+#include <algorithm>
 #include <map>
 #include <new>
 #include <optional>
@@ -7,6 +8,7 @@
 #include "tools/kvo-pack/Block.h"
 #include "tools/kvo-pack/Encoding.h"
 #include "tools/kvo-pack/Pack.h"
+#include "tools/kvo-pack/RecordNames.h"
 
 namespace kvopack {
 namespace {
@@ -36,6 +38,14 @@ constexpr const char* kHelp =
     "        to its directory);\n"
     "        --records-only dumps the records of a launcher whose included data is\n"
     "        not laid out as build writes it; --overlay reads a bare overlay.\n"
+    "records lists every record the launcher reads: number, name, type, what the\n"
+    "        launcher does without it, and what it means; --markdown as a table.\n"
+    "\n"
+    "build refuses a configuration the launcher could not use as written, naming\n"
+    "file and line: class-path and search entries without their type letters, a\n"
+    "number or switch given words, a version bound that is no version or a lower\n"
+    "bound above the upper, no MainClass, a record inside another section. It\n"
+    "reads the configuration as UTF-8, or as UTF-16 with a byte-order mark.\n"
     "\n"
     "--codepage CP   ANSI code page of the narrow records (default 1252): a Windows\n"
     "                code page by number (932, cp1251, windows-1250), or UTF-8,\n"
@@ -113,13 +123,13 @@ Parsed parse(const std::vector<std::string>& args) {
         return p;
     }
     p.command = args[i++];
-    if (p.command != "build" && p.command != "dump")
+    if (p.command != "build" && p.command != "dump" && p.command != "records")
         throw UsageError{"unknown command '" + p.command + "'"};
     const std::map<std::string, std::string> withValue = {
         {"--stub", "build"},     {"--config", "build"},        {"--out", ""},
         {"-o", ""},              {"--codepage", ""},           {"--extract-files", "dump"}};
     const std::map<std::string, std::string> flags = {
-        {"--overlay", ""}, {"--records-only", "dump"}, {"--force", "dump"}};
+        {"--overlay", ""}, {"--records-only", "dump"}, {"--force", "dump"}, {"--markdown", "records"}};
     for (; i < args.size(); ++i) {
         std::string arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -134,6 +144,8 @@ Parsed parse(const std::vector<std::string>& args) {
             p.positional.push_back(arg);
             continue;
         }
+        if (p.command == "records" && arg != "--markdown")
+            throw UsageError{"unknown option '" + arg + "' for records"};
         std::optional<std::string> inlineValue;
         if (const size_t eq = arg.find('='); eq != std::string::npos && arg.starts_with("--")) {
             inlineValue = arg.substr(eq + 1);
@@ -241,6 +253,23 @@ int runDump(const Parsed& p, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
+int runRecords(const Parsed& p, std::ostream& out) {
+    if (!p.positional.empty())
+        throw UsageError{"records takes no file ('" + p.positional[0] + "')"};
+    out << formatRecordList(p.flags.count("--markdown") > 0);
+    return 0;
+}
+
+// One "kvo-pack: " per line, so that every finding reads on its own.
+void printError(std::ostream& err, const std::string& text) {
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        err << "kvo-pack: " << text.substr(start, end - start) << "\n";
+        start = end + 1;
+    }
+}
+
 }  // namespace
 
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -250,12 +279,14 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             out << kUsage << kHelp;
             return 0;
         }
+        if (p.command == "records")
+            return runRecords(p, out);
         return p.command == "build" ? runBuild(p, out, err) : runDump(p, out, err);
     } catch (const UsageError& e) {
         err << "kvo-pack: " << e.message << "\n" << kUsage;
         return 2;
     } catch (const PackError& e) {
-        err << "kvo-pack: " << e.what() << "\n";
+        printError(err, e.what());
         return 1;
     } catch (const std::exception& e) {
         err << "kvo-pack: " << e.what() << "\n";

@@ -32,6 +32,19 @@ struct Piece {
     uint32_t code = 0;
 };
 
+constexpr std::string_view kResourceKeys[] = {"icon",         "splash-icon",     "splash-bitmap",
+                                               "splash-image", "execution-level", "dpi-aware"};
+
+// The section a setting of another section belongs to, or nullptr.
+const char* sectionOfSetting(std::string_view key) {
+    if (std::find(std::begin(kResourceKeys), std::end(kResourceKeys), key) != std::end(kResourceKeys))
+        return "[resources]";
+    const auto& strings = versionStringKeys();
+    if (key == "Translation" || std::find(strings.begin(), strings.end(), key) != strings.end())
+        return "[version]";
+    return nullptr;
+}
+
 int hexValue(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -49,6 +62,7 @@ public:
     PackConfig run(std::string_view text);
 
 private:
+    std::string fromUtf16(std::string_view bytes, bool bigEndian);
     enum class Section { narrow, wide, locale, files, resources, version, runtime };
 
     [[noreturn]] void fail(const std::string& message) const {
@@ -71,6 +85,8 @@ private:
 
     void header(std::string_view inner);
     int32_t recordId(std::string_view key) const;
+    // A record's line in a section of other settings is named as such.
+    void failIfRecord(std::string_view key, const char* section) const;
     void narrowRecord(int32_t id, std::string_view value, bool escaped);
     void includedFile(std::string_view name, std::string_view value, bool escaped);
     void resourceSetting(std::string_view key, std::string_view value, bool escaped);
@@ -83,6 +99,7 @@ private:
     const CodePage& page_;
     PackConfig config_;
     Section section_ = Section::narrow;
+    int sectionLine_ = 0;  // of the header that opened section_
     int line_ = 0;
     std::map<int32_t, int> narrowLines_;
     std::map<std::string, int> fileNames_;
@@ -191,6 +208,7 @@ std::string Parser::toPath(const std::vector<Piece>& pieces) const {
 
 void Parser::header(std::string_view inner) {
     inner = trim(inner);
+    sectionLine_ = line_;
     if (inner == "narrow") {
         section_ = Section::narrow;
     } else if (inner == "wide") {
@@ -236,9 +254,21 @@ int32_t Parser::recordId(std::string_view key) const {
         fail("record id '" + std::string(key) + "' is not a 32-bit number");
     }
     std::string message = "unknown record name '" + std::string(key) + "'";
-    if (const RecordName* r = findRecordByNameIgnoringCase(key))
-        message += " (did you mean '" + std::string(r->name) + "'?)";
+    if (const std::string_view near = nearestName(key, recordNameList()); !near.empty())
+        message += " (did you mean '" + std::string(near) + "'?)";
+    else if (const char* section = sectionOfSetting(key))
+        message += " (" + std::string(key) + " is a setting of the " + section +
+                   " section; put it below a " + section + " line)";
     fail(message);
+}
+
+void Parser::failIfRecord(std::string_view key, const char* section) const {
+    const bool numeric = !key.empty() && key.find_first_not_of("-0123456789") == std::string_view::npos;
+    if (!findRecordByName(key) && !numeric)
+        return;
+    fail(std::string(key) + " is a record, but this line is in the " + section + " section of line " +
+         std::to_string(sectionLine_) +
+         "; records go above the first section, or below a [narrow] line");
 }
 
 void Parser::narrowRecord(int32_t id, std::string_view value, bool escaped) {
@@ -249,18 +279,6 @@ void Parser::narrowRecord(int32_t id, std::string_view value, bool escaped) {
         warn(line_, label + " is also set on line " + std::to_string(seen->second) +
                         "; the launcher takes this later value");
     narrowLines_[id] = line_;
-    if (known && (known->kind == ValueKind::number || known->kind == ValueKind::flag)) {
-        std::string_view v = trim(record.value);
-        if (!v.empty() && (v[0] == '-' || v[0] == '+'))
-            v.remove_prefix(1);
-        if (!v.empty() && !(v[0] >= '0' && v[0] <= '9'))
-            warn(line_, label + " is read as a number; '" + std::string(value) +
-                            "' reads as 0");
-    }
-    const size_t limit = known ? known->maxBytes : 8191;
-    if (record.value.size() > limit)
-        warn(line_, label + " has " + std::to_string(record.value.size()) +
-                        " bytes; the launcher reads at most " + std::to_string(limit));
     if (!escaped && id >= 1000 && id <= 1020 && value.find("\\n") != std::string_view::npos)
         warn(line_, "message " + std::to_string(id) +
                         " holds a literal \\n; write ':=' instead of '=' for a line break");
@@ -295,12 +313,13 @@ void Parser::includedFile(std::string_view name, std::string_view value, bool es
 }
 
 void Parser::resourceSetting(std::string_view key, std::string_view value, bool escaped) {
-    static const std::string_view keys[] = {"icon", "splash-icon", "splash-bitmap",
-                                            "splash-image", "execution-level", "dpi-aware"};
-    if (std::find(std::begin(keys), std::end(keys), key) == std::end(keys))
+    const auto& keys = kResourceKeys;
+    if (std::find(std::begin(keys), std::end(keys), key) == std::end(keys)) {
+        failIfRecord(key, "[resources]");
         fail("unknown resource setting '" + std::string(key) +
              "' (settings are icon, splash-icon, splash-bitmap, splash-image, execution-level "
              "and dpi-aware)");
+    }
     const std::string k(key);
     if (auto seen = resourceLines_.find(k); seen != resourceLines_.end())
         fail(k + " is already set on line " + std::to_string(seen->second));
@@ -380,6 +399,7 @@ void Parser::versionSetting(std::string_view key, std::string_view value, bool e
     const auto& strings = versionStringKeys();
     const bool isString = std::find(strings.begin(), strings.end(), key) != strings.end();
     if (!isString && key != "Translation") {
+        failIfRecord(key, "[version]");
         std::string message = "unknown version setting '" + std::string(key) + "' (settings are " +
                               "FileVersion, ProductVersion, Translation";
         for (std::string_view k : strings)
@@ -480,7 +500,43 @@ void Parser::finish() {
     }
 }
 
+// Windows editors and PowerShell 5 save UTF-16 with a byte-order mark.
+std::string Parser::fromUtf16(std::string_view bytes, bool bigEndian) {
+    std::string out;
+    line_ = 1;
+    const auto unit = [&](size_t at) {
+        const auto b = [&](size_t k) { return char16_t(static_cast<unsigned char>(bytes[k])); };
+        return bigEndian ? char16_t(b(at) << 8 | b(at + 1)) : char16_t(b(at + 1) << 8 | b(at));
+    };
+    for (size_t at = 0; at + 1 < bytes.size(); at += 2) {
+        char32_t cp = unit(at);
+        if (cp >= 0xD800 && cp <= 0xDBFF && at + 3 < bytes.size() && unit(at + 2) >= 0xDC00 &&
+            unit(at + 2) <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(at + 2) - 0xDC00);
+            at += 2;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            fail("the UTF-16 text holds half of a surrogate pair");
+        }
+        appendUtf8(out, cp);
+        if (cp == '\n')
+            ++line_;
+    }
+    if (bytes.size() % 2)
+        fail("the UTF-16 text ends in the middle of a character");
+    line_ = 0;
+    return out;
+}
+
 PackConfig Parser::run(std::string_view text) {
+    std::string decoded;
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
+        decoded = fromUtf16(text.substr(2), text[0] == '\xFE');
+        text = decoded;
+    } else if (text.size() >= 2 && (text[0] == '\0' || text[1] == '\0')) {
+        line_ = 1;
+        fail("the file looks like UTF-16 without a byte-order mark; save it as UTF-8 (or as UTF-16 "
+             "with one)");
+    }
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
     while (!text.empty() || line_ == 0) {
@@ -609,6 +665,8 @@ void appendEscaped(std::string& out, std::string_view utf8, bool atStart, bool a
 }
 
 }  // namespace
+
+std::string_view trimBlanks(std::string_view s) { return trim(s); }
 
 PackConfig parseConfigText(std::string_view text, std::string_view fileName, const CodePage& page) {
     return Parser(fileName, page).run(text);

@@ -103,6 +103,9 @@ struct PackConfig {
     std::vector<std::string> warnings;
 };
 
+// Blanks and tabs off both ends, as every value is read.
+std::string_view trimBlanks(std::string_view text);
+
 // Throws PackError naming `fileName` and the line.
 PackConfig parseConfigText(std::string_view text, std::string_view fileName, const CodePage& page);
 

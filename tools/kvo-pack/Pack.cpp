@@ -10,10 +10,12 @@
 
 #include "core/ConfigStore.h"
 #include "tools/kvo-pack/Block.h"
+#include "tools/kvo-pack/ConfigCheck.h"
 #include "tools/kvo-pack/ConfigText.h"
 #include "tools/kvo-pack/LittleEndian.h"
 #include "tools/kvo-pack/PackResources.h"
 #include "tools/kvo-pack/PeImage.h"
+#include "tools/kvo-pack/RecordNames.h"
 #include "tools/kvo-pack/ResourceTree.h"
 #include "tools/kvo-pack/RuntimeJar.h"
 #include "tools/kvo-pack/SystemFiles.h"
@@ -505,6 +507,14 @@ void AtomicFile::commit(Commit how) {
 std::vector<std::string> buildPackage(const BuildOptions& o) {
     CodePage page(o.codePage);
     PackConfig config = parseConfigText(readTextFile(o.config), o.config, page);
+    ConfigFindings findings = checkConfig(config, o.config, page);
+    if (!findings.errors.empty()) {
+        std::string all;
+        for (const std::string& e : findings.errors)
+            all += (all.empty() ? "" : "\n") + e;
+        throw PackError(all);
+    }
+    config.warnings.insert(config.warnings.end(), findings.warnings.begin(), findings.warnings.end());
 
     const fs::path base = sys::toPath(o.config).parent_path();
     OpenedFiles files;
@@ -516,9 +526,16 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
         if (opened.fd >= 0)
             files.list.push_back(opened);
         sys::FileStatus st;
-        if (opened.fd < 0 || sys::fileStatus(opened.fd, st) != 0)
-            throw PackError(lineOf(o.config, f.line) +
-                            systemError("cannot read " + opened.fullPath, errno));
+        if (opened.fd < 0 || sys::fileStatus(opened.fd, st) != 0) {
+            const int error = errno;
+            // A record below [files] reads as a file to include.
+            const std::string hint =
+                findRecordByName(f.name)
+                    ? " (" + f.name + " is a record, but this line is in the [files] section; records go "
+                                      "above the first section, or below a [narrow] line)"
+                    : "";
+            throw PackError(lineOf(o.config, f.line) + systemError("cannot read " + opened.fullPath, error) + hint);
+        }
         if (!st.regular)
             throw PackError(lineOf(o.config, f.line) + "cannot read " + opened.fullPath +
                             ": not a regular file");

@@ -1,5 +1,6 @@
 #include "tools/kvo-pack/RecordNames.h"
 
+#include <algorithm>
 #include <array>
 
 #include "core/ConfigStore.h"
@@ -9,59 +10,194 @@ namespace {
 
 constexpr size_t kText = 8191;  // the launcher's 8192-byte buffers
 
+using K = ValueKind;
+
 constexpr std::array kNames = {
-    RecordName{"ApplicationName", rec::ApplicationName, ValueKind::text, kText},
-    RecordName{"OutputFile1Enabled", rec::OutputFile1Enabled, ValueKind::flag, kText},
-    RecordName{"OutputFile1", rec::OutputFile1, ValueKind::text, kText},
-    RecordName{"OutputFile2Enabled", rec::OutputFile2Enabled, ValueKind::flag, kText},
-    RecordName{"OutputFile2", rec::OutputFile2, ValueKind::text, kText},
-    RecordName{"LauncherClassFlag", rec::LauncherClassFlag, ValueKind::flag, kText},
-    RecordName{"ExecutableType", rec::ExecutableType, ValueKind::number, kText},
-    RecordName{"SplashEnabled", rec::SplashEnabled, ValueKind::flag, kText},
-    RecordName{"ClassPath", rec::ClassPath, ValueKind::text, kText},
-    RecordName{"MainClass", rec::MainClass, ValueKind::text, kText},
-    RecordName{"VmOptions", rec::VmOptions, ValueKind::text, kText},
-    RecordName{"Arguments", rec::Arguments, ValueKind::text, kText},
-    RecordName{"AcceptJOptions", rec::AcceptJOptions, ValueKind::flag, kText},
-    RecordName{"MinJavaVersion", rec::MinJavaVersion, ValueKind::text, kText},
-    RecordName{"MaxJavaVersion", rec::MaxJavaVersion, ValueKind::text, kText},
-    RecordName{"JreSearchSequence", rec::JreSearchSequence, ValueKind::text, kText},
-    RecordName{"AllowBetaJvm", rec::AllowBetaJvm, ValueKind::flag, kText},
-    RecordName{"RequireJdk", rec::RequireJdk, ValueKind::flag, kText},
-    RecordName{"SplashImageWidth", rec::SplashImageWidth, ValueKind::number, kText},
-    RecordName{"SplashImageHeight", rec::SplashImageHeight, ValueKind::number, kText},
-    RecordName{"SplashAutoOff", rec::SplashAutoOff, ValueKind::flag, kText},
-    RecordName{"WorkingDirectory", rec::WorkingDirectory, ValueKind::text, kText},
-    RecordName{"SplashTopmost", rec::SplashTopmost, ValueKind::flag, kText},
-    RecordName{"PreferredJvmType", rec::PreferredJvmType, ValueKind::text, 199},
-    RecordName{"QuietSwitches", rec::QuietSwitches, ValueKind::flag, kText},
-    RecordName{"ConsoleSwitch", rec::ConsoleSwitch, ValueKind::flag, kText},
-    RecordName{"GlobalSemaphore", rec::GlobalSemaphore, ValueKind::flag, kText},
-    RecordName{"InstallerApplicationId", rec::InstallerApplicationId, ValueKind::text, kText},
-    RecordName{"ProductFlavor", rec::ProductFlavor, ValueKind::text, 1},
-    RecordName{"IncludedFileCount", rec::IncludedFileCount, ValueKind::number, kText},
-    RecordName{"IncludedFileNames", rec::IncludedFileNames, ValueKind::text, kText},
-    RecordName{"InstallationDirectory", rec::InstallationDirectory, ValueKind::text, kText},
-    RecordName{"NativeLibraryPath", rec::NativeLibraryPath, ValueKind::text, kText},
-    RecordName{"SingleInstance", rec::SingleInstance, ValueKind::flag, kText},
-    RecordName{"StatusTextX", rec::StatusTextX, ValueKind::number, kText},
-    RecordName{"StatusTextY", rec::StatusTextY, ValueKind::number, kText},
-    RecordName{"StatusText", rec::StatusText, ValueKind::text, kText},
-    RecordName{"StatusFontName", rec::StatusFontName, ValueKind::text, 31},
-    RecordName{"StatusFontSize", rec::StatusFontSize, ValueKind::number, kText},
-    RecordName{"StatusTextColor", rec::StatusTextColor, ValueKind::colour, kText},
-    RecordName{"StatusFontWeight", rec::StatusFontWeight, ValueKind::number, kText},
-    RecordName{"VersionTextX", rec::VersionTextX, ValueKind::number, kText},
-    RecordName{"VersionTextY", rec::VersionTextY, ValueKind::number, kText},
-    RecordName{"VersionText", rec::VersionText, ValueKind::text, kText},
-    RecordName{"VersionFontName", rec::VersionFontName, ValueKind::text, 31},
-    RecordName{"VersionFontSize", rec::VersionFontSize, ValueKind::number, kText},
-    RecordName{"VersionTextColor", rec::VersionTextColor, ValueKind::colour, kText},
-    RecordName{"VersionFontWeight", rec::VersionFontWeight, ValueKind::number, kText},
-    RecordName{"JavaSplashLibrary", rec::JavaSplashLibrary, ValueKind::flag, kText},
+    RecordName{"ApplicationName", rec::ApplicationName, K::text, kText, "empty",
+               "Application name; the title of the splash window.", "ApplicationName = Example"},
+    RecordName{"OutputFile1Enabled", rec::OutputFile1Enabled, K::flag, kText, "0",
+               "1: OutputFile1 is handed to the launcher class.", "OutputFile1Enabled = 1"},
+    RecordName{"OutputFile1", rec::OutputFile1, K::text, kText, "empty",
+               "A file name for the launcher class, made absolute against the launcher's folder.",
+               "OutputFile1 = output.log"},
+    RecordName{"OutputFile2Enabled", rec::OutputFile2Enabled, K::flag, kText, "0",
+               "1: OutputFile2 is handed to the launcher class.", "OutputFile2Enabled = 1"},
+    RecordName{"OutputFile2", rec::OutputFile2, K::text, kText, "empty", "A second file name, as OutputFile1.",
+               "OutputFile2 = error.log"},
+    RecordName{"LauncherClassFlag", rec::LauncherClassFlag, K::flag, kText, "0",
+               "Handed to the launcher class as \"true\" or \"false\".", "LauncherClassFlag = 1"},
+    RecordName{"ExecutableType", rec::ExecutableType, K::number, kText, "0 (console)",
+               "1: GUI application (errors in dialogs, javaw.exe); 5: errors in dialogs; any other: "
+               "console program, errors on standard error.",
+               "ExecutableType = 1"},
+    RecordName{"SplashEnabled", rec::SplashEnabled, K::flag, kText, "0",
+               "1: a splash screen, from splash-bitmap in [resources] (or splash-image with "
+               "JavaSplashLibrary).",
+               "SplashEnabled = 1"},
+    RecordName{"ClassPath", rec::ClassPath, K::classPath, kText, "empty",
+               "Entries separated by \";\": a type letter (A archive, D folder of classes, S folder "
+               "whose archives all count, E environment variable), 1 mandatory or 0 optional, the "
+               "path. An A path may end in * or *.jar.",
+               "ClassPath = A0.\\lib\\app.jar;A0.\\lib\\*"},
+    RecordName{"MainClass", rec::MainClass, K::className, kText, "required",
+               "The application's main class, dotted; handed to the launcher class.",
+               "MainClass = com.example.app.Main"},
+    RecordName{"VmOptions", rec::VmOptions, K::vmOptions, kText, "empty",
+               "VM options, split like a command line; -include-options FILE reads an options file.",
+               "VmOptions = -Xmx512m \"-Dapp.name=My App\""},
+    RecordName{"Arguments", rec::Arguments, K::text, kText, "empty",
+               "Arguments put before the user's, split like a command line.", "Arguments = --fast"},
+    RecordName{"AcceptJOptions", rec::AcceptJOptions, K::flag, kText, "0",
+               "1: arguments beginning with -J become VM options (-J-Xmx1g gives -Xmx1g).",
+               "AcceptJOptions = 1"},
+    RecordName{"MinJavaVersion", rec::MinJavaVersion, K::version, kText, "no bound",
+               "Lowest Java version accepted, inclusive: 11, 17.0.2, or the old form 1.8.",
+               "MinJavaVersion = 17"},
+    RecordName{"MaxJavaVersion", rec::MaxJavaVersion, K::version, kText, "no bound",
+               "Highest Java version accepted, inclusive; 17 accepts every 17.x.", "MaxJavaVersion = 21"},
+    RecordName{"JreSearchSequence", rec::JreSearchSequence, K::searchSequence, kText, "empty",
+               "Where runtimes are looked for, in order, separated by \";\": A, B or R and a folder, E and "
+               "an environment variable, S (the PATH), Y (the registry).",
+               "JreSearchSequence = B.\\jre;Y;EJAVA_HOME"},
+    RecordName{"AllowBetaJvm", rec::AllowBetaJvm, K::flag, kText, "0",
+               "1: runtimes whose version holds beta, ea or rc are accepted.", "AllowBetaJvm = 1"},
+    RecordName{"RequireJdk", rec::RequireJdk, K::flag, kText, "0",
+               "1: only JDKs count (bin\\javac.exe, or lib\\tools.jar up to Java 8).", "RequireJdk = 1"},
+    RecordName{"SplashImageWidth", rec::SplashImageWidth, K::number, kText, "the splash bitmap's",
+               "Width of the splash image in pixels.", "SplashImageWidth = 480"},
+    RecordName{"SplashImageHeight", rec::SplashImageHeight, K::number, kText, "the splash bitmap's",
+               "Height of the splash image in pixels.", "SplashImageHeight = 300"},
+    RecordName{"SplashAutoOff", rec::SplashAutoOff, K::flag, kText, "0",
+               "1: the splash goes as soon as the application shows a window of its own.",
+               "SplashAutoOff = 1"},
+    RecordName{"WorkingDirectory", rec::WorkingDirectory, K::text, kText, "unchanged",
+               "Working directory, relative to the launcher's folder.", "WorkingDirectory = ."},
+    RecordName{"SplashTopmost", rec::SplashTopmost, K::flag, kText, "0",
+               "1: the splash window stays above other windows.", "SplashTopmost = 1"},
+    RecordName{"PreferredJvmType", rec::PreferredJvmType, K::text, 199, "none",
+               "VM folder below the runtime's bin tried first (server, client, ...).",
+               "PreferredJvmType = server"},
+    RecordName{"QuietSwitches", rec::QuietSwitches, K::flag, kText, "0",
+               "1: the switches -q and -c send errors to standard error (-c also attaches a console), "
+               "and -console works.",
+               "QuietSwitches = 1"},
+    RecordName{"ConsoleSwitch", rec::ConsoleSwitch, K::flag, kText, "0",
+               "1: the switch -console attaches a console for the application's output.",
+               "ConsoleSwitch = 1"},
+    RecordName{"GlobalSemaphore", rec::GlobalSemaphore, K::flag, kText, "0",
+               "1: single instance across every session of the machine, not per session.",
+               "GlobalSemaphore = 1"},
+    RecordName{"InstallerApplicationId", rec::InstallerApplicationId, K::text, kText, "no lookup",
+               "Application id under which an installer registered the runtime of an earlier "
+               "installation.",
+               "InstallerApplicationId = 1234-5678"},
+    RecordName{"ProductFlavor", rec::ProductFlavor, K::text, 1, "vandrel",
+               "One letter: e names the product korvo in titles, others vandrel; i adds "
+               ".vandrel\\vdlruntime.jar to the class path and starts the installer's launcher class.",
+               "ProductFlavor = i"},
+    RecordName{"IncludedFileCount", rec::IncludedFileCount, K::number, kText, "0",
+               "Number of included files; kvo-pack writes it from [files].", "IncludedFileCount = 0"},
+    RecordName{"IncludedFileNames", rec::IncludedFileNames, K::text, kText, "empty",
+               "Their names, separated by \";\"; kvo-pack writes it from [files].", "IncludedFileNames ="},
+    RecordName{"InstallationDirectory", rec::InstallationDirectory, K::text, kText, "the launcher's folder",
+               "Installation root, relative to the launcher's folder; holds .vandrel\\.",
+               "InstallationDirectory = ."},
+    RecordName{"NativeLibraryPath", rec::NativeLibraryPath, K::text, kText, "empty",
+               "Folders put in front of PATH before the runtime is loaded, separated by \";\".",
+               "NativeLibraryPath = .\\bin"},
+    RecordName{"SingleInstance", rec::SingleInstance, K::flag, kText, "0",
+               "1: a second start hands its arguments to the running instance, raises its windows and "
+               "ends.",
+               "SingleInstance = 1"},
+    RecordName{"StatusTextX", rec::StatusTextX, K::number, kText, "0", "x of the splash's status line.",
+               "StatusTextX = 20"},
+    RecordName{"StatusTextY", rec::StatusTextY, K::number, kText, "0", "y of the status line.",
+               "StatusTextY = 260"},
+    RecordName{"StatusText", rec::StatusText, K::text, kText, "empty",
+               "The status line's first text; the application changes it.", "StatusText = Starting..."},
+    RecordName{"StatusFontName", rec::StatusFontName, K::text, 31, "the system's",
+               "Font of the status line, at most 31 bytes.", "StatusFontName = Tahoma"},
+    RecordName{"StatusFontSize", rec::StatusFontSize, K::number, kText, "0",
+               "Font size of the status line in points.", "StatusFontSize = 8"},
+    RecordName{"StatusTextColor", rec::StatusTextColor, K::colour, kText, "0,0,0",
+               "Colour of the status line: red,green,blue from 0 to 255.", "StatusTextColor = 255,255,255"},
+    RecordName{"StatusFontWeight", rec::StatusFontWeight, K::number, kText, "0",
+               "Font weight of the status line (400 normal, 700 bold).", "StatusFontWeight = 400"},
+    RecordName{"VersionTextX", rec::VersionTextX, K::number, kText, "0", "x of the splash's version line.",
+               "VersionTextX = 20"},
+    RecordName{"VersionTextY", rec::VersionTextY, K::number, kText, "0", "y of the version line.",
+               "VersionTextY = 275"},
+    RecordName{"VersionText", rec::VersionText, K::text, kText, "empty", "The version line's text.",
+               "VersionText = Version 1.0"},
+    RecordName{"VersionFontName", rec::VersionFontName, K::text, 31, "the system's",
+               "Font of the version line, at most 31 bytes.", "VersionFontName = Tahoma"},
+    RecordName{"VersionFontSize", rec::VersionFontSize, K::number, kText, "0",
+               "Font size of the version line in points.", "VersionFontSize = 8"},
+    RecordName{"VersionTextColor", rec::VersionTextColor, K::colour, kText, "0,0,0",
+               "Colour of the version line: red,green,blue from 0 to 255.", "VersionTextColor = 0,0,0"},
+    RecordName{"VersionFontWeight", rec::VersionFontWeight, K::number, kText, "0",
+               "Font weight of the version line.", "VersionFontWeight = 700"},
+    RecordName{"JavaSplashLibrary", rec::JavaSplashLibrary, K::flag, kText, "0",
+               "1: the splash is shown by the runtime's splash library, from splash-image in "
+               "[resources], once a runtime is found.",
+               "JavaSplashLibrary = 1"},
+};
+
+constexpr std::array kMessages = {
+    MessageRecord{msg::Title, "", "The title of every error dialog."},
+    MessageRecord{msg::JvmNotStarted, "",
+                  "The runtime's VM library could not be loaded or the JVM could not be created."},
+    MessageRecord{msg::FileNotFound, "{0} the entry", "A mandatory class-path entry is missing or empty."},
+    MessageRecord{msg::VariableUndefined, "{0} the variable",
+                  "A mandatory class-path variable (E entry) is not defined."},
+    MessageRecord{msg::InternalError, "{0} an error code",
+                  "Included files, the temporary folder or the single-instance hand-over failed."},
+    MessageRecord{msg::MainClassNotLoaded, "", "The launcher class was not found in the class path."},
+    MessageRecord{msg::MainMethodNotFound, "", "The launcher class has no main method."},
+    MessageRecord{msg::NotPowerUser, "", "No temporary folder could be made."},
+    MessageRecord{msg::NoJvm, "{0} 32 or 64, {1} the versions needed, {2} the runtimes found and why each was refused",
+                  "No runtime fits, also when the only ones found are of the other width."},
+    MessageRecord{msg::EnvVarNoJvm32, "{0} the variable, {1}, {2} as 1016",
+                  "32-bit launcher: the runtime an E entry names cannot be loaded."},
+    MessageRecord{msg::EnvVarNoJvm64, "{0} the variable, {1}, {2} as 1016", "1017 for the 64-bit launcher."},
+    MessageRecord{msg::JvmDamaged32, "{0} the location, {1}, {2} as 1016",
+                  "32-bit launcher: the runtime found at a location cannot be loaded."},
+    MessageRecord{msg::JvmDamaged64, "{0} the location, {1}, {2} as 1016", "1019 for the 64-bit launcher."},
 };
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+// Optimal string alignment distance over letters folded to lower case.
+size_t editDistance(std::string_view a, std::string_view b) {
+    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+    for (size_t i = 0; i <= a.size(); ++i)
+        d[i][0] = i;
+    for (size_t j = 0; j <= b.size(); ++j)
+        d[0][j] = j;
+    for (size_t i = 1; i <= a.size(); ++i)
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t cost = lower(a[i - 1]) == lower(b[j - 1]) ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+            if (i > 1 && j > 1 && lower(a[i - 1]) == lower(b[j - 2]) && lower(a[i - 2]) == lower(b[j - 1]))
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[a.size()][b.size()];
+}
+
+void pad(std::string& out, size_t width) {
+    if (out.size() < width)
+        out.append(width - out.size(), ' ');
+}
+
+std::string markdownCell(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '|' || c == '\\' || c == '*' || c == '_')
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
 
 }  // namespace
 
@@ -81,17 +217,84 @@ const RecordName* findRecordById(int32_t id) {
     return nullptr;
 }
 
-const RecordName* findRecordByNameIgnoringCase(std::string_view name) {
-    for (const auto& r : kNames) {
-        if (r.name.size() != name.size())
-            continue;
-        bool same = true;
-        for (size_t i = 0; same && i < name.size(); ++i)
-            same = lower(r.name[i]) == lower(name[i]);
-        if (same)
-            return &r;
+std::vector<std::string_view> recordNameList() {
+    std::vector<std::string_view> names;
+    for (const auto& r : kNames)
+        names.push_back(r.name);
+    return names;
+}
+
+std::string_view nearestName(std::string_view name, const std::vector<std::string_view>& candidates) {
+    // Names are short; a longer text is no misspelt name, and the table
+    // below stays small.
+    if (name.empty() || name.size() > 64)
+        return {};
+    std::string_view best;
+    size_t bestDistance = SIZE_MAX;
+    for (std::string_view candidate : candidates) {
+        const size_t d = editDistance(name, candidate);
+        if (d < bestDistance) {
+            best = candidate;
+            bestDistance = d;
+        }
     }
-    return nullptr;
+    // About one slip in four letters: "SingelInstance" is meant, "Foo" is not.
+    const size_t allowed = std::max<size_t>(1, std::min(name.size(), best.size()) / 4);
+    return bestDistance <= allowed ? best : std::string_view();
+}
+
+std::span<const MessageRecord> messageRecords() { return kMessages; }
+
+std::string_view kindName(ValueKind kind) {
+    switch (kind) {
+    case K::text: return "text";
+    case K::number: return "number";
+    case K::flag: return "switch 0/1";
+    case K::colour: return "colour r,g,b";
+    case K::version: return "version";
+    case K::classPath: return "class path";
+    case K::searchSequence: return "search entries";
+    case K::className: return "class name";
+    case K::vmOptions: return "VM options";
+    }
+    return "text";
+}
+
+std::string formatRecordList(bool markdown) {
+    std::string out;
+    if (markdown) {
+        out += "| Id | Name | Type | When absent | Meaning |\n|---|---|---|---|---|\n";
+        for (const RecordName& r : kNames)
+            out += "| " + std::to_string(r.id) + " | `" + std::string(r.name) + "` | " +
+                   std::string(kindName(r.kind)) + " | " + markdownCell(r.absent) + " | " +
+                   markdownCell(r.meaning) + " |\n";
+        out += "\n| Message | Placeholders | Shown when |\n|---|---|---|\n";
+        for (const MessageRecord& m : kMessages)
+            out += "| " + std::to_string(m.id) + " | " + markdownCell(m.placeholders) + " | " +
+                   markdownCell(m.shownWhen) + " |\n";
+        return out;
+    }
+    out += "Records the launcher reads. Write them as \"Name = value\" above the first\n"
+           "[section]; every value is text, numbers and switches included.\n\n";
+    for (const RecordName& r : kNames) {
+        std::string line = "  " + std::to_string(r.id);
+        pad(line, 9);
+        line += r.name;
+        pad(line, 33);
+        line += kindName(r.kind);
+        pad(line, 50);
+        out += line + "absent: " + std::string(r.absent) + "\n";
+        out += std::string(9, ' ') + std::string(r.meaning) + "\n";
+    }
+    out += "\nMessages, given by number (\"1016 := text\"); the launcher fills in {0}, {1}, {2}:\n\n";
+    for (const MessageRecord& m : kMessages) {
+        std::string line = "  " + std::to_string(m.id);
+        pad(line, 9);
+        out += line + std::string(m.shownWhen) + "\n";
+        if (!m.placeholders.empty())
+            out += std::string(9, ' ') + std::string(m.placeholders) + "\n";
+    }
+    return out;
 }
 
 }  // namespace kvopack

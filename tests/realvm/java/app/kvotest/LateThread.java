@@ -2,7 +2,8 @@ package kvotest;
 
 import com.korvo.runtime.Report;
 
-/** main returns at once; an ordinary thread goes on for args[0] ms. */
+/** main returns at once; an ordinary thread goes on for args[0] ms (a
+ * daemon thread when args[1] is "daemon"). */
 public class LateThread {
     public static void main(final String[] args) {
         Thread worker = new Thread(new Runnable() {
@@ -15,6 +16,7 @@ public class LateThread {
                 Report.line("worker", "done");
             }
         });
+        worker.setDaemon(args.length > 1 && args[1].equals("daemon"));
         worker.start();
         Report.line("main", "returns");
     }

@@ -7,6 +7,8 @@ import java.lang.reflect.Method;
  * arguments that follow the five leading values and the launcher's name. */
 public class WinLauncher {
     public static void main(String[] args) throws Throwable {
+        Report.line("vm", System.getProperty("java.vm.name") + "\t" + System.getProperty("java.version") + "\t"
+                    + System.getProperty("sun.management.compiler"));
         Report.line("launcher-args", String.valueOf(args.length));
         for (int i = 0; i < args.length; i++)
             Report.line("launcher-arg", i + "\t" + args[i]);

@@ -1,0 +1,161 @@
+#include "jvm/LaunchInputs.h"
+
+#include <cwchar>
+#include <string>
+
+#include "core/CodePage.h"
+#include "core/ConfigStore.h"
+#include "core/Environment.h"
+#include "core/LauncherFile.h"
+#include "core/Log.h"
+#include "core/Paths.h"
+#include "core/Platform.h"
+#include "core/StartupState.h"
+#include "jvm/LauncherArgs.h"
+#include "jvm/Variables.h"
+#include "services/SingleInstance.h"
+#include "services/TempDir.h"
+
+namespace {
+
+constexpr size_t kPropertyCapacity = 8192;
+
+std::u16string widen(const std::string& text, UINT codePage) {
+    if (text.empty())
+        return std::u16string();
+    const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::u16string wide(n > 0 ? n : 0, u'\0');
+    if (n > 0)
+        MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
+                            reinterpret_cast<wchar_t*>(wide.data()), n);
+    return wide;
+}
+
+// Property texts live in 8192-byte buffers; a value that would not fit is
+// cut at the buffer's end and the cut is logged, so nothing is written past
+// it and nothing is lost silently.
+std::string property(const char* name, const std::string& value) {
+    std::string text = std::string("-D") + name + "=" + value;
+    if (text.size() >= kPropertyCapacity) {
+        logError("property %s longer than %u bytes: cut", name, static_cast<unsigned>(kPropertyCapacity - 1));
+        text.resize(kPropertyCapacity - 1);
+    }
+    return text;
+}
+
+std::u16string outputFileArgument(int32_t enabledRecord, int32_t fileRecord) {
+    if (!getConfigBool(enabledRecord))
+        return std::u16string();
+    std::string file = getConfigString(fileRecord);
+    expandVariables(file);
+    if (file.empty() || file[0] != '$')
+        file = canonicalPath(file, false);
+    return widen(file, fileApiCodePage());
+}
+
+FILE* openOptionsCandidate(const std::wstring& path) { return _wfopen(path.c_str(), L"rt"); }
+
+FILE* openDefaultFor(const std::wstring& exe) {
+    if (exe.size() >= 4) {
+        const std::wstring first = exe.substr(0, exe.size() - 4) + L".vmoptions";
+        FILE* file = openOptionsCandidate(first);
+        logMessage("vmoptions2: exe %ls file: %ls, file: %p", exe.c_str(), first.c_str(),
+                   static_cast<void*>(file));
+        if (file)
+            return file;
+    }
+    const std::wstring second = exe + L".vmoptions";
+    FILE* file = openOptionsCandidate(second);
+    logMessage("vmoptions: opts2: %ls, file: %p", second.c_str(), static_cast<void*>(file));
+    return file;
+}
+
+// The number of a stream of the VM's C runtime, which need not be the
+// launcher's: the stream is never handed to the launcher's own functions,
+// but to the _fileno of the module that holds it. Standard error when that
+// cannot be learned.
+int vmStreamNumber(FILE* stream) {
+    HMODULE owner = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(stream), &owner))
+        return 2;
+    using FileNumber = int(__cdecl*)(FILE*);
+    const auto fileNumber = reinterpret_cast<FileNumber>(reinterpret_cast<void*>(GetProcAddress(owner, "_fileno")));
+    return fileNumber ? fileNumber(stream) : 2;
+}
+
+}  // namespace
+
+void writeVmText(FILE* stream, const char* text, size_t length) {
+    FILE* out = vmStreamNumber(stream) == 1 ? stdout : stderr;
+    std::fwrite(text, 1, length, out);
+    std::fflush(out);
+}
+
+OptionList buildSystemProperties() {
+    OptionList props;
+    if (const char* semaphore = instanceSemaphoreName())
+        props.push_back(property("korvo.semaphoreName", semaphore));
+    if (productFlavor == 'i')
+        props.push_back("-Dkorvo.isVandrel=true");
+    props.push_back(property("korvo.moduleName", launcherPath()));
+    props.push_back(property("sun.java.command", launcherPath()));
+    if (getConfigBool(rec::SingleInstance)) {
+        char comm[kTempPathCapacity];
+        processCommFilePath(comm, sizeof comm, GetCurrentProcessId());
+        props.push_back(property("korvo.processCommFile", comm));
+    }
+    props.push_back(property("korvo.tempDir", launcherTempDir));
+    props.push_back("-Dkorvo.unextractedPosition=" +
+                    std::to_string(langRestart ? -1 : static_cast<long long>(unextractedPosition)));
+    std::string value;
+    readEnvironmentVariable("PATH", value);
+    std::string path = "-Djava.library.path=" + value;
+    if (path.size() >= kPropertyCapacity) {
+        logError("java.library.path longer than %u bytes: cut", static_cast<unsigned>(kPropertyCapacity - 1));
+        path.resize(kPropertyCapacity - 1);
+    }
+    props.push_back(path);
+    if (!readEnvironmentVariable("MANPATH", value))
+        props.push_back("-Dkorvo.consoleCodepage=cp" + std::to_string(GetConsoleOutputCP()));
+    return props;
+}
+
+WideArgs launcherArgumentsFor(const WideArgs& arguments) {
+    LauncherArgsInput input;
+    input.guiApplication = getConfigInt(rec::ExecutableType) == 1;
+    input.mainClass = getConfigString(rec::MainClass);
+    input.outputFile1 = outputFileArgument(rec::OutputFile1Enabled, rec::OutputFile1);
+    input.outputFile2 = outputFileArgument(rec::OutputFile2Enabled, rec::OutputFile2);
+    input.launcherFlag = getConfigBool(rec::LauncherClassFlag);
+    std::string configured = getConfigString(rec::Arguments);
+    expandVariables(configured);
+    splitArguments(widen(configured, CP_ACP), input.configuredArguments);
+    input.acceptJOptions = getConfigBool(rec::AcceptJOptions);
+    return buildLauncherArguments(input, arguments);
+}
+
+bool firstRunMarkerPresent() {
+    std::string marker = canonicalPath(getConfigString(rec::InstallationDirectory), false);
+    marker += "\\.vandrel\\firstrun";
+    return pathExists(marker);
+}
+
+std::string argumentForLog(const std::u16string& argument) {
+    return narrowForDisplay(fileApiCodePage(),
+                            std::wstring_view(reinterpret_cast<const wchar_t*>(argument.data()), argument.size()));
+}
+
+std::string javaTextForDisplay(std::u16string_view text) {
+    return narrowForDisplay(CP_ACP, std::wstring_view(reinterpret_cast<const wchar_t*>(text.data()), text.size()));
+}
+
+FILE* openDefaultOptionsFile() {
+    if (FILE* file = openDefaultFor(launcherPathWide()))
+        return file;
+    wchar_t module[8192];
+    const DWORD n = GetModuleFileNameW(nullptr, module, 8192);
+    if (n == 0 || n >= 8192)
+        return nullptr;
+    return openDefaultFor(module);
+}

@@ -1,0 +1,31 @@
+// What the JVM stage takes from the launcher's surroundings: the records as
+// the machine reads them, the environment, the file system and the code
+// pages. The stage itself (JavaVMLauncher, VmOptions, MainThread,
+// ApplicationThreads) includes no Windows header, so the very code the
+// launcher runs can also be run natively against the VMs users have; these
+// functions are its ties to the platform.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "core/CommandLine.h"
+#include "jvm/VmOptions.h"
+
+// The launcher's own -D options, in their fixed order.
+OptionList buildSystemProperties();
+// The array handed to the launcher class's main (LauncherArgs.h).
+WideArgs launcherArgumentsFor(const WideArgs& arguments);
+// Whether the installation's first-run marker file exists.
+bool firstRunMarkerPresent();
+// An argument of main as a log line shows it.
+std::string argumentForLog(const std::u16string& argument);
+// A Java text (an exception's) as a dialog and the log show it.
+std::string javaTextForDisplay(std::u16string_view text);
+// Writes what the VM printed to `stream` (the VM's standard output or
+// error, of its own C runtime) where that stream leads.
+void writeVmText(FILE* stream, const char* text, size_t length);
+// The options file named after the launcher, open for reading; null when
+// there is none.
+FILE* openDefaultOptionsFile();

@@ -1,0 +1,167 @@
+// Runs the launcher's JVM stage natively against an installed VM library
+// (HotSpot's libjvm.so), as the launcher runs it against jvm.dll: option
+// assembly, JNI_CreateJavaVM, the launcher class's main on the thread the VM
+// starts, the wait for the application's threads, DestroyJavaVM, and a
+// thread that polls the splash controller as the splash thread does.
+//
+//   hotspot-host --jvm LIBJVM --dir DIR --records FILE --log FILE
+//                --messages FILE [--options FILE] [--controller] [-- ARG...]
+//
+// FILE of --records: "ID<TAB>TEXT" lines, "\n", "\t" and "\\" escaped in TEXT.
+// The log and the messages shown end up in their files; the exit code is the
+// launcher's (or the application's System.exit).
+#include <dlfcn.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "core/ConfigStore.h"
+#include "core/Errors.h"
+#include "core/Log.h"
+#include "core/StartupState.h"
+#include "jvm/JavaVMLauncher.h"
+#include "runtime/JniEntry.h"
+#include "splash/ControllerPoll.h"
+#include "tests/hotspot/HostPlatform.h"
+
+namespace {
+
+std::string unescape(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size()) {
+            const char c = text[++i];
+            out += c == 'n' ? '\n' : c == 't' ? '\t' : c;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+bool loadRecords(const char* path) {
+    FILE* file = std::fopen(path, "r");
+    if (!file)
+        return false;
+    std::string line;
+    for (int c; (c = std::fgetc(file)) != EOF;) {
+        if (c != '\n') {
+            line += static_cast<char>(c);
+            continue;
+        }
+        const size_t tab = line.find('\t');
+        if (tab != std::string::npos)
+            configStore().narrow[std::atoi(line.substr(0, tab).c_str())] = unescape(line.substr(tab + 1));
+        line.clear();
+    }
+    std::fclose(file);
+    return true;
+}
+
+// The splash thread's part without a window: every 100 ms it asks the
+// controller, until the application asks for the hide or the JVM is about
+// to go.
+std::thread controllerThread;
+std::atomic<bool> stopPolling{false};
+std::atomic<bool> polling{false};
+
+void pollUntilHidden() {
+    while (!stopPolling) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const ControllerRequest request = pollController();
+        if (request.action == ControllerAction::text) {
+            logMessage("controller: text %s", utf8(request.text).c_str());
+        } else if (request.action == ControllerAction::hide) {
+            logMessage("controller: hide");
+            break;
+        }
+    }
+    releaseController();
+    polling = false;
+}
+
+void endPolling() {
+    if (!controllerThread.joinable())
+        return;
+    if (polling)
+        logMessage("controller: stopping");
+    stopPolling = true;
+    controllerThread.join();
+}
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: hotspot-host --jvm LIBJVM --dir DIR --records FILE --log FILE --messages FILE\n"
+                 "                    [--options FILE] [--controller] [-- ARG...]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* jvm = nullptr;
+    const char* records = nullptr;
+    bool controller = false;
+    int first = argc;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--") {
+            first = i + 1;
+            break;
+        }
+        if (option == "--controller") {
+            controller = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            return usage();
+        const char* value = argv[++i];
+        if (option == "--jvm")
+            jvm = value;
+        else if (option == "--dir")
+            host.directory = value;
+        else if (option == "--records")
+            records = value;
+        else if (option == "--log")
+            host.logFile = value;
+        else if (option == "--messages")
+            host.messagesFile = value;
+        else if (option == "--options")
+            host.optionsFile = value;
+        else
+            return usage();
+    }
+    if (!jvm || !records || host.directory.empty() || host.logFile.empty() || host.messagesFile.empty())
+        return usage();
+    if (!loadRecords(records)) {
+        std::fprintf(stderr, "hotspot-host: cannot read %s\n", records);
+        return 2;
+    }
+    productFlavor = getConfigString(rec::ProductFlavor)[0];
+
+    void* library = dlopen(jvm, RTLD_NOW | RTLD_LOCAL);
+    void* entry = library ? dlsym(library, "JNI_CreateJavaVM") : nullptr;
+    if (!entry) {
+        std::fprintf(stderr, "hotspot-host: no JNI_CreateJavaVM in %s: %s\n", jvm, dlerror());
+        return 2;
+    }
+    logMessage("JVM library %s", jvm);
+    setCreateJavaVMEntry(reinterpret_cast<CreateJavaVMEntry>(entry));
+
+    WideArgs arguments{utf16(host.directory + "/app")};
+    for (int i = first; i < argc; ++i)
+        arguments.push_back(utf16(argv[i]));
+    if (controller) {
+        polling = true;
+        controllerThread = std::thread(pollUntilHidden);
+    }
+    setBeforeDestroyJavaVM(endPolling);
+    if (!launchProgram(arguments, true))
+        fatalErrorMessage(msg::JvmNotStarted, nullptr, launchFailureDetail());
+    endPolling();
+    return 0;
+}

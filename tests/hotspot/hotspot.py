@@ -1,0 +1,207 @@
+"""The launcher's JVM stage on HotSpot, through the native host
+(hotspot-host): runtime homes, the test's Java classes, one run and what it
+left behind (exit code, log, messages shown, what the Java code reported).
+
+One scenario by hand (the log lines are in DIR/log.txt):
+
+    python3 tests/hotspot/hotspot.py kvotest.Probe -- first "two words"
+"""
+import atexit
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+from dataclasses import dataclass
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+ROOT = HERE.parents[1]
+HOST = Path(os.environ.get("KVO_HOTSPOT_HOST", ROOT / "build" / "native" / "hotspot-host"))
+# Debian's OpenJDK 17, a build dependency: the tier must pass on it.
+DEBIAN_JDK = Path("/usr/lib/jvm/java-17-openjdk-amd64")
+JAVA_TREES = {"launcher": ROOT / "tests" / "realvm" / "java" / "launcher",
+              "app": ROOT / "tests" / "realvm" / "java" / "app",
+              "hotspot": HERE / "java"}
+# The launcher's Java half: the application classes of the real-VM tier use
+# its API, so they compile against it.
+RUNTIME_JAR = ROOT / "build" / "native" / "java" / "kvo-runtime.jar"
+
+MESSAGES = {1000: "Error", 1005: "The JVM could not be started.", 1009: "An internal error occurred (error code: {0})",
+            1010: "Couldn't load main class.", 1011: "Main method not found."}
+
+
+def libjvm(home):
+    return Path(home) / "lib" / "server" / "libjvm.so"
+
+
+def jdk_homes():
+    """Debian's 17 first, then every other JDK home under /usr/lib/jvm (or
+    in KVO_HOTSPOT_JDKS, separated by ':'), each real directory once."""
+    listed = os.environ.get("KVO_HOTSPOT_JDKS")
+    others = [Path(p) for p in listed.split(":") if p] if listed else sorted(Path("/usr/lib/jvm").glob("*"))
+    homes, seen = [], set()
+    for home in [DEBIAN_JDK] + others:
+        real = home.resolve()
+        if real not in seen and libjvm(home).exists():
+            seen.add(real)
+            homes.append(home)
+    return homes
+
+
+_classes = {}
+
+
+def compiled(tree):
+    """The classes of one Java tree, compiled once by Debian's javac: the
+    realvm trees for Java 8 (as the test VM of that tier reads them), the
+    HotSpot tree for Java 9, since it looks at modules."""
+    if tree in _classes:
+        return _classes[tree]
+    out = Path(tempfile.mkdtemp(prefix=f"kvo-hotspot-{tree}-"))
+    atexit.register(shutil.rmtree, out, True)
+    sources = [str(p) for p in JAVA_TREES[tree].rglob("*.java")]
+    command = [str(DEBIAN_JDK / "bin" / "javac"), "-nowarn", "-Xlint:-options", "--release",
+               "9" if tree == "hotspot" else "8", "-encoding", "UTF-8", "-d", str(out)]
+    if tree != "launcher":
+        command += ["-cp", f"{compiled('launcher')}{os.pathsep}{RUNTIME_JAR}"]
+    done = subprocess.run(command + sources, capture_output=True, text=True)
+    if done.returncode != 0:
+        raise AssertionError(f"javac failed for {tree}:\n{done.stderr}")
+    _classes[tree] = out
+    return out
+
+
+def escape(text):
+    return text.replace("\\", "\\\\").replace("\n", "\\n").replace("\t", "\\t")
+
+
+def unescape(text):
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == "\\" and i + 1 < len(text):
+            out.append({"n": "\n", "t": "\t", "r": "\r"}.get(text[i + 1], text[i + 1]))
+            i += 2
+        else:
+            out.append(text[i])
+            i += 1
+    return "".join(out)
+
+
+@dataclass
+class Run:
+    directory: Path
+    code: int
+    log: list
+    messages: list
+    report: list
+    stdout: str
+    stderr: str
+
+    def values(self, key):
+        return [v for k, v in self.report if k == key]
+
+    def __str__(self):
+        return (f"exit {self.code}\nmessages: {self.messages}\nlog:\n  " + "\n  ".join(self.log)
+                + f"\nstderr:\n{self.stderr}\nreport: {self.report}")
+
+
+def run_host(home, directory, main_class, args=(), vm_options="", options_lines=None, controller=False,
+             records=None, timeout=60):
+    """One start of the JVM stage on the VM of `home`, in `directory`."""
+    directory = Path(directory)
+    directory.mkdir(parents=True, exist_ok=True)
+    report, log, messages = directory / "report.txt", directory / "log.txt", directory / "messages.txt"
+    for path in (report, log, messages):
+        path.unlink(missing_ok=True)
+    table = {121: ";".join("D0" + str(compiled(t)) for t in ("launcher", "app", "hotspot")),
+             122: main_class, 123: f'"-Dkvotest.report={report}" {vm_options}'.strip(), 2001: "e"}
+    table.update(MESSAGES)
+    table.update(records or {})
+    record_file = directory / "records.txt"
+    record_file.write_text("".join(f"{k}\t{escape(str(v))}\n" for k, v in table.items()), encoding="utf-8")
+    command = [str(HOST), "--jvm", str(libjvm(home)), "--dir", str(directory), "--records", str(record_file),
+               "--log", str(log), "--messages", str(messages)]
+    if options_lines is not None:
+        options = directory / "app.vmoptions"
+        options.write_text("".join(line + "\n" for line in options_lines), encoding="utf-8")
+        command += ["--options", str(options)]
+    if controller:
+        command.append("--controller")
+    env = dict(os.environ, LC_ALL="C.UTF-8")
+    done = subprocess.run(command + ["--"] + list(args), capture_output=True, env=env, timeout=timeout)
+    read = lambda p: p.read_text(encoding="utf-8", errors="replace").splitlines() if p.exists() else []
+    rows = [tuple(line.split("\t", 1)) for line in read(report)]
+    return Run(directory, done.returncode, read(log), [unescape(m) for m in read(messages)],
+               [(k, unescape(v)) for k, v in rows], done.stdout.decode(errors="replace"),
+               done.stderr.decode(errors="replace"))
+
+
+_vm_names = {}
+
+
+def vm_name(home):
+    """java.vm.name and java.version of the VM in `home`, and its compilers
+    (HotSpot names itself there), as Java reports them."""
+    if home not in _vm_names:
+        with tempfile.TemporaryDirectory(prefix="kvo-hotspot-vm-") as d:
+            r = run_host(home, d, "kvotest.Probe")
+            if not r.values("vm"):
+                raise AssertionError(f"the VM in {home} did not start:\n{r}")
+            name, version, compilers = r.values("vm")[0].split("\t")
+            _vm_names[home] = f"{name} {version}, {compilers}"
+    return _vm_names[home]
+
+
+class HotSpotCase(unittest.TestCase):
+    """Each test runs its scenarios on every JDK found, Debian's 17 first,
+    and names the VM it ran on."""
+
+    @classmethod
+    def setUpClass(cls):
+        if not HOST.exists():
+            raise AssertionError(f"no host at {HOST}: build the native tree")
+        if not libjvm(DEBIAN_JDK).exists():
+            raise AssertionError(f"no HotSpot at {libjvm(DEBIAN_JDK)}: install openjdk-17-jdk-headless")
+
+    def setUp(self):
+        self._dir = tempfile.TemporaryDirectory(prefix="kvo-hotspot-")
+        self.dir = Path(self._dir.name)
+        self.addCleanup(self._dir.cleanup)
+        self._runs = 0
+
+    def vms(self):
+        """(home, name) of each VM, announced on the test's output."""
+        for home in jdk_homes():
+            name = vm_name(home)
+            print(f"\n  {self.id().rsplit('.', 1)[-1]}: on {name} ({home})", flush=True)
+            yield home, name
+
+    def start(self, home, main_class, *args, **kw):
+        self._runs += 1
+        return run_host(home, self.dir / f"run{self._runs}", main_class, args, **kw)
+
+    def assertLogHas(self, run, line):
+        self.assertIn(line, run.log, str(run))
+
+    def steps(self, run, *lines):
+        return [line for line in run.log if line in lines]
+
+
+def main():
+    """By hand: python3 hotspot.py MAIN_CLASS [--jdk HOME] [--vm-options TEXT] [--controller] [-- ARG...]"""
+    argv = sys.argv[1:]
+    args = argv[argv.index("--") + 1:] if "--" in argv else []
+    argv = argv[:argv.index("--")] if "--" in argv else argv
+    home = Path(argv[argv.index("--jdk") + 1]) if "--jdk" in argv else DEBIAN_JDK
+    options = argv[argv.index("--vm-options") + 1] if "--vm-options" in argv else ""
+    directory = Path(tempfile.mkdtemp(prefix="kvo-hotspot-by-hand-"))
+    r = run_host(home, directory, argv[0], args, vm_options=options, controller="--controller" in argv)
+    print(r)
+    print(f"files in {directory}")
+    sys.exit(r.code)
+
+
+if __name__ == "__main__":
+    main()

@@ -870,7 +870,7 @@ TEST_F(ResourceBuild, TextsTakenFromTheStubCannotStartALine) {
     list[2].data = buildVersionResource(info);
     std::string image = makeImage(false, false);
     placeResourceSection(image, [&](uint32_t rva) { return buildResourceSection(list, rva); }, "hostile");
-    writeFile(dir / "app.kvo", "ApplicationName = x\n");
+    writeFile(dir / "app.kvo", "MainClass = a.B\n");
     BuildOptions o;
     o.config = (dir / "app.kvo").string();
     o.out = (dir / "block.bin").string();

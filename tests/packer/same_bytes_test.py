@@ -184,7 +184,7 @@ class SameBytes(unittest.TestCase):
             for text in characters:
                 with self.subTest(page=page, text=text.encode("unicode_escape").decode()):
                     with open(path, "w", encoding="utf-8") as f:
-                        f.write(f"ApplicationName = {text}\n")
+                        f.write(f"MainClass = a.B\nApplicationName = {text}\n")
                     verdicts = []
                     for name, run in (("linux", self.run_linux), ("windows", self.run_windows)):
                         out = os.path.join(folder, f"{name}.bin")
@@ -209,7 +209,7 @@ class SameBytes(unittest.TestCase):
         # Bytes read back alike too: a dump of bytes that are no character, or
         # a second form of one, or a pair a converter calls invalid.
         with open(path, "w", encoding="utf-8") as f:
-            f.write("ApplicationName := \\x5C\\x81\\x60\\x87\\x90\\xA2\\xE8\\x80\\xAE\\xFD\\xCA\\xF9\\xF9\\xA2\\xA4\n")
+            f.write("MainClass = a.B\nApplicationName := \\x5C\\x81\\x60\\x87\\x90\\xA2\\xE8\\x80\\xAE\\xFD\\xCA\\xF9\\xF9\\xA2\\xA4\n")
         block = os.path.join(folder, "bytes.bin")
         self.assertEqual(self.run_linux("build", "--overlay", "--config", path, "--out", block).returncode, 0)
         for page in pages:

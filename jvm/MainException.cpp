@@ -57,6 +57,22 @@ std::string describe(JNIEnv* env, jobject object, size_t longest) {
     return out;
 }
 
+// The cause of `current`, null at the chain's end (a throwable that is its
+// own cause ends it too). Releases `current` unless it is the chain's first,
+// which belongs to the caller.
+jobject nextInChain(JNIEnv* env, jmethodID getCause, jobject current, jobject first) {
+    jobject cause = env->CallObjectMethod(current, getCause);
+    if (failed(env))
+        cause = nullptr;
+    if (cause && env->IsSameObject(cause, current)) {
+        env->DeleteLocalRef(cause);
+        cause = nullptr;
+    }
+    if (current != first)
+        env->DeleteLocalRef(current);
+    return cause;
+}
+
 // The trace as Java prints it (causes included), one log line a frame.
 void logStackTrace(JNIEnv* env, jthrowable exception) {
     jclass throwable = env->FindClass("java/lang/Throwable");
@@ -89,16 +105,7 @@ void logStackTrace(JNIEnv* env, jthrowable exception) {
             logMessage("\t... %d more", static_cast<int>(count - shown));
         if (frames)
             env->DeleteLocalRef(frames);
-        jobject cause = env->CallObjectMethod(current, getCause);
-        if (failed(env))
-            cause = nullptr;
-        if (cause && env->IsSameObject(cause, current)) {
-            env->DeleteLocalRef(cause);
-            cause = nullptr;
-        }
-        if (current != exception)
-            env->DeleteLocalRef(current);
-        current = cause;
+        current = nextInChain(env, getCause, current, exception);
     }
     if (current && current != exception)
         env->DeleteLocalRef(current);
@@ -116,23 +123,12 @@ std::string describeWithCauses(JNIEnv* env, jthrowable exception) {
     if (failed(env) || !getCause)
         return text;
     jobject current = exception;
-    for (int depth = 0; depth < kCausesShown && text.size() < kLongestText; ++depth) {
-        jobject cause = env->CallObjectMethod(current, getCause);
-        if (failed(env))
-            cause = nullptr;
-        // A throwable that is its own cause ends the chain.
-        if (cause && env->IsSameObject(cause, current)) {
-            env->DeleteLocalRef(cause);
-            cause = nullptr;
-        }
-        if (current != exception)
-            env->DeleteLocalRef(current);
-        current = cause ? cause : exception;
-        if (!cause)
-            break;
-        text += "\nCaused by: " + describe(env, cause, kLongestText - text.size());
+    for (int depth = 0; current && depth < kCausesShown && text.size() < kLongestText; ++depth) {
+        current = nextInChain(env, getCause, current, exception);
+        if (current)
+            text += "\nCaused by: " + describe(env, current, kLongestText - text.size());
     }
-    if (current != exception)
+    if (current && current != exception)
         env->DeleteLocalRef(current);
     return text;
 }

@@ -21,6 +21,18 @@ entered, for the launcher and for the bare loader.
 All kinds alternate in every round, so a machine that slows down slows
 them alike; medians and quartiles are printed, and the ratios of each round.
 A benchmark, not a test: it judges nothing.
+
+Each figure and each per-round ratio comes with its median, lower and
+upper quartile and extremes; the lower quartile is what a start costs when
+nothing else got in its way. The first line says how many rounds ran and
+the load average before and after them, and whether others kept the
+machine busy meanwhile.
+
+--steps shows where the time goes instead: the launcher and the bare
+loader run with KORVO_STEP_TIMES, which notes the time of every log line
+(and of a few steps without one) in memory and writes them when the
+process ends; the table gives, per step, when it was reached and how long
+it took until the next one.
 """
 import argparse
 import os
@@ -80,29 +92,29 @@ class StandInSetup:
         self.exe.write_bytes(stub_image() + block.bytes())
         self.replaced = 0
 
-    def entry_time(self, *command):
+    def entry_time(self, *command, steps=None):
         log = self.vm_dir / "jvm-stand-in.log"
         if log.exists():
             log.unlink()
-        done = wine(self.env, *command)
+        done = wine(with_steps(self.env, steps), *command)
         record = jvm_record(self.vm_dir)
         if "create" not in record:
             raise SystemExit(f"{Path(str(command[0])).name} did not reach JNI_CreateJavaVM of the stand-in "
                              f"(exit {done.returncode}); run the launcher with KORVO_LOG=yes to see why")
         return float(record["create"])
 
-    def launcher(self):
-        return self.entry_time(self.exe)
+    def launcher(self, steps=None):
+        return self.entry_time(self.exe, steps=steps)
 
-    def launcher_cold(self):
+    def launcher_cold(self, steps=None):
         # A new modification time is a new java.exe to the version cache.
         self.replaced += 1
         later = time.time() + 10 + self.replaced
         os.utime(self.java, (later, later))
-        return self.entry_time(self.exe)
+        return self.entry_time(self.exe, steps=steps)
 
-    def bare_loader(self):
-        return self.entry_time(BENCH / "bare-loader.exe", winpath(self.vm_dir / "jvm.dll"))
+    def bare_loader(self, steps=None):
+        return self.entry_time(BENCH / "bare-loader.exe", winpath(self.vm_dir / "jvm.dll"), steps=steps)
 
     def java_run(self):
         return printed_number(wine(self.env, BENCH / "time-one-run.exe", f'"{winpath(self.java)}" -version'),
@@ -117,12 +129,15 @@ class RealVmSetup:
     """The launcher and the bare loader on the real VM, both until the
     benchmark's Java launcher class enters main."""
 
-    def __init__(self, work, env):
+    def __init__(self, work, env, release=None):
         from realvm import real_block
         self.env = dict(env)
-        make_runtime_home(work / "real" / "jre", vm_types=("server",), library=str(REALVM / "jvm.dll"),
-                          dependency=False)
-        self.vm = work / "real" / "jre" / "bin" / "server" / "jvm.dll"
+        work = work / ("real-release" if release else "real")
+        home = make_runtime_home(work / "jre", vm_types=("server",), library=str(REALVM / "jvm.dll"),
+                                 dependency=False)
+        if release:
+            (home / "release").write_text(f'JAVA_VERSION="{release}"\n')
+        self.vm = home / "bin" / "server" / "jvm.dll"
         classes = work / "classes"
         javac = shutil.which("javac")
         if not javac:
@@ -131,35 +146,115 @@ class RealVmSetup:
                         str(REALVM / "classpath.jar"), "-d", str(classes),
                         str(ROOT / "bench" / "java" / "com" / "korvo" / "runtime" / "WinLauncher.java")],
                        check=True, capture_output=True)
-        self.jar = work / "real" / "lib" / "launcher.jar"
+        self.jar = work / "lib" / "launcher.jar"
         self.jar.parent.mkdir(parents=True)
         subprocess.run([str(Path(javac).with_name("jar")), "cf", str(self.jar), "-C", str(classes), "."],
                        check=True, capture_output=True)
         block = real_block("unused.Main", r121="A0.\\lib\\launcher.jar", r107="0")
-        self.exe = work / "real" / "app.exe"
+        self.exe = work / "app.exe"
         self.exe.write_bytes(stub_image() + block.bytes())
-        self.out = work / "real" / "entered.txt"
+        self.out = work / "entered.txt"
         self.env.update({"KVO_BENCH_CLOCK": winpath(BENCH / "bench-clock.dll"), "KVO_BENCH_OUT": winpath(self.out)})
 
-    def _main_time(self, *command):
+    def _main_time(self, *command, steps=None):
         if self.out.exists():
             self.out.unlink()
-        done = wine(self.env, *command)
+        done = wine(with_steps(self.env, steps), *command)
         if not self.out.exists():
             raise SystemExit(f"{Path(str(command[0])).name} did not reach the Java main (exit {done.returncode}): "
                              f"{done.stderr.decode(errors='replace')[-600:]}")
         return float(self.out.read_text().strip())
 
-    def launcher(self):
-        return self._main_time(self.exe)
+    def launcher(self, steps=None):
+        return self._main_time(self.exe, steps=steps)
 
-    def bare_loader(self):
+    def bare_loader(self, steps=None):
         return self._main_time(BENCH / "bare-loader.exe", winpath(self.vm), winpath(self.jar),
-                               "com.korvo.runtime.WinLauncher")
+                               "com.korvo.runtime.WinLauncher", steps=steps)
 
     def forget(self):
         key = CACHE_ROOT + "\\" + winpath(self.vm.parent.parent / "java.exe").lower().replace("\\", "/")
         reg("delete", key, "/f", check=False)
+
+
+def with_steps(env, steps):
+    """The environment with the step times going to `steps` (a Unix path)."""
+    if steps is None:
+        return env
+    env = dict(env)
+    env["KORVO_STEP_TIMES"] = winpath(steps)
+    return env
+
+
+def timed_steps(run, steps, last):
+    """One run's steps as (label, ms) in order, with `last` (what the run
+    itself measured: the stand-in's entry, the Java main)."""
+    if steps.exists():
+        steps.unlink()
+    at = run(steps=steps)
+    if not steps.exists():
+        raise SystemExit("no step times written: is the launcher built from this tree?")
+    rows = []
+    for line in steps.read_text(encoding="utf-8", errors="replace").splitlines():
+        when, _, label = line.partition("\t")
+        if when != "-":
+            rows.append((label.strip(), float(when)))
+    # On the same clock: in its place among the steps.
+    place = next((i for i, (_, when) in enumerate(rows) if when > at), len(rows))
+    rows.insert(place, (last, at))
+    return rows
+
+
+def step_table(title, runs):
+    """Per step (a label and its occurrence): when it was reached and the
+    time until the next step of the same run, medians and lower quartiles
+    over the runs, in the order the steps came."""
+    keyed = []
+    for rows in runs:
+        seen = {}
+        run = []
+        for i, (label, at) in enumerate(rows):
+            seen[label] = seen.get(label, 0) + 1
+            took = (rows[i + 1][1] if i + 1 < len(rows) else at) - at
+            run.append(((label, seen[label]), i, at, took))
+        keyed.append(run)
+    common = set.intersection(*(set(key for key, _, _, _ in run) for run in keyed))
+    table = {}
+    for run in keyed:
+        for key, position, at, took in run:
+            if key in common:
+                entry = table.setdefault(key, ([], [], []))
+                entry[0].append(position)
+                entry[1].append(at)
+                entry[2].append(took)
+    print(f"{title}: {len(runs)} runs, ms since process creation; 'until next' is the step's own cost")
+    print(f"  {'reached':>8} {'p25':>8} {'until next':>10} {'p25':>8}  step")
+    for key, (positions, ats, tooks) in sorted(table.items(), key=lambda item: statistics.median(item[1][0])):
+        label = key[0] if key[1] == 1 else f"{key[0]} (#{key[1]})"
+        at, at_q1 = spread(ats)[:2]
+        took, took_q1 = spread(tooks)[:2]
+        print(f"  {at:8.2f} {at_q1:8.2f} {took:10.2f} {took_q1:8.2f}  {label[:90]}")
+
+
+def load_average():
+    """The machine's 1, 5 and 15 minute load averages."""
+    try:
+        return tuple(float(x) for x in Path("/proc/loadavg").read_text().split()[:3])
+    except (OSError, ValueError):
+        return None
+
+
+def machine_state(before, after):
+    """Whether others kept the machine busy while it measured. The 1-minute
+    load average before the rounds is everybody else's; after them it holds
+    the benchmark's own share too (about one program at a time)."""
+    if not before or not after:
+        return "load average unknown"
+    processors = os.cpu_count() or 1
+    busy = before[0] > processors / 2 or after[0] > processors / 2 + 1
+    shown = lambda load: " ".join(f"{x:.2f}" for x in load)
+    return (f"load average before {shown(before)}, after {shown(after)} on {processors} processors: "
+            + ("BUSY, the figures are not to be trusted" if busy else "quiet"))
 
 
 def trivial(env, name):
@@ -172,6 +267,32 @@ def spread(values):
     return statistics.median(values), q[0], q[2], values[0], values[-1]
 
 
+def show_steps(rounds, only, work, stand_in, with_release, real, real_release):
+    kinds = {"stand-in, cache: launcher": (stand_in.launcher, "stand-in JNI_CreateJavaVM entered"),
+             "stand-in, release file: launcher": (with_release.launcher, "stand-in JNI_CreateJavaVM entered"),
+             "stand-in, release file, cold: launcher": (with_release.launcher_cold,
+                                                        "stand-in JNI_CreateJavaVM entered"),
+             "stand-in: bare loader": (stand_in.bare_loader, "stand-in JNI_CreateJavaVM entered")}
+    if real:
+        kinds["real VM: launcher"] = (real.launcher, "Java main entered")
+        kinds["real VM: bare loader"] = (real.bare_loader, "Java main entered")
+        kinds["real VM, release file: launcher"] = (real_release.launcher, "Java main entered")
+    kinds = {k: v for k, v in kinds.items() if only in k}
+    if not kinds:
+        raise SystemExit(f"no kind of start is named like {only!r}")
+    steps = work / "steps.txt"
+    for run, _ in kinds.values():
+        run()
+    runs = {name: [] for name in kinds}
+    for _ in range(rounds):
+        for name, (run, last) in kinds.items():
+            runs[name].append(timed_steps(run, steps, last))
+    for name, taken in runs.items():
+        step_table(name, taken)
+        print()
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("rounds", nargs="?", type=int, default=15, help="interleaved rounds (default 15)")
@@ -179,6 +300,9 @@ def main():
     parser.add_argument("--also", action="append", default=[], metavar="STUB",
                         help="another launcher stub (e.g. one built from an older commit) measured warm in the "
                              "same rounds, on the same block and runtime; may be repeated")
+    parser.add_argument("--steps", nargs="?", const="", metavar="KIND",
+                        help="where the time goes, instead of the figures: every step of the launcher and the "
+                             "bare loader on the stand-in and the real VM (only the kinds whose name holds KIND)")
     options = parser.parse_args()
 
     env = wine_env()
@@ -191,10 +315,14 @@ def main():
         setups.append(stand_in)
         with_release = StandInSetup(work, env, release="1.8.0_402")
         setups.append(with_release)
-        real = None
+        real = real_release = None
         if not options.no_real_vm and (REALVM / "jvm.dll").exists():
             real = RealVmSetup(work, env)
             setups.append(real)
+            real_release = RealVmSetup(work, env, release="1.8.0_402")
+            setups.append(real_release)
+        if options.steps is not None:
+            return show_steps(options.rounds, options.steps, work, stand_in, with_release, real, real_release)
         kinds = {
             "trivial console program, to main": lambda: trivial(env, "time-to-main.exe"),
             "trivial GUI program, to WinMain": lambda: trivial(env, "time-to-main-gui.exe"),
@@ -212,6 +340,8 @@ def main():
         if real:
             kinds["real VM: bare loader, to Java main"] = real.bare_loader
             kinds["real VM: launcher warm, to Java main"] = real.launcher
+            kinds["real VM: launcher with release file, to Java main"] = real_release.launcher
+        load_before = load_average()
         # Settle Wine and fill the version caches before anything counts.
         for run in kinds.values():
             run()
@@ -219,26 +349,25 @@ def main():
         for _ in range(options.rounds):
             for name, run in kinds.items():
                 figures[name].append(run())
+        load_after = load_average()
     finally:
         for setup in setups:
             setup.forget()
         shutil.rmtree(work, ignore_errors=True)
 
     print(f"{launcher_arch()} launcher ({BUILD_WIN32.name}), {options.rounds} interleaved rounds, milliseconds "
-          f"since process creation")
-    print(f"{'':56} {'median':>8} {'p25-p75':>15} {'min-max':>15}")
+          f"since process creation; {machine_state(load_before, load_after)}")
+    print(f"{'':58} {'median':>8} {'p25':>8} {'p75':>8} {'min':>8} {'max':>8}")
+    row = "{:58} {:8.2f} {:8.2f} {:8.2f} {:8.2f} {:8.2f}"
     for name, values in figures.items():
-        m, q1, q3, lo, hi = spread(values)
-        print(f"{name:56} {m:8.2f} {q1:7.2f}-{q3:<7.2f} {lo:7.2f}-{hi:<7.2f}")
+        print(row.format(name, *spread(values)))
 
     def ratio(top, bottom, label):
         rounds = [a / b for a, b in zip(figures[top], figures[bottom])]
-        m, q1, q3, lo, hi = spread(rounds)
-        print(f"{label:56} {m:8.3f} {q1:7.3f}-{q3:<7.3f} {lo:7.3f}-{hi:<7.3f}")
+        print(row.replace(".2f", ".3f").format(label, *spread(rounds)))
 
     def difference(label, values):
-        m, q1, q3, lo, hi = spread(values)
-        print(f"{label:56} {m:8.2f} {q1:7.2f}-{q3:<7.2f} {lo:7.2f}-{hi:<7.2f}")
+        print(row.format(label, *spread(values)))
 
     print("per round:")
     ratio("launcher warm, to JNI_CreateJavaVM", "bare loader, to JNI_CreateJavaVM", "launcher warm / bare loader")
@@ -259,6 +388,8 @@ def main():
     if "real VM: launcher warm, to Java main" in figures:
         ratio("real VM: launcher warm, to Java main", "real VM: bare loader, to Java main",
               "real VM: launcher / bare loader, to Java main")
+        ratio("real VM: launcher with release file, to Java main", "real VM: bare loader, to Java main",
+              "real VM, release file: launcher / bare loader, to main")
     return 0
 
 

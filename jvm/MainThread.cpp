@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/Log.h"
+#include "core/StepTimes.h"
 #include "jvm/MainException.h"
 #include "jvm/MainThreadClass.h"
 
@@ -18,6 +19,7 @@ jobjectArray mainArguments = nullptr;
 std::atomic<bool> mainThrew{false};
 
 void JNICALL runMain(JNIEnv* env, jobject) {
+    noteStep("main thread running");
     env->CallStaticVoidMethod(mainClass, mainEntry, mainArguments);
     mainThrew = mainEndedWithException(env);
 }
@@ -49,6 +51,7 @@ bool callMainOnJavaThread(JNIEnv* env, jclass launcherClass, jmethodID mainMetho
                                          static_cast<jsize>(bytes.size()));
     if (failed(env, "DefineClass") || !threadType)
         return false;
+    noteStep("main thread class defined");
     JNINativeMethod run = {const_cast<char*>("run"), const_cast<char*>("()V"), reinterpret_cast<void*>(&runMain)};
     if (env->RegisterNatives(threadType, &run, 1) != JNI_OK || failed(env, "RegisterNatives"))
         return false;
@@ -66,9 +69,11 @@ bool callMainOnJavaThread(JNIEnv* env, jclass launcherClass, jmethodID mainMetho
     jobject thread = env->NewObject(threadType, create, name);
     if (failed(env, "NewObject") || !thread)
         return false;
+    noteStep("main thread made");
     env->CallVoidMethod(thread, start);
     if (failed(env, "Thread.start"))
         return false;
+    noteStep("main thread started");
     // Only an interrupt of this thread ends join early; nothing here asks
     // for one, so each retry waits for the thread again.
     do

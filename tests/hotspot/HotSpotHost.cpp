@@ -23,12 +23,21 @@
 #include "core/Errors.h"
 #include "core/Log.h"
 #include "core/StartupState.h"
+#include "core/StepTimes.h"
 #include "jvm/JavaVMLauncher.h"
 #include "runtime/JniEntry.h"
 #include "splash/ControllerPoll.h"
 #include "tests/hotspot/HostPlatform.h"
 
 namespace {
+
+// Step times of the host count from its main: Linux keeps a process's
+// creation time only to the clock tick.
+const auto hostStarted = std::chrono::steady_clock::now();
+
+double millisecondsSinceStart() {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - hostStarted).count();
+}
 
 std::string unescape(const std::string& text) {
     std::string out;
@@ -103,6 +112,7 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    beginStepTimes(millisecondsSinceStart);
     const char* jvm = nullptr;
     const char* records = nullptr;
     bool controller = false;

@@ -108,7 +108,7 @@ class Run:
 
 
 def run_host(home, directory, main_class, args=(), vm_options="", options_lines=None, controller=False,
-             records=None, timeout=60):
+             records=None, timeout=60, environment=None):
     """One start of the JVM stage on the VM of `home`, in `directory`."""
     directory = Path(directory)
     directory.mkdir(parents=True, exist_ok=True)
@@ -129,7 +129,7 @@ def run_host(home, directory, main_class, args=(), vm_options="", options_lines=
         command += ["--options", str(options)]
     if controller:
         command.append("--controller")
-    env = dict(os.environ, LC_ALL="C.UTF-8")
+    env = dict(os.environ, LC_ALL="C.UTF-8", **(environment or {}))
     done = subprocess.run(command + ["--"] + list(args), capture_output=True, env=env, timeout=timeout)
     read = lambda p: p.read_text(encoding="utf-8", errors="replace").splitlines() if p.exists() else []
     rows = [tuple(line.split("\t", 1)) for line in read(report)]

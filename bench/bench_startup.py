@@ -35,6 +35,7 @@ process ends; the table gives, per step, when it was reached and how long
 it took until the next one.
 """
 import argparse
+import atexit
 import os
 import shutil
 import statistics
@@ -199,13 +200,34 @@ def timed_steps(run, steps, last):
         when, _, label = line.partition("\t")
         if when != "-":
             rows.append((label.strip(), float(when)))
-    # On the same clock: in its place among the steps.
-    place = next((i for i, (_, when) in enumerate(rows) if when > at), len(rows))
-    rows.insert(place, (last, at))
+    if last:
+        # On the same clock: in its place among the steps.
+        place = next((i for i, (_, when) in enumerate(rows) if when > at), len(rows))
+        rows.insert(place, (last, at))
     return rows
 
 
-def step_table(title, runs):
+def hotspot_stage():
+    """A start of the launcher's JVM stage on HotSpot (the native host of the
+    HotSpot tier, Debian's OpenJDK), or None where either is missing. Its
+    step times count from the host's main; the VM is not under Wine."""
+    sys.path.insert(0, str(ROOT / "tests" / "hotspot"))
+    import hotspot
+    if not hotspot.HOST.exists() or not hotspot.libjvm(hotspot.DEBIAN_JDK).exists():
+        return None
+    where = Path(tempfile.mkdtemp(prefix="kvo-bench-hotspot-"))
+    atexit.register(shutil.rmtree, where, True)
+
+    def run(steps=None):
+        done = hotspot.run_host(hotspot.DEBIAN_JDK, where, "kvotest.Probe",
+                                environment={"KORVO_STEP_TIMES": str(steps)} if steps else None)
+        if done.code != 0:
+            raise SystemExit(f"the HotSpot host failed:\n{done}")
+        return None
+    return run
+
+
+def step_table(title, runs, since="process creation"):
     """Per step (a label and its occurrence): when it was reached and the
     time until the next step of the same run, medians and lower quartiles
     over the runs, in the order the steps came."""
@@ -227,7 +249,7 @@ def step_table(title, runs):
                 entry[0].append(position)
                 entry[1].append(at)
                 entry[2].append(took)
-    print(f"{title}: {len(runs)} runs, ms since process creation; 'until next' is the step's own cost")
+    print(f"{title}: {len(runs)} runs, ms since {since}; 'until next' is the step's own cost")
     print(f"  {'reached':>8} {'p25':>8} {'until next':>10} {'p25':>8}  step")
     for key, (positions, ats, tooks) in sorted(table.items(), key=lambda item: statistics.median(item[1][0])):
         label = key[0] if key[1] == 1 else f"{key[0]} (#{key[1]})"
@@ -277,6 +299,12 @@ def show_steps(rounds, only, work, stand_in, with_release, real, real_release):
         kinds["real VM: launcher"] = (real.launcher, "Java main entered")
         kinds["real VM: bare loader"] = (real.bare_loader, "Java main entered")
         kinds["real VM, release file: launcher"] = (real_release.launcher, "Java main entered")
+    if "HotSpot" in only:
+        stage = hotspot_stage()
+        if not stage:
+            raise SystemExit("no HotSpot figures: build the native tree (hotspot-host) and install "
+                             "openjdk-17-jdk-headless")
+        kinds["HotSpot, the native host: launcher's JVM stage"] = (stage, None)
     kinds = {k: v for k, v in kinds.items() if only in k}
     if not kinds:
         raise SystemExit(f"no kind of start is named like {only!r}")
@@ -288,7 +316,7 @@ def show_steps(rounds, only, work, stand_in, with_release, real, real_release):
         for name, (run, last) in kinds.items():
             runs[name].append(timed_steps(run, steps, last))
     for name, taken in runs.items():
-        step_table(name, taken)
+        step_table(name, taken, "the host's main" if "HotSpot" in name else "process creation")
         print()
     return 0
 
@@ -302,7 +330,8 @@ def main():
                              "same rounds, on the same block and runtime; may be repeated")
     parser.add_argument("--steps", nargs="?", const="", metavar="KIND",
                         help="where the time goes, instead of the figures: every step of the launcher and the "
-                             "bare loader on the stand-in and the real VM (only the kinds whose name holds KIND)")
+                             "bare loader on the stand-in and the real VM (only the kinds whose name holds KIND); "
+                             "--steps HotSpot: the launcher's JVM stage on HotSpot, through the HotSpot tier's host")
     options = parser.parse_args()
 
     env = wine_env()

@@ -1,6 +1,7 @@
 #include "jvm/MainThread.h"
 
-#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 
 #include "core/Log.h"
@@ -12,16 +13,31 @@ namespace {
 
 constexpr char kClassName[] = "com/korvo/runtime/LauncherMainThread";
 
-// Written before the thread starts, read on it: Thread.start orders both.
-jclass mainClass = nullptr;
-jmethodID mainEntry = nullptr;
-jobjectArray mainArguments = nullptr;
-std::atomic<bool> mainThrew{false};
+// What the launcher hands to the waiting thread. Never destroyed: the
+// thread may still wait when a failed start ends the process.
+struct HandOver {
+    std::mutex lock;
+    std::condition_variable given;
+    bool ready = false;
+    jclass mainClass = nullptr;
+    jmethodID mainEntry = nullptr;
+    jobjectArray arguments = nullptr;
+    bool threw = false;
+};
+HandOver& handOver = *new HandOver;
+
+jobject mainThread = nullptr;
+jmethodID joinMethod = nullptr;
 
 void JNICALL runMain(JNIEnv* env, jobject) {
     noteStep("main thread running");
-    env->CallStaticVoidMethod(mainClass, mainEntry, mainArguments);
-    mainThrew = mainEndedWithException(env);
+    {
+        std::unique_lock<std::mutex> hold(handOver.lock);
+        handOver.given.wait(hold, [] { return handOver.ready; });
+    }
+    env->CallStaticVoidMethod(handOver.mainClass, handOver.mainEntry, handOver.arguments);
+    // Read after join, which orders this write before it.
+    handOver.threw = mainEndedWithException(env);
 }
 
 // A failed JNI call leaves an exception pending that no later call may meet.
@@ -44,8 +60,7 @@ bool mainEndedWithException(JNIEnv* env) {
     return true;
 }
 
-bool callMainOnJavaThread(JNIEnv* env, jclass launcherClass, jmethodID mainMethod, jobjectArray arguments,
-                          bool& threw) {
+bool startMainThread(JNIEnv* env) {
     const std::string bytes = mainThreadClassFile(kClassName);
     jclass threadType = env->DefineClass(kClassName, nullptr, reinterpret_cast<const jbyte*>(bytes.data()),
                                          static_cast<jsize>(bytes.size()));
@@ -63,10 +78,8 @@ bool callMainOnJavaThread(JNIEnv* env, jclass launcherClass, jmethodID mainMetho
     jstring name = env->NewStringUTF("main");
     if (failed(env, "NewStringUTF") || !name)
         return false;
-    mainClass = static_cast<jclass>(env->NewGlobalRef(launcherClass));
-    mainArguments = static_cast<jobjectArray>(env->NewGlobalRef(arguments));
-    mainEntry = mainMethod;
     jobject thread = env->NewObject(threadType, create, name);
+    env->DeleteLocalRef(name);
     if (failed(env, "NewObject") || !thread)
         return false;
     noteStep("main thread made");
@@ -74,13 +87,27 @@ bool callMainOnJavaThread(JNIEnv* env, jclass launcherClass, jmethodID mainMetho
     if (failed(env, "Thread.start"))
         return false;
     noteStep("main thread started");
+    mainThread = thread;
+    joinMethod = join;
+    return true;
+}
+
+void runMainOnStartedThread(JNIEnv* env, jclass launcherClass, jmethodID mainMethod, jobjectArray arguments,
+                            bool& threw) {
+    {
+        std::lock_guard<std::mutex> hold(handOver.lock);
+        handOver.mainClass = static_cast<jclass>(env->NewGlobalRef(launcherClass));
+        handOver.arguments = static_cast<jobjectArray>(env->NewGlobalRef(arguments));
+        handOver.mainEntry = mainMethod;
+        handOver.ready = true;
+    }
+    handOver.given.notify_one();
     // Only an interrupt of this thread ends join early; nothing here asks
     // for one, so each retry waits for the thread again.
     do
-        env->CallVoidMethod(thread, join);
+        env->CallVoidMethod(mainThread, joinMethod);
     while (failed(env, "Thread.join"));
-    threw = mainThrew;
-    env->DeleteLocalRef(thread);
-    env->DeleteLocalRef(name);
-    return true;
+    threw = handOver.threw;
+    env->DeleteLocalRef(mainThread);
+    mainThread = nullptr;
 }

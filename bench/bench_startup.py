@@ -128,12 +128,15 @@ class StandInSetup:
 
 class RealVmSetup:
     """The launcher and the bare loader on the real VM, both until the
-    benchmark's Java launcher class enters main."""
+    benchmark's Java code notes that a main was entered. `packed`: a launcher
+    as a vendor makes one, with kvo-pack, which packs in kvo-runtime.jar;
+    the launcher extracts it at every start, and its launcher class calls
+    the application's main (which the figure then is)."""
 
-    def __init__(self, work, env, release=None):
+    def __init__(self, work, env, release=None, packed=False):
         from realvm import real_block
         self.env = dict(env)
-        work = work / ("real-release" if release else "real")
+        work = work / ("real" + ("-release" if release else "") + ("-packed" if packed else ""))
         home = make_runtime_home(work / "jre", vm_types=("server",), library=str(REALVM / "jvm.dll"),
                                  dependency=False)
         if release:
@@ -145,15 +148,21 @@ class RealVmSetup:
             raise SystemExit("javac not found: a JDK is needed for the real-VM figures")
         subprocess.run([javac, "-nowarn", "-source", "8", "-target", "8", "-bootclasspath",
                         str(REALVM / "classpath.jar"), "-d", str(classes),
-                        str(ROOT / "bench" / "java" / "com" / "korvo" / "runtime" / "WinLauncher.java")],
-                       check=True, capture_output=True)
+                        *map(str, (ROOT / "bench" / "java").rglob("*.java"))], check=True, capture_output=True)
         self.jar = work / "lib" / "launcher.jar"
         self.jar.parent.mkdir(parents=True)
         subprocess.run([str(Path(javac).with_name("jar")), "cf", str(self.jar), "-C", str(classes), "."],
                        check=True, capture_output=True)
-        block = real_block("unused.Main", r121="A0.\\lib\\launcher.jar", r107="0")
         self.exe = work / "app.exe"
-        self.exe.write_bytes(stub_image() + block.bytes())
+        if packed:
+            from packing import pack
+            pack(work, "ApplicationName = Bench\nMainClass = kvobench.Main\n"
+                       "ClassPath = A1.\\lib\\launcher.jar\nJreSearchSequence = B.\\jre\n")
+            self.main_class = "kvobench.Main"
+        else:
+            block = real_block("unused.Main", r121="A0.\\lib\\launcher.jar", r107="0")
+            self.exe.write_bytes(stub_image() + block.bytes())
+            self.main_class = "com.korvo.runtime.WinLauncher"
         self.out = work / "entered.txt"
         self.env.update({"KVO_BENCH_CLOCK": winpath(BENCH / "bench-clock.dll"), "KVO_BENCH_OUT": winpath(self.out)})
 
@@ -164,18 +173,32 @@ class RealVmSetup:
         if not self.out.exists():
             raise SystemExit(f"{Path(str(command[0])).name} did not reach the Java main (exit {done.returncode}): "
                              f"{done.stderr.decode(errors='replace')[-600:]}")
-        return float(self.out.read_text().strip())
+        since, _, extracted = self.out.read_text(encoding="utf-8").partition("\n")
+        remove_extracted(extracted.strip(), self.env)
+        return float(since)
 
     def launcher(self, steps=None):
         return self._main_time(self.exe, steps=steps)
 
     def bare_loader(self, steps=None):
-        return self._main_time(BENCH / "bare-loader.exe", winpath(self.vm), winpath(self.jar),
-                               "com.korvo.runtime.WinLauncher", steps=steps)
+        return self._main_time(BENCH / "bare-loader.exe", winpath(self.vm), winpath(self.jar), self.main_class,
+                               steps=steps)
 
     def forget(self):
         key = CACHE_ROOT + "\\" + winpath(self.vm.parent.parent / "java.exe").lower().replace("\\", "/")
         reg("delete", key, "/f", check=False)
+
+
+def remove_extracted(directory, env):
+    """Removes a temporary directory a packed launcher left behind (and the
+    empty file whose name it took), which a normal end leaves to the
+    application."""
+    drive, colon, rest = directory.partition(":")
+    if not colon or "_dir" not in rest:
+        return
+    unix = Path(env["WINEPREFIX"], "dosdevices", drive.lower() + ":").joinpath(*filter(None, rest.split("\\")))
+    shutil.rmtree(unix, ignore_errors=True)
+    unix.with_name(unix.name[:unix.name.rindex("_dir")]).unlink(missing_ok=True)
 
 
 def with_steps(env, steps):
@@ -289,7 +312,7 @@ def spread(values):
     return statistics.median(values), q[0], q[2], values[0], values[-1]
 
 
-def show_steps(rounds, only, work, stand_in, with_release, real, real_release):
+def show_steps(rounds, only, work, stand_in, with_release, real, real_release, real_packed):
     kinds = {"stand-in, cache: launcher": (stand_in.launcher, "stand-in JNI_CreateJavaVM entered"),
              "stand-in, release file: launcher": (with_release.launcher, "stand-in JNI_CreateJavaVM entered"),
              "stand-in, release file, cold: launcher": (with_release.launcher_cold,
@@ -299,6 +322,9 @@ def show_steps(rounds, only, work, stand_in, with_release, real, real_release):
         kinds["real VM: launcher"] = (real.launcher, "Java main entered")
         kinds["real VM: bare loader"] = (real.bare_loader, "Java main entered")
         kinds["real VM, release file: launcher"] = (real_release.launcher, "Java main entered")
+        kinds["real VM, packed: launcher, to the application's main"] = (real_packed.launcher, "Java main entered")
+        kinds["real VM, packed: bare loader, to the application's main"] = (real_packed.bare_loader,
+                                                                           "Java main entered")
     if "HotSpot" in only:
         stage = hotspot_stage()
         if not stage:
@@ -327,7 +353,8 @@ def main():
     parser.add_argument("--no-real-vm", action="store_true", help="leave out the real-VM figures")
     parser.add_argument("--also", action="append", default=[], metavar="STUB",
                         help="another launcher stub (e.g. one built from an older commit) measured warm in the "
-                             "same rounds, on the same block and runtime; may be repeated")
+                             "same rounds, on the same block and runtime (the stand-in's and the real VM's); "
+                             "may be repeated")
     parser.add_argument("--steps", nargs="?", const="", metavar="KIND",
                         help="where the time goes, instead of the figures: every step of the launcher and the "
                              "bare loader on the stand-in and the real VM (only the kinds whose name holds KIND); "
@@ -344,14 +371,17 @@ def main():
         setups.append(stand_in)
         with_release = StandInSetup(work, env, release="1.8.0_402")
         setups.append(with_release)
-        real = real_release = None
+        real = real_release = real_packed = None
         if not options.no_real_vm and (REALVM / "jvm.dll").exists():
             real = RealVmSetup(work, env)
             setups.append(real)
             real_release = RealVmSetup(work, env, release="1.8.0_402")
             setups.append(real_release)
+            real_packed = RealVmSetup(work, env, release="1.8.0_402", packed=True)
+            setups.append(real_packed)
         if options.steps is not None:
-            return show_steps(options.rounds, options.steps, work, stand_in, with_release, real, real_release)
+            return show_steps(options.rounds, options.steps, work, stand_in, with_release, real, real_release,
+                              real_packed)
         kinds = {
             "trivial console program, to main": lambda: trivial(env, "time-to-main.exe"),
             "trivial GUI program, to WinMain": lambda: trivial(env, "time-to-main-gui.exe"),
@@ -363,13 +393,20 @@ def main():
             "one java.exe -version run": stand_in.java_run,
         }
         for stub in options.also:
-            other = work / f"also-{len(kinds)}.exe"
+            other = stand_in.exe.with_name(f"also-{len(kinds)}.exe")
             other.write_bytes(Path(stub).read_bytes() + stand_in.exe.read_bytes()[len(stub_image()):])
             kinds[f"{Path(stub).name} warm, to JNI_CreateJavaVM"] = (lambda exe: lambda: stand_in.entry_time(exe))(other)
         if real:
             kinds["real VM: bare loader, to Java main"] = real.bare_loader
             kinds["real VM: launcher warm, to Java main"] = real.launcher
+            for stub in options.also:
+                other = real.exe.with_name(f"also-{len(kinds)}.exe")
+                other.write_bytes(Path(stub).read_bytes() + real.exe.read_bytes()[len(stub_image()):])
+                kinds[f"real VM: {Path(stub).name} warm, to Java main"] = (
+                    lambda exe: lambda: real._main_time(exe))(other)
             kinds["real VM: launcher with release file, to Java main"] = real_release.launcher
+            kinds["real VM: bare loader, to the application's main"] = real_packed.bare_loader
+            kinds["real VM: packed launcher, to the application's main"] = real_packed.launcher
         load_before = load_average()
         # Settle Wine and fill the version caches before anything counts.
         for run in kinds.values():
@@ -417,8 +454,13 @@ def main():
     if "real VM: launcher warm, to Java main" in figures:
         ratio("real VM: launcher warm, to Java main", "real VM: bare loader, to Java main",
               "real VM: launcher / bare loader, to Java main")
+        for stub in options.also:
+            ratio(f"real VM: {Path(stub).name} warm, to Java main", "real VM: bare loader, to Java main",
+                  f"real VM: {Path(stub).name} / bare loader, to Java main")
         ratio("real VM: launcher with release file, to Java main", "real VM: bare loader, to Java main",
               "real VM, release file: launcher / bare loader, to main")
+        ratio("real VM: packed launcher, to the application's main", "real VM: bare loader, to the application's main",
+              "real VM, packed: launcher / bare loader, to app's main")
     return 0
 
 

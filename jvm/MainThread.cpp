@@ -17,8 +17,9 @@ constexpr char kClassName[] = "com/korvo/runtime/LauncherMainThread";
 // thread may still wait when a failed start ends the process.
 struct HandOver {
     std::mutex lock;
-    std::condition_variable given;
+    std::condition_variable changed;
     bool ready = false;
+    bool returned = false;
     jclass mainClass = nullptr;
     jmethodID mainEntry = nullptr;
     jobjectArray arguments = nullptr;
@@ -33,11 +34,16 @@ void JNICALL runMain(JNIEnv* env, jobject) {
     noteStep("main thread running");
     {
         std::unique_lock<std::mutex> hold(handOver.lock);
-        handOver.given.wait(hold, [] { return handOver.ready; });
+        handOver.changed.wait(hold, [] { return handOver.ready; });
     }
     env->CallStaticVoidMethod(handOver.mainClass, handOver.mainEntry, handOver.arguments);
-    // Read after join, which orders this write before it.
-    handOver.threw = mainEndedWithException(env);
+    const bool threw = mainEndedWithException(env);
+    {
+        std::lock_guard<std::mutex> hold(handOver.lock);
+        handOver.threw = threw;
+        handOver.returned = true;
+    }
+    handOver.changed.notify_all();
 }
 
 // A failed JNI call leaves an exception pending that no later call may meet.
@@ -101,13 +107,20 @@ void runMainOnStartedThread(JNIEnv* env, jclass launcherClass, jmethodID mainMet
         handOver.mainEntry = mainMethod;
         handOver.ready = true;
     }
-    handOver.given.notify_one();
-    // Only an interrupt of this thread ends join early; nothing here asks
-    // for one, so each retry waits for the thread again.
+    handOver.changed.notify_all();
+    // Out of the VM while main runs: under an interpreting VM, a join
+    // waiting in Java code competes with main's start for the VM.
+    {
+        std::unique_lock<std::mutex> hold(handOver.lock);
+        handOver.changed.wait(hold, [] { return handOver.returned; });
+        threw = handOver.threw;
+    }
+    // Then until the thread has ended in Java's eyes too. Only an interrupt
+    // of this thread ends join early; nothing here asks for one, so each
+    // retry waits for the thread again.
     do
         env->CallVoidMethod(mainThread, joinMethod);
     while (failed(env, "Thread.join"));
-    threw = handOver.threw;
     env->DeleteLocalRef(mainThread);
     mainThread = nullptr;
 }

@@ -11,8 +11,6 @@
 #include "core/Paths.h"
 #include "core/Platform.h"
 #include "core/StartupState.h"
-#include "jvm/LauncherArgs.h"
-#include "jvm/Variables.h"
 #include "services/SingleInstance.h"
 #include "services/TempDir.h"
 
@@ -41,16 +39,6 @@ std::string property(const char* name, const std::string& value) {
         text.resize(kPropertyCapacity - 1);
     }
     return text;
-}
-
-std::u16string outputFileArgument(int32_t enabledRecord, int32_t fileRecord) {
-    if (!getConfigBool(enabledRecord))
-        return std::u16string();
-    std::string file = getConfigString(fileRecord);
-    expandVariables(file);
-    if (file.empty() || file[0] != '$')
-        file = canonicalPath(file, false);
-    return widen(file, fileApiCodePage());
 }
 
 FILE* openOptionsCandidate(const std::wstring& path) { return _wfopen(path.c_str(), L"rt"); }
@@ -121,18 +109,10 @@ OptionList buildSystemProperties() {
     return props;
 }
 
-WideArgs launcherArgumentsFor(const WideArgs& arguments) {
-    LauncherArgsInput input;
-    input.guiApplication = getConfigInt(rec::ExecutableType) == 1;
-    input.mainClass = getConfigString(rec::MainClass);
-    input.outputFile1 = outputFileArgument(rec::OutputFile1Enabled, rec::OutputFile1);
-    input.outputFile2 = outputFileArgument(rec::OutputFile2Enabled, rec::OutputFile2);
-    input.launcherFlag = getConfigBool(rec::LauncherClassFlag);
-    std::string configured = getConfigString(rec::Arguments);
-    expandVariables(configured);
-    splitArguments(widen(configured, CP_ACP), input.configuredArguments);
-    input.acceptJOptions = getConfigBool(rec::AcceptJOptions);
-    return buildLauncherArguments(input, arguments);
+std::u16string recordTextWide(const std::string& text) { return widen(text, CP_ACP); }
+
+std::u16string outputFileWide(const std::string& file) {
+    return widen(canonicalPath(file, false), fileApiCodePage());
 }
 
 bool firstRunMarkerPresent() {

@@ -15,8 +15,14 @@
 
 // The launcher's own -D options, in their fixed order.
 OptionList buildSystemProperties();
-// The array handed to the launcher class's main (LauncherArgs.h).
+// The array handed to the launcher class's main (LauncherArgs.h), built
+// from the records on the two conversions below (LauncherValues.cpp).
 WideArgs launcherArgumentsFor(const WideArgs& arguments);
+// A record's text as UTF-16.
+std::u16string recordTextWide(const std::string& text);
+// An output file's name made absolute against the launcher's directory, as
+// UTF-16.
+std::u16string outputFileWide(const std::string& file);
 // Whether the installation's first-run marker file exists.
 bool firstRunMarkerPresent();
 // An argument of main as a log line shows it.

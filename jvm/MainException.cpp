@@ -104,6 +104,39 @@ void logStackTrace(JNIEnv* env, jthrowable exception) {
         env->DeleteLocalRef(current);
 }
 
+// toString() of the exception and, each on a line of its own, of its causes:
+// "java.lang.ExceptionInInitializerError" alone would not say what failed.
+// As short as a dialog needs.
+std::string describeWithCauses(JNIEnv* env, jthrowable exception) {
+    constexpr int kCausesShown = 3;
+    std::string text = describe(env, exception, kLongestText);
+    jclass throwable = env->FindClass("java/lang/Throwable");
+    jmethodID getCause =
+        throwable && !failed(env) ? env->GetMethodID(throwable, "getCause", "()Ljava/lang/Throwable;") : nullptr;
+    if (failed(env) || !getCause)
+        return text;
+    jobject current = exception;
+    for (int depth = 0; depth < kCausesShown && text.size() < kLongestText; ++depth) {
+        jobject cause = env->CallObjectMethod(current, getCause);
+        if (failed(env))
+            cause = nullptr;
+        // A throwable that is its own cause ends the chain.
+        if (cause && env->IsSameObject(cause, current)) {
+            env->DeleteLocalRef(cause);
+            cause = nullptr;
+        }
+        if (current != exception)
+            env->DeleteLocalRef(current);
+        current = cause ? cause : exception;
+        if (!cause)
+            break;
+        text += "\nCaused by: " + describe(env, cause, kLongestText - text.size());
+    }
+    if (current != exception)
+        env->DeleteLocalRef(current);
+    return text;
+}
+
 // For a VM that cannot tell its handlers: the VM's own description.
 void describeByTheVm(JNIEnv* env, jthrowable exception) {
     if (env->Throw(exception) == JNI_OK)
@@ -172,7 +205,7 @@ void takeMainException(JNIEnv* env) {
     if (!exception)
         return;
     logStackTrace(env, exception);
-    lastFailure.text = describe(env, exception, kLongestText);
+    lastFailure.text = describeWithCauses(env, exception);
     if (lastFailure.text.empty())
         lastFailure.text = "an exception that cannot describe itself";
     lastFailure.handledByApplication = handToUncaughtHandler(env, exception);
@@ -187,7 +220,7 @@ std::string takePendingException(JNIEnv* env, const char* fallback) {
     if (!exception)
         return fallback;
     logStackTrace(env, exception);
-    std::string text = describe(env, exception, kLongestText);
+    std::string text = describeWithCauses(env, exception);
     env->DeleteLocalRef(exception);
     return text.empty() ? std::string(fallback) : text;
 }

@@ -7,8 +7,8 @@
 #include <string>
 
 struct JavaFailure {
-    // The exception's toString(), in the ANSI code page, cut to a length a
-    // dialog can show.
+    // The exception's toString() and its causes' (a line each, "Caused by: "),
+    // in the ANSI code page, cut to a length a dialog can show.
     std::string text;
     // An uncaught-exception handler of the application's own took it, so
     // the launcher adds no message of its own.

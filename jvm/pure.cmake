@@ -14,6 +14,7 @@ list(APPEND KVO_PURE_SOURCES
 list(APPEND KVO_STAGE_SOURCES
     jvm/ApplicationThreads.cpp
     jvm/JavaVMLauncher.cpp
+    jvm/LauncherValues.cpp
     jvm/MainException.cpp
     jvm/MainThread.cpp
     jvm/VmOptions.cpp

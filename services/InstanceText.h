@@ -9,6 +9,12 @@
 // Longest semaphore name the launcher builds, terminator included.
 constexpr size_t kInstanceNameCapacity = 8192;
 
+// How long a second start waits for the running instance to take its file:
+// 200 looks 50 ms apart, probing that the instance still runs every fifth.
+constexpr int kHandOverWaitRounds = 200;
+constexpr unsigned kHandOverWaitStepMs = 50;
+constexpr int kHandOverProbeEvery = 5;
+
 // The namespace prefix, then the canonical lower-cased launcher path with
 // every backslash and space turned into "_", then `number` in decimal unless
 // it is negative. False (and `out` empty) when the name does not fit.

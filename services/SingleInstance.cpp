@@ -23,13 +23,9 @@ namespace {
 
 constexpr char kPidsKey[] = "SOFTWARE\\orrin-labs\\korvo\\pids\\";
 constexpr long kMaxNumber = 100000;
-// 200 sleeps of 50 ms, probing the running instance every fifth one.
-constexpr int kWaitRounds = 200;
-constexpr DWORD kWaitStepMs = 50;
-constexpr int kProbeEvery = 5;
 // A second start holds the notification semaphore for at most about 20 s
-// (the two waits above) plus the writing; three of them may be served
-// before this one gives up. Any program of the user (or, with the global
+// (its two waits for the file, InstanceText.h) plus the writing; three of
+// them may be served before this one gives up. Any program of the user (or, with the global
 // namespace, of any user) can take the semaphore and never give it back.
 constexpr DWORD kNotificationWaitMs = 60000;
 
@@ -78,9 +74,9 @@ namespace {
 // Waits while `file` exists, at most 10 s; false when the running instance
 // was found gone meanwhile.
 bool waitWhileFileExists(const std::string& file) {
-    for (int i = 0; i < kWaitRounds && pathExists(file); ++i) {
-        Sleep(kWaitStepMs);
-        if (i % kProbeEvery == 0 && !isMainProcessAlive())
+    for (int i = 0; i < kHandOverWaitRounds && pathExists(file); ++i) {
+        Sleep(kHandOverWaitStepMs);
+        if (i % kHandOverProbeEvery == 0 && !isMainProcessAlive())
             return false;
     }
     return true;

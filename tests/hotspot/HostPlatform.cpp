@@ -4,7 +4,10 @@
 // above this seam is the launcher's own code.
 #include "tests/hotspot/HostPlatform.h"
 
+#include <dirent.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <cstdarg>
 #include <cstdio>
@@ -12,6 +15,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "core/CommandLineNarrow.h"
 #include "core/ConfigStore.h"
@@ -23,7 +27,6 @@
 #include "core/StepTimes.h"
 #include "jvm/ClassPath.h"
 #include "jvm/LaunchInputs.h"
-#include "jvm/LauncherArgs.h"
 #include "jvm/Variables.h"
 #include "jvm/VariableText.h"
 
@@ -206,8 +209,38 @@ std::string resolvePath(const std::string& path, const char* baseFile) {
 bool localeLanguage(char*, size_t) { return false; }
 bool localeCountry(char*, size_t) { return false; }
 
-// The configured entries as the VM on this machine reads a class path: each
-// entry's text against the launcher's directory, ':' between them.
+namespace {
+
+// The archives of one folder with `extension`, in name order (the order a
+// Windows folder lists them in).
+std::vector<std::string> folderArchives(const std::string& folder, const char* extension) {
+    std::vector<std::string> found;
+    DIR* listing = opendir(folder.c_str());
+    if (!listing)
+        return found;
+    const std::string suffix = std::string(".") + extension;
+    while (const dirent* entry = readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+            found.push_back(withSlash(folder) + name);
+    }
+    closedir(listing);
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::string installationDirectory() {
+    std::string directory = getConfigString(rec::InstallationDirectory);
+    expandVariables(directory);
+    return withSlash(resolvePath(directory, nullptr));
+}
+
+}  // namespace
+
+// The class path in the launcher's order, as the VM on this machine reads
+// it (':' between entries): the extracted archives, the installer flavour's
+// runtime archive, then each configured entry against the launcher's
+// directory.
 std::string buildClassPathOption(const std::optional<std::string>& classPathPrepend,
                                  const std::optional<std::string>& classPathReplace,
                                  const std::optional<std::string>& classPathAppend) {
@@ -219,6 +252,13 @@ std::string buildClassPathOption(const std::optional<std::string>& classPathPrep
     };
     if (classPathPrepend)
         add(*classPathPrepend);
+    if (!host.tempDir.empty())
+        for (const std::string& folder : {host.tempDir, withSlash(host.tempDir) + "user"})
+            for (const char* extension : {"jar", "zip"})
+                for (const std::string& archive : folderArchives(folder, extension))
+                    add(archive);
+    if (productFlavor == 'i')
+        add(installationDirectory() + ".vandrel/vdlruntime.jar");
     if (classPathReplace) {
         add(*classPathReplace);
     } else {
@@ -238,26 +278,28 @@ std::string buildClassPathOption(const std::optional<std::string>& classPathPrep
     return "-Djava.class.path=" + path;
 }
 
+std::string commFilePath(long pid) { return withSlash(host.directory) + "kvo_p" + std::to_string(pid) + ".tmp"; }
+
 OptionList buildSystemProperties() {
     const std::string exe = withSlash(host.directory) + "app";
-    return {"-Dkorvo.moduleName=" + exe, "-Dsun.java.command=" + exe, "-Dkorvo.tempDir=",
-            "-Dkorvo.unextractedPosition=0"};
+    OptionList props;
+    if (productFlavor == 'i')
+        props.push_back("-Dkorvo.isVandrel=true");
+    props.push_back("-Dkorvo.moduleName=" + exe);
+    props.push_back("-Dsun.java.command=" + exe);
+    if (getConfigBool(rec::SingleInstance))
+        props.push_back("-Dkorvo.processCommFile=" + commFilePath(getpid()));
+    props.push_back("-Dkorvo.tempDir=" + host.tempDir);
+    props.push_back("-Dkorvo.unextractedPosition=0");
+    return props;
 }
 
-WideArgs launcherArgumentsFor(const WideArgs& arguments) {
-    LauncherArgsInput input;
-    input.guiApplication = getConfigInt(rec::ExecutableType) == 1;
-    input.mainClass = getConfigString(rec::MainClass);
-    input.launcherFlag = getConfigBool(rec::LauncherClassFlag);
-    std::string configured = getConfigString(rec::Arguments);
-    expandVariables(configured);
-    splitArguments(utf16(configured), input.configuredArguments);
-    input.acceptJOptions = getConfigBool(rec::AcceptJOptions);
-    return buildLauncherArguments(input, arguments);
-}
+std::u16string recordTextWide(const std::string& text) { return utf16(text); }
+
+std::u16string outputFileWide(const std::string& file) { return utf16(resolvePath(file, nullptr)); }
 
 bool firstRunMarkerPresent() {
-    return access((withSlash(host.directory) + ".vandrel/firstrun").c_str(), F_OK) == 0;
+    return access((installationDirectory() + ".vandrel/firstrun").c_str(), F_OK) == 0;
 }
 
 std::string argumentForLog(const std::u16string& argument) { return utf8(argument); }

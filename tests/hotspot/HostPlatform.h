@@ -9,7 +9,14 @@ struct HostSettings {
     std::string logFile;       // the launcher's log
     std::string messagesFile;  // one line per message the launcher shows
     std::string optionsFile;   // the default options file; empty: none
+    // Stands for the launcher's temporary directory with the included files
+    // it extracted (kvo-runtime.jar among them); empty: none.
+    std::string tempDir;
 };
+
+// Where a second start of the launcher of process `pid` leaves its
+// arguments (the exe: kvo_p<pid>.tmp in the temporary path).
+std::string commFilePath(long pid);
 
 extern HostSettings host;
 

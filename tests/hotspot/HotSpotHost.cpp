@@ -5,16 +5,28 @@
 // thread that polls the splash controller as the splash thread does.
 //
 //   hotspot-host --jvm LIBJVM --dir DIR --records FILE --log FILE
-//                --messages FILE [--options FILE] [--controller] [-- ARG...]
+//                --messages FILE [--options FILE] [--temp DIR] [--controller]
+//                [-- ARG...]
+//   hotspot-host --hand-over PID --dir DIR --log FILE --command-line TEXT
 //
 // FILE of --records: "ID<TAB>TEXT" lines, "\n", "\t" and "\\" escaped in TEXT.
+// --temp stands for the launcher's temporary directory, into which the exe
+// extracts its included files: its archives come first on the class path.
 // The log and the messages shown end up in their files; the exit code is the
 // launcher's (or the application's System.exit).
+//
+// --hand-over is a second start in single-instance mode of the host that
+// runs as process PID: it hands TEXT, its command line, to that instance.
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -26,6 +38,7 @@
 #include "core/StepTimes.h"
 #include "jvm/JavaVMLauncher.h"
 #include "runtime/JniEntry.h"
+#include "services/InstanceText.h"
 #include "splash/ControllerPoll.h"
 #include "tests/hotspot/HostPlatform.h"
 
@@ -102,10 +115,61 @@ void endPolling() {
     controllerThread.join();
 }
 
+// The exe's second start without what only Windows has (the semaphores,
+// the pids value, raising the instance's windows): the same bytes into the
+// running instance's file, created exclusively, and the same waits.
+bool instanceAlive(long pid) { return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM; }
+
+bool waitWhileFileExists(const std::string& file, long pid) {
+    for (int i = 0; i < kHandOverWaitRounds && access(file.c_str(), F_OK) == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kHandOverWaitStepMs));
+        if (i % kHandOverProbeEvery == 0 && !instanceAlive(pid))
+            return false;
+    }
+    return true;
+}
+
+bool writeAll(const std::string& file, const std::string& bytes) {
+    const int out = open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (out < 0) {
+        logMessage("CreateFile failed %d", errno);
+        return false;
+    }
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(out, bytes.data() + done, bytes.size() - done);
+        if (n <= 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    close(out);
+    if (done == bytes.size())
+        return true;
+    logError("WriteFile failed %d", errno);
+    // A cut text would reach the application as if it were the arguments.
+    unlink(file.c_str());
+    return false;
+}
+
+int handOver(long pid, const std::string& commandLine) {
+    const std::string file = commFilePath(pid);
+    logMessage("notification via %s", file.c_str());
+    if (instanceAlive(pid) && waitWhileFileExists(file, pid)) {
+        if (!writeAll(file, handOverBytes(utf16(commandLine))))
+            fatalErrorMessage(msg::InternalError, "21");
+        logMessage("waiting for file deletion");
+        if (!waitWhileFileExists(file, pid))
+            unlink(file.c_str());
+    }
+    logMessage("exiting");
+    return 0;
+}
+
 int usage() {
     std::fprintf(stderr,
                  "usage: hotspot-host --jvm LIBJVM --dir DIR --records FILE --log FILE --messages FILE\n"
-                 "                    [--options FILE] [--controller] [-- ARG...]\n");
+                 "                    [--options FILE] [--temp DIR] [--controller] [-- ARG...]\n"
+                 "       hotspot-host --hand-over PID --dir DIR --log FILE --command-line TEXT\n");
     return 2;
 }
 
@@ -115,6 +179,8 @@ int main(int argc, char** argv) {
     beginStepTimes(millisecondsSinceStart);
     const char* jvm = nullptr;
     const char* records = nullptr;
+    const char* handOverTo = nullptr;
+    const char* commandLine = nullptr;
     bool controller = false;
     int first = argc;
     for (int i = 1; i < argc; ++i) {
@@ -142,8 +208,21 @@ int main(int argc, char** argv) {
             host.messagesFile = value;
         else if (option == "--options")
             host.optionsFile = value;
+        else if (option == "--temp")
+            host.tempDir = value;
+        else if (option == "--hand-over")
+            handOverTo = value;
+        else if (option == "--command-line")
+            commandLine = value;
         else
             return usage();
+    }
+    if (handOverTo) {
+        char* end = nullptr;
+        const long pid = std::strtol(handOverTo, &end, 10);
+        if (*end != '\0' || pid <= 0 || !commandLine || host.directory.empty() || host.logFile.empty())
+            return usage();
+        return handOver(pid, commandLine);
     }
     if (!jvm || !records || host.directory.empty() || host.logFile.empty() || host.messagesFile.empty())
         return usage();

@@ -2,9 +2,11 @@
 (hotspot-host): runtime homes, the test's Java classes, one run and what it
 left behind (exit code, log, messages shown, what the Java code reported).
 
-One scenario by hand (the log lines are in DIR/log.txt):
+One scenario by hand (the log lines are in DIR/log.txt), with the test's
+launcher class or (--runtime) with kvo-runtime.jar's:
 
     python3 tests/hotspot/hotspot.py kvotest.Probe -- first "two words"
+    python3 tests/hotspot/hotspot.py kvotest.Probe --runtime -- first "two words"
 """
 import atexit
 import os
@@ -12,6 +14,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 from dataclasses import dataclass
 from pathlib import Path
@@ -107,35 +110,116 @@ class Run:
                 + f"\nstderr:\n{self.stderr}\nreport: {self.report}")
 
 
-def run_host(home, directory, main_class, args=(), vm_options="", options_lines=None, controller=False,
-             records=None, timeout=60, environment=None):
-    """One start of the JVM stage on the VM of `home`, in `directory`."""
+_report_only = []
+
+
+def report_classes():
+    """The test's report class alone: beside kvo-runtime.jar no launcher
+    class of the test may stand on the class path."""
+    if not _report_only:
+        out = Path(tempfile.mkdtemp(prefix="kvo-hotspot-report-"))
+        atexit.register(shutil.rmtree, out, True)
+        target = out / "com" / "korvo" / "runtime"
+        target.mkdir(parents=True)
+        shutil.copy(compiled("launcher") / "com" / "korvo" / "runtime" / "Report.class", target)
+        _report_only.append(out)
+    return _report_only[0]
+
+
+def host_command(home, directory, main_class, args=(), vm_options="", options_lines=None, controller=False,
+                 records=None, runtime=False):
+    """The command of one start of the JVM stage on the VM of `home`, in
+    `directory`. With `runtime`, as kvo-pack packs a launcher: kvo-runtime.jar
+    in the launcher's temporary directory (where the exe extracts it, so it
+    is first on the class path), no launcher class of the test's, and no
+    message records (the built-in texts)."""
     directory = Path(directory)
     directory.mkdir(parents=True, exist_ok=True)
     report, log, messages = directory / "report.txt", directory / "log.txt", directory / "messages.txt"
     for path in (report, log, messages):
         path.unlink(missing_ok=True)
-    table = {121: ";".join("D0" + str(compiled(t)) for t in ("launcher", "app", "hotspot")),
+    trees = [report_classes()] if runtime else [compiled("launcher")]
+    trees += [compiled("app"), compiled("hotspot")]
+    table = {121: ";".join("D0" + str(t) for t in trees),
              122: main_class, 123: f'"-Dkvotest.report={report}" {vm_options}'.strip(), 2001: "e"}
-    table.update(MESSAGES)
+    if not runtime:
+        table.update(MESSAGES)
     table.update(records or {})
     record_file = directory / "records.txt"
     record_file.write_text("".join(f"{k}\t{escape(str(v))}\n" for k, v in table.items()), encoding="utf-8")
     command = [str(HOST), "--jvm", str(libjvm(home)), "--dir", str(directory), "--records", str(record_file),
                "--log", str(log), "--messages", str(messages)]
+    if runtime:
+        temp = directory / "temp"
+        shutil.rmtree(temp, ignore_errors=True)
+        temp.mkdir()
+        shutil.copy(RUNTIME_JAR, temp / RUNTIME_JAR.name)
+        command += ["--temp", str(temp)]
     if options_lines is not None:
         options = directory / "app.vmoptions"
         options.write_text("".join(line + "\n" for line in options_lines), encoding="utf-8")
         command += ["--options", str(options)]
     if controller:
         command.append("--controller")
-    env = dict(os.environ, LC_ALL="C.UTF-8", **(environment or {}))
-    done = subprocess.run(command + ["--"] + list(args), capture_output=True, env=env, timeout=timeout)
+    return command + ["--"] + list(args)
+
+
+ENV = dict(os.environ, LC_ALL="C.UTF-8")
+
+
+def collect(directory, code, stdout, stderr):
+    """What one start left behind in `directory`."""
+    directory = Path(directory)
     read = lambda p: p.read_text(encoding="utf-8", errors="replace").splitlines() if p.exists() else []
-    rows = [tuple(line.split("\t", 1)) for line in read(report)]
-    return Run(directory, done.returncode, read(log), [unescape(m) for m in read(messages)],
-               [(k, unescape(v)) for k, v in rows], done.stdout.decode(errors="replace"),
-               done.stderr.decode(errors="replace"))
+    rows = [tuple(line.split("\t", 1)) for line in read(directory / "report.txt")]
+    return Run(directory, code, read(directory / "log.txt"), [unescape(m) for m in read(directory / "messages.txt")],
+               [(k, unescape(v)) for k, v in rows], stdout.decode(errors="replace"), stderr.decode(errors="replace"))
+
+
+def run_host(home, directory, main_class, args=(), timeout=60, environment=None, **kw):
+    """One start of the JVM stage on the VM of `home`, in `directory`;
+    `environment` adds to the host's."""
+    done = subprocess.run(host_command(home, directory, main_class, args, **kw), capture_output=True,
+                          env=dict(ENV, **(environment or {})), timeout=timeout)
+    return collect(directory, done.returncode, done.stdout, done.stderr)
+
+
+class Running:
+    """A start that runs while the test goes on (a single instance)."""
+
+    def __init__(self, home, directory, main_class, args, **kw):
+        self.directory = Path(directory)
+        self.process = subprocess.Popen(host_command(home, directory, main_class, args, **kw),
+                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=ENV)
+
+    def wait_for(self, key, timeout=60):
+        """The values the Java code reported under `key`, once there are any."""
+        end = time.monotonic() + timeout
+        while True:
+            found = [v for k, v in collect(self.directory, None, b"", b"").report if k == key]
+            if found or time.monotonic() > end or self.process.poll() is not None:
+                return found
+            time.sleep(0.05)
+
+    def finish(self, timeout=60):
+        try:
+            out, err = self.process.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            out, err = self.process.communicate()
+        return collect(self.directory, self.process.returncode, out, err)
+
+    def hand_over(self, command_line, timeout=30):
+        """A second start of the same launcher, given `command_line`: its
+        exit code, its lifetime in ms and its log."""
+        log = self.directory / "second.txt"
+        log.unlink(missing_ok=True)
+        began = time.monotonic()
+        done = subprocess.run([str(HOST), "--hand-over", str(self.process.pid), "--dir", str(self.directory),
+                               "--log", str(log), "--command-line", command_line], capture_output=True, env=ENV,
+                              timeout=timeout)
+        lifetime = int((time.monotonic() - began) * 1000)
+        return done.returncode, lifetime, log.read_text(encoding="utf-8").splitlines() if log.exists() else []
 
 
 _vm_names = {}
@@ -178,9 +262,15 @@ class HotSpotCase(unittest.TestCase):
             print(f"\n  {self.id().rsplit('.', 1)[-1]}: on {name} ({home})", flush=True)
             yield home, name
 
-    def start(self, home, main_class, *args, **kw):
+    def start(self, home, main_class, *args, where=None, **kw):
+        """One start in a directory of its own, or in `where` (a launcher
+        started again)."""
         self._runs += 1
-        return run_host(home, self.dir / f"run{self._runs}", main_class, args, **kw)
+        return run_host(home, where or self.dir / f"run{self._runs}", main_class, args, **kw)
+
+    def spawn(self, home, main_class, *args, **kw):
+        self._runs += 1
+        return Running(home, self.dir / f"run{self._runs}", main_class, args, **kw)
 
     def assertLogHas(self, run, line):
         self.assertIn(line, run.log, str(run))
@@ -190,14 +280,16 @@ class HotSpotCase(unittest.TestCase):
 
 
 def main():
-    """By hand: python3 hotspot.py MAIN_CLASS [--jdk HOME] [--vm-options TEXT] [--controller] [-- ARG...]"""
+    """By hand: python3 hotspot.py MAIN_CLASS [--jdk HOME] [--vm-options TEXT] [--controller] [--runtime]
+    [-- ARG...]"""
     argv = sys.argv[1:]
     args = argv[argv.index("--") + 1:] if "--" in argv else []
     argv = argv[:argv.index("--")] if "--" in argv else argv
     home = Path(argv[argv.index("--jdk") + 1]) if "--jdk" in argv else DEBIAN_JDK
     options = argv[argv.index("--vm-options") + 1] if "--vm-options" in argv else ""
     directory = Path(tempfile.mkdtemp(prefix="kvo-hotspot-by-hand-"))
-    r = run_host(home, directory, argv[0], args, vm_options=options, controller="--controller" in argv)
+    r = run_host(home, directory, argv[0], args, vm_options=options, controller="--controller" in argv,
+                 runtime="--runtime" in argv)
     print(r)
     print(f"files in {directory}")
     sys.exit(r.code)

@@ -1,5 +1,6 @@
 """The launcher's JVM stage on HotSpot: what Java code sees, how a start
-ends (exit codes, exceptions, threads), and the splash controller polled."""
+ends (exit codes, exceptions, threads), the splash controller polled, and
+kvo-runtime.jar as the launcher class of a vendor's plain configuration."""
 import time
 import unittest
 
@@ -136,13 +137,19 @@ class HowItEnds(HotSpotCase):
 
 class SplashController(HotSpotCase):
     def test_texts_then_hide(self):
+        # Through the test's own controller class, and through the runtime's
+        # Splash API with kvo-runtime.jar's controller.
+        ways = [("controller class", {}), ("Splash API", dict(runtime=True, vm_options="-Dkvotest.splashApi=true"))]
         for home, _ in self.vms():
-            with self.subTest(home=str(home)):
-                r = self.start(home, "kvotest.SplashSteps", "Loading", "Gr\u00fc\u00dfe", "hide", controller=True)
-                self.assertEqual((r.code, r.messages), (0, []), r)
-                self.assertEqual(r.values("step"), ["text Loading", "text Gr\u00fc\u00dfe", "hide", "done"])
-                self.assertEqual([l for l in r.log if l.startswith("controller: ")],
-                                 ["controller: text Loading", "controller: text Gr\u00fc\u00dfe", "controller: hide"])
+            for way, how in ways:
+                with self.subTest(home=str(home), way=way):
+                    r = self.start(home, "kvotest.SplashSteps", "Loading", "Gr\u00fc\u00dfe", "hide", controller=True,
+                                   **how)
+                    self.assertEqual((r.code, r.messages), (0, []), r)
+                    self.assertEqual(r.values("step"), ["text Loading", "text Gr\u00fc\u00dfe", "hide", "done"])
+                    self.assertEqual([l for l in r.log if l.startswith("controller: ")],
+                                     ["controller: text Loading", "controller: text Gr\u00fc\u00dfe",
+                                      "controller: hide"])
 
     def test_an_idle_controller_lets_go_before_the_vm_ends(self):
         for home, _ in self.vms():
@@ -153,6 +160,142 @@ class SplashController(HotSpotCase):
                                             "launch done"),
                                  ["waiting for the application's threads", "controller: stopping", "launch done"])
 
+
+class AVendorsFirstLauncher(HotSpotCase):
+    """kvo-runtime.jar first on the class path, as the exe extracts it, and
+    the records of a plain configuration: the Java half's scenarios of the
+    real-VM tier, with its application classes."""
+
+    def test_plain_main_in_both_flavours(self):
+        properties = "korvo.guiApplication,korvo.isVandrel,java.class.path"
+        for home, _ in self.vms():
+            for flavour, launcher in (("e", "com/korvo/runtime/WinLauncher"),
+                                      ("i", "com/vandrel/runtime/launcher/WinLauncher")):
+                with self.subTest(home=str(home), flavour=flavour):
+                    r = self.start(home, "kvotest.Probe", *USER_ARGS, runtime=True, records={2001: flavour, 124: "fixed"},
+                                   vm_options=f"-Dkvotest.loaders=true -Dkvotest.properties={properties}")
+                    self.assertEqual((r.code, r.messages), (0, []), r)
+                    self.assertLogHas(r, f"main class: {launcher}")
+                    self.assertEqual([v.split("\t", 1)[1] for v in r.values("arg")], ["fixed"] + USER_ARGS)
+                    props = dict(v.split("\t", 1) for v in r.values("property"))
+                    self.assertEqual(props["korvo.guiApplication"], "false")
+                    self.assertEqual(props["korvo.isVandrel"], "true" if flavour == "i" else "null")
+                    self.assertEqual(props["java.class.path"].split(":")[0], str(r.directory / "temp" / "kvo-runtime.jar"))
+                    # Loaded as java loads a main class, and so is what it loads.
+                    self.assertEqual(r.values("loader"), ["main class\ttrue", "context\ttrue"])
+
+    def test_what_the_user_sees_when_java_fails(self):
+        cases = [("kvotest.Mian", "java.lang.ClassNotFoundException: kvotest.Mian"),
+                 ("kvotest.Throw", "java.lang.IllegalStateException: thrown by the application"),
+                 ("kvotest.Setup", "java.lang.NoSuchMethodException: kvotest.Setup has no method "
+                                   "public static void main(String[])"),
+                 # The error alone would not say what failed: its cause follows.
+                 ("kvotest.BadInit", "java.lang.ExceptionInInitializerError\nCaused by: "
+                                     "java.lang.IllegalStateException: the application's static initialiser failed")]
+        for home, _ in self.vms():
+            for main, text in cases:
+                with self.subTest(home=str(home), main=main):
+                    r = self.start(home, main, runtime=True, records={107: "1"})
+                    self.assertEqual(r.code, 1, r)
+                    # No message records: the built-in text, with the exception.
+                    self.assertEqual(r.messages, ["The application could not be started.\n\n" + text])
+                    self.assertLogHas(r, text.split("\n")[0])
+                    self.assertTrue(any(l.startswith("\tat ") for l in r.log), "the stack trace is in the log")
+                    # Without a handler of the application's, the thread group says it as under java.
+                    self.assertIn(f'Exception in thread "main" {text.split(chr(10))[0]}', r.stderr)
+
+    def test_the_applications_handler_decides(self):
+        for home, _ in self.vms():
+            for where in ("default", "thread"):
+                with self.subTest(home=str(home), handler=where):
+                    r = self.start(home, "kvotest.Handled", "1500", runtime=True, records={107: "1"},
+                                   vm_options=f"-Dkvotest.handlerOn={where}")
+                    self.assertEqual((r.code, r.messages), (1, []), r)
+                    self.assertEqual(r.values("handler"),
+                                     ["main\tjava.lang.IllegalStateException: for the application's handler"])
+                    self.assertNotIn("Exception in thread", r.stderr)
+                    # Its other threads ran to their end, as under java.
+                    self.assertEqual(r.values("worker"), ["done"])
+                    self.assertLogHas(r, "the application's handler took the exception: no message, exit code 1")
+
+    def test_output_files(self):
+        def files(one, two, flag=False):
+            return {102: "1", 103: one, 104: "1", 105: two, 106: "1" if flag else "0", 107: "1"}
+
+        for home, _ in self.vms():
+            launcher = self.dir / home.name
+            logs = launcher / "logs"
+            text = lambda name: (logs / name).read_text(encoding="utf-8")
+
+            def run(records, *starts):
+                for start in starts:
+                    r = self.start(home, "kvotest.Prints", start, runtime=True, records=records, where=launcher)
+                    self.assertEqual((r.code, r.messages), (0, []), r)
+                return r
+
+            with self.subTest(home=str(home)):
+                run(files("logs/app.log", "logs/app.log", flag=True), "1", "2")
+                self.assertEqual(text("app.log"), "out 1\nerr 1\nout 2\nerr 2\n", "one file, appended to")
+                run(files("logs/app.log", "logs/app.log"), "3")
+                self.assertEqual(text("app.log"), "out 3\nerr 3\n", "replaced without the flag")
+                r = run(files("logs/out.log", "logs/err.log"), "4")
+                self.assertEqual((text("out.log"), text("err.log")), ("out 4\n", "err 4\n"))
+                props = dict(v.split("\t", 1) for v in r.values("property"))
+                self.assertEqual(props["korvo.outputFile1"], str(logs / "out.log"))
+                self.assertEqual(props["korvo.guiApplication"], "true")
+                # A name beginning with "$" is the application's; a file that
+                # cannot be written leaves its stream where it was.
+                r = run(files("$APPLOG", "logs/out.log/err.log"), "5")
+                self.assertIn("korvo.outputFile1\t$APPLOG", r.values("property"))
+                self.assertEqual(text("out.log"), "out 4\n")
+                self.assertEqual(r.stdout, "out 5\n")
+                self.assertIn("err 5", r.stderr)
+                self.assertIn(f"output file {logs}/out.log/err.log cannot be written", r.stderr)
+
+    def test_first_run(self):
+        marker = self.dir / "installed" / ".vandrel" / "firstrun"
+        marker.parent.mkdir(parents=True)
+        for home, _ in self.vms():
+            marker.write_text("")
+            for answer, main_runs, marker_stays in (("false", False, True), ("true", True, False),
+                                                    ("true", True, False)):
+                with self.subTest(home=str(home), answer=answer, marker=marker.exists()):
+                    ran_before = marker.exists()
+                    r = self.start(home, "kvotest.Probe", runtime=True, records={2001: "i", 10003: marker.parents[1]},
+                                   vm_options=f"-Dkorvo.firstRunClass=kvotest.Setup -Dkvotest.firstRunAnswer={answer}")
+                    self.assertEqual((r.code, r.messages), (0, []), r)
+                    self.assertEqual(r.values("first-run"), ["ran"] if ran_before else [])
+                    self.assertEqual(r.values("args"), ["0"] if main_runs else [])
+                    self.assertEqual(marker.exists(), marker_stays)
+
+    def test_a_second_start_hands_over(self):
+        # The second start is the host's stand-in for the exe's (its bytes
+        # and waits, without the semaphores): the runtime with a listener
+        # from the start, one added after two second starts (their arguments
+        # wait for it, in order), none at all; and an application that takes
+        # the file itself. Each second start ends at once.
+        one, two = 'app.exe open "two words.txt" --flag', "app.exe 'single quoted' \u00e9t\u00e9"
+        split = ["true\topen|two words.txt|--flag", "true\tsingle quoted|\u00e9t\u00e9"]
+        cases = [("listener at once", "kvotest.Listens", ["0", "4000"], True, [one], "startup", split[:1]),
+                 ("listener later", "kvotest.Listens", ["2000", "4000"], True, [one, two], "startup", split),
+                 ("no listener", "kvotest.Listens", ["-", "4000"], True, [one], "startup", []),
+                 ("no runtime", "kvotest.Receiver", ["20000"], False, [one], "received",
+                  ['open "two words.txt" --flag\n'])]
+        for home, _ in self.vms():
+            for name, main, args, runtime, lines, key, received in cases:
+                with self.subTest(home=str(home), case=name):
+                    first = self.spawn(home, main, *args, runtime=runtime, records={10005: "1"})
+                    self.assertEqual(first.wait_for("ready"), ["yes"], "the first instance's application did not start")
+                    for line in lines:
+                        code, lifetime, log = first.hand_over(line)
+                        print(f"  second start, {name}: ended after {lifetime} ms", flush=True)
+                        self.assertEqual((code, log[-1:]), (0, ["exiting"]), log)
+                        self.assertIn("waiting for file deletion", log)
+                        self.assertLess(lifetime, 1500)
+                    r = first.finish()
+                    self.assertEqual((r.code, r.messages), (0, []), r)
+                    self.assertEqual(r.values(key), received)
+                    self.assertEqual(list(r.directory.glob("kvo_p*.tmp")), [], "the communication file was taken")
 
 if __name__ == "__main__":
     unittest.main()

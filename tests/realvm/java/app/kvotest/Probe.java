@@ -5,7 +5,9 @@ import java.io.InputStream;
 
 /** Notes what the application sees: its arguments, the properties named in
  * kvotest.properties (comma-separated), the classes named in
- * kvotest.classes and the resources named in kvotest.resources. */
+ * kvotest.classes, the resources named in kvotest.resources and, with
+ * kvotest.loaders=true, whether its class and its thread's context loader
+ * are the system class loader, as under java. */
 public class Probe {
     public static void main(String[] args) throws Exception {
         Report.line("args", String.valueOf(args.length));
@@ -26,6 +28,11 @@ public class Probe {
         for (String name : list("kvotest.resources")) {
             InputStream in = Probe.class.getResourceAsStream(name);
             Report.line("resource", name + "\t" + (in == null ? "<missing>" : read(in)));
+        }
+        if (Boolean.getBoolean("kvotest.loaders")) {
+            ClassLoader system = ClassLoader.getSystemClassLoader();
+            Report.line("loader", "main class\t" + (Probe.class.getClassLoader() == system));
+            Report.line("loader", "context\t" + (Thread.currentThread().getContextClassLoader() == system));
         }
     }
 

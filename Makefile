@@ -2,7 +2,7 @@
 #               build/native/kvo-pack, ...
 # make test     build and run every test tier (installs what is missing)
 # make example  pack examples/app.kvo and start it under Wine
-# make fuzz     a long fuzz run of the block decoder (FUZZ_SECONDS, default 600)
+# make fuzz     every fuzz target FUZZ_SECONDS each (default 600), a line per target
 # make realvm   the real JVM the tests and the example run on (from ../shared/avian)
 # make bench    the launcher's start-up next to a bare jvm.dll loader (ROUNDS, default 15)
 # make clean

@@ -190,6 +190,20 @@ bool dropUtf8ByteOrderMark(std::string& firstLine) {
     return true;
 }
 
+void readOptionLines(std::FILE* file, const std::function<void()>& byteOrderMark,
+                     const std::function<void(std::string& line)>& take) {
+    char buffer[8192];
+    bool first = true;
+    while (std::fgets(buffer, sizeof buffer, file)) {
+        std::string line(buffer);
+        if (first && dropUtf8ByteOrderMark(line))
+            byteOrderMark();
+        first = false;
+        if (trimOptionLine(line))
+            take(line);
+    }
+}
+
 ClassPathEntry parseClassPathEntry(std::string_view entry) {
     ClassPathEntry e;
     if (!entry.empty())

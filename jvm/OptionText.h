@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +22,14 @@ OptionLine classifyOptionLine(std::string_view text);
 // Drops trailing CR/LF, then leading and trailing spaces (not tabs). Returns
 // false for a line to skip: empty, or a comment starting with "#".
 bool trimOptionLine(std::string& line);
+
+// Reads an options file to its end as the launcher does: in pieces of at
+// most 8191 bytes up to a line end (a longer line arrives as several lines),
+// a UTF-8 byte-order mark dropped from the first (`byteOrderMark` is told),
+// each piece trimmed and handed to `take` unless it is to be skipped. The
+// file stays open.
+void readOptionLines(std::FILE* file, const std::function<void()>& byteOrderMark,
+                     const std::function<void(std::string& line)>& take);
 
 // The java command reads the module options ("--add-opens", "-p", ...)
 // with their value as the next word, the VM only in one word joined by "="

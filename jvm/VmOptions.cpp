@@ -23,12 +23,6 @@ std::optional<std::string> classPathPrepend;
 std::optional<std::string> classPathAppend;
 int includeDepth = 0;
 
-// Notepad saves UTF-8 with a byte-order mark; it belongs to no option.
-void dropByteOrderMark(std::string& firstLine, const char* baseFile) {
-    if (dropUtf8ByteOrderMark(firstLine))
-        logMessage("options file %s begins with a UTF-8 byte-order mark; skipped", baseFile ? baseFile : "(default)");
-}
-
 }  // namespace
 
 void applyOptionLine(const char* baseFile, const std::string& text) {
@@ -75,21 +69,19 @@ void applyOptionLine(const char* baseFile, const std::string& text) {
 void readOptionsFile(const char* baseFile, FILE* file) {
     if (!file)
         return;
-    char buffer[8192];
     OptionFileLines lines;
-    bool first = true;
-    // A line longer than the buffer arrives in pieces, each taken as a line.
-    while (std::fgets(buffer, sizeof buffer, file)) {
-        std::string line(buffer);
-        if (first)
-            dropByteOrderMark(line, baseFile);
-        first = false;
-        if (!trimOptionLine(line))
-            continue;
-        expandVariables(line);
-        for (const std::string& text : lines.take(line))
-            applyOptionLine(baseFile, text);
-    }
+    readOptionLines(
+        file,
+        // Notepad saves UTF-8 with a byte-order mark; it belongs to no option.
+        [&] {
+            logMessage("options file %s begins with a UTF-8 byte-order mark; skipped",
+                       baseFile ? baseFile : "(default)");
+        },
+        [&](std::string& line) {
+            expandVariables(line);
+            for (const std::string& text : lines.take(line))
+                applyOptionLine(baseFile, text);
+        });
     for (const std::string& text : lines.finish())
         applyOptionLine(baseFile, text);
     std::fclose(file);

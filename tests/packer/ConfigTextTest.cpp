@@ -119,6 +119,12 @@ TEST(ConfigText, ErrorsNameFileAndLine) {
         {"IncludedFileNames = a\n[files]\na = a\n", "app.kvo:1: IncludedFileNames is written by the packer"},
         {"[files]\na.dll = x\nA.DLL = y\n", "app.kvo:3: included file name 'A.DLL' is already listed on line 2"},
         {"[files]\na.dll =\n", "app.kvo:2: included file 'a.dll' has no path"},
+        {"[files]\na = x\nA\\b = y\n",
+         "app.kvo:3: included file name 'A\\b' needs a folder 'A', but line 2 names a file of that name"},
+        {"[files]\nlib\\a = x\nlib\\b = x\nLIB = y\n",
+         "app.kvo:4: included file name 'LIB' is the name of a folder that line 2 needs"},
+        {"[files]\n\xC3\xA9.txt = x\n\xC3\x89.TXT = y\n",
+         "app.kvo:3: included file name '\xC3\x89.TXT' is already listed on line 2"},
         {"SingelInstance = 1\n", "app.kvo:1: unknown record name 'SingelInstance' (did you mean 'SingleInstance'?)"},
         {"MainClas = a.B\n", "app.kvo:1: unknown record name 'MainClas' (did you mean 'MainClass'?)"},
         {"icon = app.ico\n", "app.kvo:1: unknown record name 'icon' (icon is a setting of the [resources] section"},
@@ -146,7 +152,40 @@ TEST(ConfigText, CodePageConversion) {
     // Wide records take any character.
     EXPECT_EQ(errorOf("[wide]\nApplicationName = \xC5\x82\n"), "");
     EXPECT_EQ(errorOf("[locale :=\\u0142]\n"), "app.kvo:1: '\xC5\x82' (U+0142) has no form in code page CP1252");
-    EXPECT_THROW(CodePage("no-such-page"), PackError);
+    // One table per name on every host, and only characters that read back
+    // as themselves: the launcher reads 0x5C as a backslash, 0x8160 as U+FF5E.
+    const struct {
+        const char* page;
+        const char* utf8;
+        const char* bytes;  // nullptr: refused
+    } table[] = {
+        {"SHIFT_JIS", "\xEF\xBD\x9E", "\x81\x60"},  // U+FF5E
+        {"SHIFT_JIS", "\xE3\x80\x9C", nullptr},       // U+301C, read back as U+FF5E
+        {"SHIFT_JIS", "\xC2\xA5", nullptr},            // U+00A5, read back as a backslash
+        {"CP932", "\xC2\xA5", nullptr},
+        {"CP932", "A\\B", "A\\B"},
+        {"932", "\xE2\x80\x96", nullptr},             // U+2016, iconv's one-way mapping
+        {"932", "\xEE\x80\x80", nullptr},             // U+E000, private use
+        {"GBK", "\xE2\x82\xAC", "\x80"},             // U+20AC
+        {"BIG5", "\xE2\x95\x90", nullptr},            // U+2550: two forms, the hosts differ
+        {"UHC", "\xEA\xB0\x80", "\xB0\xA1"},        // U+AC00
+        {"874", "\xC2\x81", nullptr},                  // C1 control
+        {"KOI8-U", "\xD1\x9E", nullptr},               // U+045E, at 0xAE in one table only
+        {"ISO-8859-7", "\xE2\x82\xAC", nullptr},      // U+20AC, in one edition only
+        {"CP1258", "A\xC3\x82", "A\xC2"},
+        {"UTF-8", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+        {"US-ASCII", "\xC3\xA9", nullptr},
+    };
+    for (const auto& t : table) {
+        const std::string text = std::string("ApplicationName = ") + t.utf8 + "\n";
+        if (t.bytes)
+            EXPECT_EQ(parse(text, t.page).records.narrow[0].value, t.bytes) << t.page << " " << t.utf8;
+        else
+            EXPECT_NE(errorOf(text, t.page).find("has no form in code page"), std::string::npos)
+                << t.page << " " << t.utf8;
+    }
+    for (const char* unknown : {"no-such-page", "EUC-JP", "CP858", "UTF-16", "CP"})
+        EXPECT_THROW(CodePage{unknown}, PackError) << unknown;
 }
 
 TEST(ConfigText, IncludedFileNames) {
@@ -154,7 +193,7 @@ TEST(ConfigText, IncludedFileNames) {
         EXPECT_EQ(includedNameProblem(good), nullptr) << good;
     for (const char* bad : {"", "a;b", "lib/x.jar", "\\abs", "C:x", "c:\\x", "..", "..\\x",
                             "a\\..", ".\\x", "a\\b\\c", "a\\\\b", "dir\\", "a|b", "nul",
-                            "Com1.txt", "name.", "#x", "[x", "a=b"})
+                            "Com1.txt", "name.", "#x", "[x", "a=b", "a\xC2\x85", "a\xE2\x80\xA8" "b"})
         EXPECT_NE(includedNameProblem(bad), nullptr) << bad;
     EXPECT_EQ(errorOf("[files]\n..\\evil.dll = x\n").substr(0, 40),
               "app.kvo:2: included file name '..\\evil.d");
@@ -311,6 +350,11 @@ TEST(ConfigText, FormattedTextReadsBackExactly) {
     std::string everyByte;
     for (int b = 1; b < 256; ++b)
         everyByte += char(b);
+    // Pairs that start a character in the double-byte pages, also ones a
+    // converter takes whole and still calls invalid.
+    for (int lead : {0x81, 0x87, 0xA2, 0xA3, 0xC9, 0xF9, 0xFE})
+        for (int trail = 0x3F; trail < 256; trail += 7)
+            everyByte += {char(lead), char(trail)};
     r.narrow = {{rec::ClassPath, "A0.\\lib\\new.jar"},
                 {1001, "line\nbreak and \\n as text"},
                 {1002, "  blanks at both ends\t"},
@@ -318,29 +362,33 @@ TEST(ConfigText, FormattedTextReadsBackExactly) {
                 {1004, std::string("nul\0inside", 10)},
                 {1005, ":= not an escape marker"},
                 {1006, "\"quoted\" start"},
-                {1007, ""}};
+                {1007, ""},
+                {1008, "\xA2\xE8"}};
     r.wide = {{101, u"\u00E9\U0001F600 x"}, {102, std::u16string{0xDC00, u' ', 0xD800}}, {103, u" \n"}};
     r.locales = {{"de", {{1000, u"Fehler"}}}, {"", {}}, {":=x", {{1, u"a"}}}, {" de ", {}}};
-    CodePage page("1252");
-    const std::string text = formatConfigText(r, false, {}, page, "# heading\n");
-    const PackConfig back = parseConfigText(text, "dump", page);
-    ASSERT_EQ(back.records.narrow.size(), r.narrow.size()) << text;
-    for (size_t i = 0; i < r.narrow.size(); ++i) {
-        EXPECT_EQ(back.records.narrow[i].id, r.narrow[i].id);
-        EXPECT_EQ(back.records.narrow[i].value, r.narrow[i].value) << text;
+    for (const char* name : {"1252", "932", "949", "950", "UTF-8"}) {
+        CodePage page(name);
+        SCOPED_TRACE(name);
+        const std::string text = formatConfigText(r, false, {}, page, "# heading\n");
+        const PackConfig back = parseConfigText(text, "dump", page);
+        ASSERT_EQ(back.records.narrow.size(), r.narrow.size()) << text;
+        for (size_t i = 0; i < r.narrow.size(); ++i) {
+            EXPECT_EQ(back.records.narrow[i].id, r.narrow[i].id);
+            EXPECT_EQ(back.records.narrow[i].value, r.narrow[i].value) << text;
+        }
+        ASSERT_EQ(back.records.wide.size(), r.wide.size());
+        for (size_t i = 0; i < r.wide.size(); ++i)
+            EXPECT_EQ(back.records.wide[i].value, r.wide[i].value) << text;
+        ASSERT_EQ(back.records.locales.size(), r.locales.size());
+        for (size_t i = 0; i < r.locales.size(); ++i) {
+            EXPECT_EQ(back.records.locales[i].key, r.locales[i].key) << text;
+            EXPECT_EQ(back.records.locales[i].records.size(), r.locales[i].records.size());
+        }
+        // The common cases stay readable.
+        EXPECT_NE(text.find("ClassPath = A0.\\lib\\new.jar\n"), std::string::npos);
+        EXPECT_NE(text.find("1001 := line\\nbreak and \\\\n as text\n"), std::string::npos);
+        EXPECT_NE(text.find("1003 := \\x01"), std::string::npos);
     }
-    ASSERT_EQ(back.records.wide.size(), r.wide.size());
-    for (size_t i = 0; i < r.wide.size(); ++i)
-        EXPECT_EQ(back.records.wide[i].value, r.wide[i].value) << text;
-    ASSERT_EQ(back.records.locales.size(), r.locales.size());
-    for (size_t i = 0; i < r.locales.size(); ++i) {
-        EXPECT_EQ(back.records.locales[i].key, r.locales[i].key) << text;
-        EXPECT_EQ(back.records.locales[i].records.size(), r.locales[i].records.size());
-    }
-    // The common cases stay readable.
-    EXPECT_NE(text.find("ClassPath = A0.\\lib\\new.jar\n"), std::string::npos);
-    EXPECT_NE(text.find("1001 := line\\nbreak and \\\\n as text\n"), std::string::npos);
-    EXPECT_NE(text.find("1003 := \\x01"), std::string::npos);
 }
 
 }  // namespace

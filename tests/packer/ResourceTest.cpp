@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 
 #include "tests/packer/PackerTestSupport.h"
 #include "tools/kvo-pack/Block.h"
@@ -509,6 +510,14 @@ TEST(VersionResource, FieldByFieldReadApart) {
     EXPECT_EQ(var.children[0].value, std::string("\x07\x04\xE4\x04", 4));
 }
 
+// The reader over exactly these bytes, so that a read past them is a fault
+// the address sanitizer reports.
+bool readExactly(const std::string& bytes, VersionInfo& info) {
+    const std::unique_ptr<char[]> copy(new char[bytes.size()]);
+    std::memcpy(copy.get(), bytes.data(), bytes.size());
+    return readVersionResource(std::string_view(copy.get(), bytes.size()), info);
+}
+
 TEST(VersionResource, MalformedSizesAreRefused) {
     VersionInfo info;
     info.fileVersion = {1, 2, 3, 4};
@@ -528,11 +537,34 @@ TEST(VersionResource, MalformedSizesAreRefused) {
         std::string bad = good;
         put(bad, c.at, uint32_t(int(get(good, c.at, 2)) + c.delta) & 0xFFFF, 2);
         VersionNode node;
-        EXPECT_FALSE(readVersionResource(bad, back) && buildVersionResource(back) == bad)
-            << "length at " << c.at;
+        EXPECT_FALSE(readExactly(bad, back)) << "length at " << c.at;
         EXPECT_FALSE(readVersionNode(bad, 0, bad.size(), node) && bad != good) << c.at;
     }
     EXPECT_FALSE(readVersionResource(good + std::string(4, '\0'), back));
+    // Each of the reader's own size checks, met by a resource that every
+    // other check lets through.
+    const size_t second = first + 48, varFileInfo = second + 36, translation = varFileInfo + 32;
+    ASSERT_EQ(get(good, translation + 6, 2), uint32_t('T'));
+    const auto lengths = [&](std::string bytes, std::initializer_list<std::pair<size_t, uint32_t>> at) {
+        for (const auto& [offset, value] : at)
+            put(bytes, offset, value, 2);
+        return bytes;
+    };
+    const std::string bad[] = {
+        lengths(good, {{2, 50}}),               // the fixed part is 52 bytes
+        lengths(good, {{translation + 2, 2}}),  // a language without a code page
+        lengths(good, {{first + 2, 7}}),        // a text without its terminator
+        // The last node ends in the padding behind its key, its value beyond.
+        lengths(good.substr(0, translation + 30), {{0, translation + 30}, {varFileInfo, 62}, {translation, 30}}),
+        // ... or inside its key.
+        lengths(good.substr(0, translation + 28), {{0, translation + 28}, {varFileInfo, 60}, {translation, 28}}),
+        // One byte behind the last child, too short for a length.
+        lengths(good + std::string(1, '\0'), {{0, uint32_t(good.size() + 1)}}),
+        // A child of no length, which a reader could take again and again.
+        lengths(good, {{varFileInfo, 0}}),
+    };
+    for (size_t i = 0; i < std::size(bad); ++i)
+        EXPECT_FALSE(readExactly(bad[i], back)) << "case " << i;
     // Past the 16-bit lengths: no resource is written at all.
     info.strings = {{"Comments", std::u16string(40000, u'x')}};
     EXPECT_FALSE(versionResourceFits(info));
@@ -810,6 +842,62 @@ TEST_F(ResourceBuild, DumpReadsASignedLauncher) {
     EXPECT_NE(dump.text.find("# The launcher is signed"), std::string::npos);
     EXPECT_NE(dump.text.find("lib.jar = lib.jar"), std::string::npos);
     EXPECT_TRUE(dump.warnings.empty()) << dump.warnings[0];
+}
+
+// Whatever a stub's resources say, dump writes no line the stub chose: a
+// text that ends its line would turn what follows into configuration.
+TEST_F(ResourceBuild, TextsTakenFromTheStubCannotStartALine) {
+    std::string manifest = kManifest;
+    manifest.insert(manifest.rfind("</assembly>"),
+                    "<application xmlns=\"urn:schemas-microsoft-com:asm.v3\"><windowsSettings>"
+                    "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">"
+                    "true\n[files]\r\nstolen = /etc/hostname\xE2\x80\xA8x</dpiAware>"
+                    "</windowsSettings></application>\n");
+    std::vector<Resource> list(3);
+    list[0].type = ResourceKey::number(rt::manifest);
+    list[0].name = ResourceKey::number(1);
+    list[0].data = manifest;
+    list[1].type = ResourceKey::number(rt::groupIcon);
+    list[1].name = ResourceKey::named(u"G\n[files]\nicon = /etc/shadow\x1b[2J\u0085");
+    list[1].data = "no group";
+    VersionInfo info;
+    info.fileVersion = info.productVersion = {1, 2, 3, 4};
+    info.strings = {{"CompanyName", u"A\u2028[files]\u2029B\u0085C"},
+                    {"FileVersion", u"1.2.3.4"},
+                    {"ProductVersion", u"1.2.3.4"}};
+    list[2].type = ResourceKey::number(rt::version);
+    list[2].name = ResourceKey::number(1);
+    list[2].data = buildVersionResource(info);
+    std::string image = makeImage(false, false);
+    placeResourceSection(image, [&](uint32_t rva) { return buildResourceSection(list, rva); }, "hostile");
+    writeFile(dir / "app.kvo", "MainClass = a.B\n");
+    BuildOptions o;
+    o.config = (dir / "app.kvo").string();
+    o.out = (dir / "block.bin").string();
+    buildPackage(o);
+    writeFile(dir / "hostile.exe", image + readFile(dir / "block.bin"));
+
+    DumpOptions d;
+    d.input = (dir / "hostile.exe").string();
+    const std::string text = dumpPackage(d).text;
+    for (const char* separator : {"\r", "\x1b", "\xC2\x85", "\xE2\x80\xA8", "\xE2\x80\xA9"})
+        EXPECT_EQ(text.find(separator), std::string::npos) << text;
+    for (const char* live : {"\n[files]", "\nstolen", "\nicon = /etc"})
+        EXPECT_EQ(text.find(live), std::string::npos) << text;
+    EXPECT_NE(text.find("# dpi-aware: the manifest says true\\x0A[files]\\x0D\\x0Astolen = /etc/hostname"
+                        "\\u2028x\n"),
+              std::string::npos)
+        << text;
+    // Resource names are stored upper-cased.
+    EXPECT_NE(text.find("(icon group G\\x0A[FILES]\\x0AICON = /ETC/SHADOW\\x1B[2J\\u0085): damaged\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("CompanyName := A\\u2028[files]\\u2029B\\u0085C\n"), std::string::npos) << text;
+    // And what is written reads back as it was.
+    CodePage page("1252");
+    const PackConfig back = parseConfigText(text, "dump", page);
+    EXPECT_FALSE(back.hasFilesSection);
+    EXPECT_EQ(back.version.info.strings[0].second, info.strings[0].second);
 }
 
 }  // namespace

@@ -163,6 +163,62 @@ class SameBytes(unittest.TestCase):
                 self.assertEqual(results[0].stderr.split(b"app.kvo")[-1], results[1].stderr.split(b"app.kvo")[-1])
                 self.assertFalse(os.path.exists(os.path.join(self.dir, "refused.exe")))
 
+    def test_characters_by_code_page(self):
+        """Every character of the table gets the same verdict and the same bytes
+        from both tools, page by page; the cells the launcher would misread are
+        pinned (0x8160 reads as U+FF5E in 932, 0x5C as a backslash)."""
+        pages = ("SHIFT_JIS", "CP932", "GBK", "BIG5", "UHC", "1252", "874", "KOI8-U", "ISO-8859-7",
+                 "ISO-8859-8", "1255", "UTF-8")
+        characters = ("\uff5e", "\u301c", "\u00a5", "\\", "\u20ac", "\u2550", "\u045e", "\ue000",
+                      "\u0e01", "\u200e", "\u05ba", "\u00c9", "A\u00a5B\u301cC")
+        pinned = {("SHIFT_JIS", "\uff5e"): b"\x81\x60", ("SHIFT_JIS", "\u301c"): None,
+                  ("SHIFT_JIS", "\u00a5"): None, ("CP932", "\u301c"): None, ("CP932", "\u00a5"): None,
+                  ("CP932", "\\"): b"\\", ("CP932", "A\u00a5B\u301cC"): None, ("GBK", "\u20ac"): b"\x80",
+                  ("BIG5", "\u2550"): None, ("KOI8-U", "\u045e"): None, ("1252", "\u20ac"): b"\x80",
+                  ("UTF-8", "\ue000"): b"\xee\x80\x80", ("SHIFT_JIS", "\ue000"): None}
+        folder = os.path.join(self.dir, "pages")
+        os.makedirs(folder)
+        path = os.path.join(folder, "app.kvo")
+        seen = set()
+        for page in pages:
+            for text in characters:
+                with self.subTest(page=page, text=text.encode("unicode_escape").decode()):
+                    with open(path, "w", encoding="utf-8") as f:
+                        f.write(f"MainClass = a.B\nApplicationName = {text}\n")
+                    verdicts = []
+                    for name, run in (("linux", self.run_linux), ("windows", self.run_windows)):
+                        out = os.path.join(folder, f"{name}.bin")
+                        if os.path.exists(out):
+                            os.remove(out)
+                        result = run("build", "--overlay", "--config", path, "--out", out, "--codepage", page)
+                        self.assertIn(result.returncode, (0, 1), result.stderr.decode(errors="replace"))
+                        if result.returncode == 0:
+                            with open(out, "rb") as f:
+                                verdicts.append(("written", record_value(f.read(), 101)))
+                        else:
+                            self.assertIn(b"has no form in code page", result.stderr)
+                            self.assertFalse(os.path.exists(out))
+                            verdicts.append(("refused", result.stderr.split(b"app.kvo")[-1]))
+                    self.assertEqual(verdicts[0], verdicts[1])
+                    seen.add(verdicts[0][0])
+                    if (page, text) in pinned:
+                        expected = pinned[(page, text)]
+                        self.assertEqual(verdicts[0], ("written", expected) if expected is not None
+                                         else ("refused", verdicts[0][1]))
+        self.assertEqual(seen, {"written", "refused"})
+        # Bytes read back alike too: a dump of bytes that are no character, or
+        # a second form of one, or a pair a converter calls invalid.
+        with open(path, "w", encoding="utf-8") as f:
+            f.write("MainClass = a.B\nApplicationName := \\x5C\\x81\\x60\\x87\\x90\\xA2\\xE8\\x80\\xAE\\xFD\\xCA\\xF9\\xF9\\xA2\\xA4\n")
+        block = os.path.join(folder, "bytes.bin")
+        self.assertEqual(self.run_linux("build", "--overlay", "--config", path, "--out", block).returncode, 0)
+        for page in pages:
+            with self.subTest(dump=page):
+                texts = [run("dump", "--overlay", "--codepage", page, block)
+                         for run in (self.run_linux, self.run_windows)]
+                self.assertEqual([t.returncode for t in texts], [0, 0], texts[1].stderr)
+                self.assertEqual(texts[0].stdout, texts[1].stdout)
+
     def test_dump_prints_the_same_text(self):
         stub = LAUNCHERS[-1]
         linux, _ = self.both(CONFIG_RESOURCES, stub)
@@ -206,6 +262,21 @@ class SameBytes(unittest.TestCase):
         again = self.run_windows("dump", "--extract-files", target, os.path.join(self.dir, "windows.exe"))
         self.assertEqual(again.returncode, 1)
         self.assertIn(b"exists", again.stderr)
+
+
+def record_value(block, wanted):
+    """The bytes of narrow record `wanted` in an overlay kvo-pack wrote."""
+    import struct
+    pos = 20
+    count, = struct.unpack_from("<i", block, pos)
+    pos += 4
+    for _ in range(count):
+        ident, length = struct.unpack_from("<ii", block, pos)
+        pos += 8
+        if ident == wanted:
+            return block[pos:pos + length]
+        pos += length
+    return None
 
 
 def png_with_alpha(width, height):

@@ -58,6 +58,19 @@ TEST(OptionLine, TrimmingAndComments) {
         EXPECT_FALSE(dropUtf8ByteOrderMark(line)) << plain;
         EXPECT_EQ(line, plain);
     }
+    // A whole file: the mark of the first line only, comments and blank
+    // lines skipped, a line past the buffer in pieces of 8191 bytes.
+    std::string file = "\xEF\xBB\xBF# first\r\n  -Xmx1g  \n\n\xEF\xBB\xBF-Dx\n-Dlong=" + std::string(9000, 'x') + "\n";
+    FILE* in = fmemopen(file.data(), file.size(), "r");
+    ASSERT_NE(in, nullptr);
+    int marks = 0;
+    std::vector<std::string> lines;
+    readOptionLines(in, [&] { ++marks; }, [&](std::string& line) { lines.push_back(line); });
+    std::fclose(in);
+    EXPECT_EQ(marks, 1);
+    const std::string longLine = "-Dlong=" + std::string(9000, 'x');
+    EXPECT_EQ(lines, (std::vector<std::string>{"-Xmx1g", "\xEF\xBB\xBF-Dx", longLine.substr(0, 8191),
+                                               longLine.substr(8191)}));
 }
 
 using Words = std::vector<std::string>;

@@ -100,8 +100,22 @@ TEST(RefusalText, WhatWasFoundAndWhy) {
     const std::string first = "11.0.22 (too old) in c:\\java\\jdk-11";
     EXPECT_EQ(describeRefusedRuntimes(found, first.size() + 16), first + "; and 1 more");
     EXPECT_EQ(describeRefusedRuntimes(found, 20), "2 runtimes");
+    // At the limit: the last entry needs no room for the count, every other
+    // one does; one byte less and the entry goes.
+    const std::string both = describeRefusedRuntimes(found, 2048);
+    EXPECT_EQ(describeRefusedRuntimes(found, both.size()), both);
+    EXPECT_EQ(describeRefusedRuntimes(found, both.size() - 1), first + "; and 1 more");
+    EXPECT_EQ(describeRefusedRuntimes(found, first.size() + 15), "2 runtimes");
     for (int i = 0; i < 300; ++i)
-        found.push_back({"c:\\rt" + std::to_string(i), "1.6.0", "too old"});
+        found.push_back({"c:\\rt" + std::to_string(100 + i), "1.6.0", "too old"});
+    // Entries of 29 bytes with their separators behind the first two: eight
+    // fit with the room for the count, and not one byte of room is lost.
+    const auto taken = [&](size_t n) {
+        return describeRefusedRuntimes({found.begin(), found.begin() + ptrdiff_t(n)}, 8192);
+    };
+    const size_t eight = both.size() + 8 * 29 + 16;
+    EXPECT_EQ(describeRefusedRuntimes(found, eight), taken(10) + "; and 292 more");
+    EXPECT_EQ(describeRefusedRuntimes(found, eight - 1), taken(9) + "; and 293 more");
     EXPECT_LE(describeRefusedRuntimes(found, 500).size(), 500u);
 }
 
@@ -144,7 +158,11 @@ TEST(RefusalText, EachHomeIsNotedOnce) {
     // A registry full of entries cannot grow the list without bound.
     for (int i = 0; i < 1000; ++i)
         noteRefusedRuntime("c:\\many" + std::to_string(i), "", "too old");
-    EXPECT_LE(refusedRuntimes().size(), 256u);
+    ASSERT_EQ(refusedRuntimes().size(), 256u);
+    EXPECT_EQ(refusedRuntimes().back().home, "c:\\many253");
+    // A home noted before the list was full keeps its first reason still.
+    noteRefusedRuntime("c:\\jdk-11", "11.0.22", "32-bit");
+    EXPECT_EQ(refusedRuntimes()[0].reason, "too old");
     forgetRefusedRuntimes();
     EXPECT_TRUE(refusedRuntimes().empty());
 }

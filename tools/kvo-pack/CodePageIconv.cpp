@@ -1,4 +1,5 @@
-// Code pages through iconv (Linux).
+// Code pages through iconv (Linux): one character at a time, so the common
+// rules of Encoding.cpp decide what counts, as they do on Windows.
 #include "tools/kvo-pack/Encoding.h"
 
 #include <iconv.h>
@@ -8,44 +9,50 @@
 namespace kvopack {
 namespace {
 
-// Runs one whole conversion. Returns false at the first sequence the target
-// cannot take, with `failedAt` set to its offset in the input.
-bool convert(void* cd, std::string_view in, std::string& out, size_t& failedAt) {
-    iconv(static_cast<iconv_t>(cd), nullptr, nullptr, nullptr, nullptr);
+enum class Outcome { done, incomplete, invalid };
+
+// Converts all of `in`, the shift state flushed at the end.
+Outcome convert(void* cd, std::string_view in, std::string& out) {
+    const auto handle = static_cast<iconv_t>(cd);
+    iconv(handle, nullptr, nullptr, nullptr, nullptr);
     char* inPtr = const_cast<char*>(in.data());
     size_t inLeft = in.size();
-    std::string buffer(in.size() * 4 + 16, '\0');
+    char buffer[64];
     out.clear();
+    // Some tables hold a character back until they know what follows
+    // (combining marks): the last round flushes it.
     for (;;) {
-        char* outPtr = buffer.data();
-        size_t outLeft = buffer.size();
-        const size_t rc = inLeft ? iconv(static_cast<iconv_t>(cd), &inPtr, &inLeft, &outPtr, &outLeft)
-                                 : iconv(static_cast<iconv_t>(cd), nullptr, nullptr, &outPtr, &outLeft);
+        char* outPtr = buffer;
+        size_t outLeft = sizeof buffer;
+        const bool flushing = inLeft == 0;
+        const size_t rc = flushing ? iconv(handle, nullptr, nullptr, &outPtr, &outLeft)
+                                   : iconv(handle, &inPtr, &inLeft, &outPtr, &outLeft);
         const int error = errno;
-        out.append(buffer.data(), buffer.size() - outLeft);
+        out.append(buffer, sizeof buffer - outLeft);
         if (rc != size_t(-1)) {
-            if (inLeft == 0)
-                return true;
+            if (flushing)
+                return Outcome::done;
             continue;
         }
-        if (error == E2BIG)
+        if (error == E2BIG && out.size() < 64)
             continue;
-        failedAt = in.size() - inLeft;
-        return false;
+        return error == EINVAL ? Outcome::incomplete : Outcome::invalid;
     }
 }
 
 }  // namespace
 
-CodePage::CodePage(std::string_view name) : name_(normalisedCodePageName(name)) {
-    toPage_ = iconv_open(name_.c_str(), "UTF-8");
-    fromPage_ = iconv_open("UTF-8", name_.c_str());
+CodePage::CodePage(std::string_view name)
+    : name_(normalisedCodePageName(name)), table_(&codePageTable(name)) {
+    toPage_ = iconv_open(table_->iconv, "UTF-8");
+    fromPage_ = iconv_open("UTF-8", table_->iconv);
     if (toPage_ == iconv_t(-1) || fromPage_ == iconv_t(-1)) {
         if (toPage_ != iconv_t(-1))
             iconv_close(toPage_);
         if (fromPage_ != iconv_t(-1))
             iconv_close(fromPage_);
-        throw PackError("unknown code page '" + std::string(name) + "'");
+        throw PackError("code page '" + std::string(name) + "': this system's iconv lacks " +
+                        table_->iconv);
     }
 }
 
@@ -54,32 +61,24 @@ CodePage::~CodePage() {
     iconv_close(fromPage_);
 }
 
-bool CodePage::encode(std::string_view utf8, std::string& out, char32_t& bad) const {
-    size_t failedAt = 0;
-    if (convert(toPage_, utf8, out, failedAt))
-        return true;
-    bad = 0xFFFD;
-    if (failedAt < utf8.size())
-        decodeUtf8(utf8, failedAt, bad);
-    return false;
+bool CodePage::hostEncode(char32_t cp, std::string& out) const {
+    std::string utf8;
+    appendUtf8(utf8, cp);
+    return convert(toPage_, utf8, out) == Outcome::done;
 }
 
-std::vector<DecodedPiece> CodePage::decode(std::string_view bytes) const {
-    std::vector<DecodedPiece> pieces;
-    while (!bytes.empty()) {
-        std::string text;
-        size_t failedAt = bytes.size();
-        const bool whole = convert(fromPage_, bytes, text, failedAt);
-        if (!text.empty())
-            pieces.push_back({false, std::move(text)});
-        if (whole)
-            break;
-        // The byte that stopped the conversion stands for itself; decoding
-        // resumes behind it.
-        pieces.push_back({true, std::string(1, bytes[failedAt])});
-        bytes.remove_prefix(failedAt + 1);
+bool CodePage::hostDecode(std::string_view bytes, size_t pos, char32_t& cp, size_t& length) const {
+    // The shortest run of bytes that makes one whole character.
+    for (length = 1; length <= table_->maxBytes && pos + length <= bytes.size(); ++length) {
+        std::string utf8;
+        const Outcome outcome = convert(fromPage_, bytes.substr(pos, length), utf8);
+        if (outcome == Outcome::incomplete)
+            continue;
+        size_t at = 0;
+        return outcome == Outcome::done && !utf8.empty() && decodeUtf8(utf8, at, cp) &&
+               at == utf8.size();
     }
-    return pieces;
+    return false;
 }
 
 }  // namespace kvopack

@@ -10,6 +10,7 @@
 #include "core/ConfigStore.h"
 #include "services/IncludedFileName.h"
 #include "tools/kvo-pack/RecordNames.h"
+#include "tools/kvo-pack/SystemFiles.h"
 
 namespace kvopack {
 namespace {
@@ -22,15 +23,6 @@ std::string_view trim(std::string_view s) {
     while (!s.empty() && isBlank(s.back()))
         s.remove_suffix(1);
     return s;
-}
-
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-
-std::string asciiLower(std::string_view s) {
-    std::string out;
-    for (char c : s)
-        out += asciiLower(c);
-    return out;
 }
 
 // One element of a value after escapes: UTF-8 text, a \xHH or a \uHHHH.
@@ -111,6 +103,7 @@ private:
     int line_ = 0;
     std::map<int32_t, int> narrowLines_;
     std::map<std::string, int> fileNames_;
+    std::map<std::string, int> folderLines_;  // the first line that needs each folder
     std::map<std::string, int> resourceLines_;
     std::map<std::string, int> versionLines_;
     std::map<std::string, std::u16string> versionStrings_;
@@ -295,10 +288,23 @@ void Parser::narrowRecord(int32_t id, std::string_view value, bool escaped) {
 void Parser::includedFile(std::string_view name, std::string_view value, bool escaped) {
     if (const char* problem = includedNameProblem(name))
         fail("included file name '" + std::string(name) + "': " + problem);
-    const std::string folded = asciiLower(name);
+    const std::string folded = sys::upperCaseName(name);
     if (auto seen = fileNames_.find(folded); seen != fileNames_.end())
         fail("included file name '" + std::string(name) + "' is already listed on line " +
              std::to_string(seen->second));
+    // One name cannot be a file and a folder: the launcher would fail to
+    // create the one that comes second.
+    if (const size_t slash = name.find('\\'); slash != std::string_view::npos) {
+        const std::string folder = sys::upperCaseName(name.substr(0, slash));
+        if (auto file = fileNames_.find(folder); file != fileNames_.end())
+            fail("included file name '" + std::string(name) + "' needs a folder '" +
+                 std::string(name.substr(0, slash)) + "', but line " + std::to_string(file->second) +
+                 " names a file of that name");
+        folderLines_.emplace(folder, line_);
+    } else if (auto folder = folderLines_.find(folded); folder != folderLines_.end()) {
+        fail("included file name '" + std::string(name) + "' is the name of a folder that line " +
+             std::to_string(folder->second) + " needs");
+    }
     fileNames_[folded] = line_;
     std::string path = toPath(pieces(value, escaped));
     if (path.empty())
@@ -605,13 +611,21 @@ PackConfig Parser::run(std::string_view text) {
 
 // --- formatting ----------------------------------------------------------
 
+// Characters that end a line or act on a terminal: C0 and C1 controls, DEL
+// and the Unicode line and paragraph separators.
+bool breaksLine(char32_t cp) {
+    return cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029;
+}
+
 bool needsNoEscape(std::string_view utf8) {
     if (utf8.empty())
         return true;
     if (isBlank(utf8.front()) || isBlank(utf8.back()))
         return false;
-    for (char c : utf8)
-        if ((static_cast<unsigned char>(c) < 0x20) || c == 0x7F)
+    size_t pos = 0;
+    char32_t cp;
+    while (pos < utf8.size())
+        if (!decodeUtf8(utf8, pos, cp) || breaksLine(cp))
             return false;
     return true;
 }
@@ -622,29 +636,32 @@ void appendHex(std::string& out, char kind, uint32_t value, int digits) {
     out += buf;
 }
 
-// Escapes one char of decoded text; blanks at the ends become \x20 or \t.
+// Escapes UTF-8 text; blanks at the ends become \x20 or \t.
 void appendEscaped(std::string& out, std::string_view utf8, bool atStart, bool atEnd) {
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        const char c = utf8[i];
-        const bool edge = (atStart && out.empty()) || (atEnd && i + 1 == utf8.size());
-        switch (c) {
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '\\': out += "\\\\"; break;
-        case ' ':
-            if (edge)
-                appendHex(out, 'x', 0x20, 2);
-            else
-                out += c;
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-                appendHex(out, 'x', static_cast<unsigned char>(c), 2);
-            else
-                out += c;
-        }
-    }
+    const char* const end = utf8.data() + utf8.size();
+    forEachCharacter(
+        utf8,
+        [&](char32_t cp, std::string_view bytes) {
+            const bool edge = (atStart && out.empty()) || (atEnd && bytes.data() + bytes.size() == end);
+            switch (cp) {
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            case '\\': out += "\\\\"; break;
+            case ' ':
+                if (edge)
+                    appendHex(out, 'x', 0x20, 2);
+                else
+                    out += ' ';
+                break;
+            default:
+                if (breaksLine(cp))
+                    appendHex(out, cp < 0x80 ? 'x' : 'u', cp, cp < 0x80 ? 2 : 4);
+                else
+                    out += bytes;
+            }
+        },
+        [&](unsigned char byte) { appendHex(out, 'x', byte, 2); });
 }
 
 }  // namespace
@@ -653,6 +670,20 @@ std::string_view trimBlanks(std::string_view s) { return trim(s); }
 
 PackConfig parseConfigText(std::string_view text, std::string_view fileName, const CodePage& page) {
     return Parser(fileName, page).run(text);
+}
+
+std::string escapedForLine(std::string_view text) {
+    std::string out;
+    forEachCharacter(
+        text,
+        [&](char32_t cp, std::string_view bytes) {
+            if (breaksLine(cp))
+                appendHex(out, cp < 0x80 ? 'x' : 'u', cp, cp < 0x80 ? 2 : 4);
+            else
+                out += bytes;
+        },
+        [&](unsigned char byte) { appendHex(out, 'x', byte, 2); });
+    return out;
 }
 
 const char* includedNameProblem(std::string_view name) {
@@ -665,6 +696,9 @@ const char* includedNameProblem(std::string_view name) {
         return "such a name cannot be written in a configuration line";
     if (name.find('\x7F') != std::string_view::npos)
         return "the name holds a character that Windows does not allow in file names";
+    // A name is a key, written as it stands: nothing in it may end the line.
+    if (!needsNoEscape(name))
+        return "the name holds a control character or a line separator";
     return includedFileNameProblem(name);
 }
 
@@ -771,17 +805,14 @@ std::string formatPathValue(std::string_view path, bool& escaped) {
     }
     escaped = true;
     std::string out;
-    size_t pos = 0;
-    while (pos < path.size()) {
-        const size_t start = pos;
-        char32_t cp;
-        if (decodeUtf8(path, pos, cp)) {
-            appendEscaped(out, path.substr(start, pos - start), start == 0, pos == path.size());
-        } else {
-            appendHex(out, 'x', static_cast<unsigned char>(path[start]), 2);
-            pos = start + 1;
-        }
-    }
+    // Character by character: a byte that is no UTF-8 stands as \xHH.
+    forEachCharacter(
+        path,
+        [&](char32_t, std::string_view bytes) {
+            appendEscaped(out, bytes, bytes.data() == path.data(),
+                          bytes.data() + bytes.size() == path.data() + path.size());
+        },
+        [&](unsigned char byte) { appendHex(out, 'x', byte, 2); });
     return out;
 }
 

@@ -120,6 +120,11 @@ std::string formatNarrowValue(std::string_view bytes, const CodePage& page, bool
 std::string formatWideValue(std::u16string_view text, bool& escaped);
 std::string formatPathValue(std::string_view path, bool& escaped);
 
+// `text` (UTF-8, or bytes that are not) for a comment or a message: every
+// control character and line separator shown as \xHH or \uHHHH, so that text
+// taken from a file can neither end the line nor start another.
+std::string escapedForLine(std::string_view text);
+
 struct FileLine {
     std::string name;
     std::string path;

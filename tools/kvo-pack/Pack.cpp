@@ -170,7 +170,7 @@ std::string filesLayoutProblem(const DecodedBlock& block, BlockSource& source, i
     const std::vector<std::string> names = splitNames(narrow[namesAt[0]].value);
     if (narrow[countAt[0]].value != std::to_string(names.size()))
         return "IncludedFileCount is not the number of names in IncludedFileNames";
-    std::map<std::string, bool> seen;
+    std::map<std::string, std::string> files, folders;  // upper-cased name -> the name
     for (const std::string& name : names) {
         std::string utf8, back;
         bool whole = true;
@@ -182,13 +182,21 @@ std::string filesLayoutProblem(const DecodedBlock& block, BlockSource& source, i
         if (!whole || !page.encode(utf8, back, bad) || back != name)
             return "a name in IncludedFileNames does not read in code page " + page.name();
         if (const char* problem = includedNameProblem(utf8))
-            return "included file name '" + utf8 + "': " + problem;
-        std::string folded = utf8;
-        std::transform(folded.begin(), folded.end(), folded.begin(),
-                       [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
-        if (seen[folded])
-            return "included file name '" + utf8 + "' occurs twice";
-        seen[folded] = true;
+            return "included file name '" + escapedForLine(utf8) + "': " + problem;
+        const std::string folded = sys::upperCaseName(utf8);
+        if (files.count(folded))
+            return "included file name '" + escapedForLine(utf8) + "' occurs twice";
+        const size_t slash = utf8.find('\\');
+        const std::string folder = slash == std::string::npos ? "" : sys::upperCaseName(utf8.substr(0, slash));
+        if (slash != std::string::npos && files.count(folder))
+            return "included file name '" + escapedForLine(utf8) + "' needs a folder that the included file '" +
+                   escapedForLine(files[folder]) + "' takes the name of";
+        if (slash == std::string::npos && folders.count(folded))
+            return "included file name '" + escapedForLine(utf8) + "' is the name of the folder that '" +
+                   escapedForLine(folders[folded]) + "' needs";
+        files.emplace(folded, utf8);
+        if (slash != std::string::npos)
+            folders.emplace(folder, utf8);
         layout.utf8Names.push_back(utf8);
     }
     int64_t pos = block.end;
@@ -208,14 +216,6 @@ std::string filesLayoutProblem(const DecodedBlock& block, BlockSource& source, i
     if (pos != end && !(signedFile && pos < end && end - pos < 8 && allZero(source, pos, end)))
         return std::to_string(end - pos) + " bytes follow the included files";
     return {};
-}
-
-std::string forComment(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20)
-            c = '?';
-    return out;
 }
 
 // A file dump writes: an included file (its scrambled bytes in the input)
@@ -280,16 +280,56 @@ void copyIncluded(const IncludedData& d, BlockSource& source, AtomicFile& out,
     }
 }
 
+// A file that `force` replaces, kept under a second name until the run has
+// succeeded.
+struct KeptAside {
+    fs::path path;
+    std::string aside;
+    bool moved = false;  // no longer under its own name
+};
+
+// Keeps the file at `path` under a fresh name beside it: a second name where
+// the file system has them, so that the file keeps its own name until the
+// new one replaces it; else it is moved.
+KeptAside keepAside(const fs::path& path) {
+    KeptAside kept{path, {}, false};
+    const std::string name = sys::fromPath(path);
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const int fd = sys::createTemporaryFor(name, 0600, kept.aside);
+        if (fd < 0)
+            break;
+        sys::closeFile(fd);
+        sys::removeFile(kept.aside);
+        if (sys::linkFile(name, kept.aside) == 0)
+            return kept;
+        if (errno != EEXIST)
+            break;
+    }
+    const int fd = sys::createTemporaryFor(name, 0600, kept.aside);
+    if (fd < 0)
+        throw PackError(systemError("cannot keep " + name + " aside", errno));
+    sys::closeFile(fd);
+    if (sys::renameFile(name, kept.aside, true) != 0) {
+        const int error = errno;
+        sys::removeFile(kept.aside);
+        throw PackError(systemError("cannot keep " + name + " aside", error));
+    }
+    kept.moved = true;
+    return kept;
+}
+
 // Writes every file or none. Each is written completely under a temporary
 // name first; only then do they take their names, without replacing an
-// existing file unless `force`. On failure only what this run created
-// goes again: its temporary files, the files that took a free name and
-// the directories it made.
+// existing file unless `force`. A file that is replaced is kept aside
+// first. On failure the folder is as it was: the files kept aside are put
+// back, and what this run created goes again (its temporary files, the
+// files that took a free name, the directories it made).
 void writeOutputs(const std::vector<OutputFile>& files, BlockSource& source,
                   const std::string& input, bool force) {
     checkTargets(files, input, force);
     std::vector<fs::path> madeDirs;
     std::vector<fs::path> created;
+    std::vector<KeptAside> replaced;
     std::vector<std::unique_ptr<AtomicFile>> staged;
     try {
         const auto makeDirs = [&](const fs::path& dir) {
@@ -322,18 +362,38 @@ void writeOutputs(const std::vector<OutputFile>& files, BlockSource& source,
         }
         for (size_t i = 0; i < staged.size(); ++i) {
             const bool fresh = !existing(files[i].path);
+            if (!fresh && force)
+                replaced.push_back(keepAside(files[i].path));
             staged[i]->commit(force ? AtomicFile::replace : AtomicFile::keepExisting);
             if (fresh)
                 created.push_back(files[i].path);
+            else if (force)
+                replaced.back().moved = true;
         }
     } catch (...) {
         staged.clear();
+        std::string kept;
+        for (auto m = replaced.rbegin(); m != replaced.rend(); ++m) {
+            // A file still under its own name was never replaced.
+            if (!m->moved)
+                sys::removeFile(m->aside);
+            else if (sys::renameFile(m->aside, sys::fromPath(m->path), true) != 0)
+                kept += "; the earlier " + sys::fromPath(m->path) + " is kept as " + m->aside;
+        }
         for (const auto& f : created)
             sys::removeFile(sys::fromPath(f));
         for (auto d = madeDirs.rbegin(); d != madeDirs.rend(); ++d)
             sys::removeDirectory(sys::fromPath(*d));
-        throw;
+        if (kept.empty())
+            throw;
+        try {
+            throw;
+        } catch (const std::exception& e) {
+            throw PackError(e.what() + kept);
+        }
     }
+    for (const KeptAside& m : replaced)
+        sys::removeFile(m.aside);
 }
 
 // Whether the runtime a launcher carries is the one this packer packs.
@@ -488,6 +548,11 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
         if (isRuntimeJarName(f.name))
             throw PackError(lineOf(o.config, f.line) + "'" + f.name + "' is the name of the Java half "
                             "that kvo-pack packs into every launcher; give this file another name");
+        if (const size_t slash = f.name.find('\\');
+            config.includeRuntime && slash != std::string::npos && isRuntimeJarName(f.name.substr(0, slash)))
+            throw PackError(lineOf(o.config, f.line) + "included file name '" + f.name + "' needs a folder "
+                            "named like the Java half that kvo-pack packs into every launcher; give the "
+                            "folder another name");
         names.push_back(bytes);
         std::vector<std::string> all = names;
         if (config.includeRuntime)
@@ -664,9 +729,8 @@ DumpResult dumpPackage(const DumpOptions& o) {
         const fs::path textDir = o.textPath ? fs::absolute(sys::toPath(*o.textPath)).parent_path()
                                             : fs::current_path();
         for (const std::string& name : layout.utf8Names) {
-            if (o.extractDir &&
-                (name.starts_with(".kvo-resources\\") || name.starts_with(".kvo-resources/")))
-                throw PackError(o.input + ": the included file " + name +
+            if (o.extractDir && sys::upperCaseName(name).starts_with(".KVO-RESOURCES\\"))
+                throw PackError(o.input + ": the included file " + escapedForLine(name) +
                                 " would collide with the images dump writes to .kvo-resources");
             std::string local = name;
             std::replace(local.begin(), local.end(), '\\', '/');
@@ -679,7 +743,7 @@ DumpResult dumpPackage(const DumpOptions& o) {
         }
     }
 
-    std::string heading = "# Configuration dumped by kvo-pack from " + forComment(o.input) +
+    std::string heading = "# Configuration dumped by kvo-pack from " + escapedForLine(o.input) +
                           "\n# Narrow texts are in code page " + page.name() +
                           "; build it with --codepage " + page.name() + ".\n";
     if (!o.overlay)
@@ -732,9 +796,14 @@ DumpResult dumpPackage(const DumpOptions& o) {
     std::vector<OutputFile> outputs;
     if (o.extractDir && withFiles)
         for (size_t i = 0; i < layout.data.size(); ++i) {
-            std::string local = layout.utf8Names[i];
-            std::replace(local.begin(), local.end(), '\\', '/');
-            outputs.push_back({sys::toPath(*o.extractDir) / sys::toPath(local), &layout.data[i], nullptr});
+            // Part by part, so that messages name the file with the host's separator.
+            fs::path target = sys::toPath(*o.extractDir);
+            const std::string& name = layout.utf8Names[i];
+            for (size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+                end = name.find('\\', start);
+                target /= sys::toPath(name.substr(start, end == std::string::npos ? end : end - start));
+            }
+            outputs.push_back({target, &layout.data[i], nullptr});
         }
     if (o.extractDir)
         for (const auto& [name, bytes] : images.files)

@@ -292,7 +292,7 @@ ResourceDump describeResources(const std::vector<Resource>& resources,
         if (r.type.isName())
             continue;
         packerKinds = packerKinds || isPackerResource(r);
-        const std::string name = r.name.text();
+        const std::string name = escapedForLine(r.name.text());
         if (r.type.id == rt::groupIcon) {
             std::vector<IconImage> entries;
             std::vector<uint16_t> ids;
@@ -355,7 +355,7 @@ ResourceDump describeResources(const std::vector<Resource>& resources,
                 lines += "dpi-aware = " + dpi + "\n";
                 packerKinds = true;
             } else if (!dpi.empty()) {
-                comments += "# dpi-aware: the manifest says " + dpi.substr(7) + "\n";
+                comments += "# dpi-aware: the manifest says " + escapedForLine(dpi.substr(7)) + "\n";
             }
         }
     }

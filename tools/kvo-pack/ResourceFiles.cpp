@@ -386,8 +386,10 @@ bool readNode(std::string_view data, Node& node) {
             break;
         if (data.size() - at < 6)
             return false;
+        // A child longer than the rest is cut here, and refused by its own
+        // read, which checks its length against what it was given.
         const size_t childLength = get(data, at, 2);
-        if (childLength < 6 || childLength > data.size() - at)
+        if (childLength < 6)
             return false;
         node.children.push_back(data.substr(at, childLength));
         at += childLength;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace kvopack::sys {
 
@@ -40,11 +41,19 @@ int removeFile(const std::string& path);
 int removeDirectory(const std::string& path);
 
 // A new file next to `path`, created exclusively under a name of its own
-// (".NAME.XXXXXX" in the same folder, set in `temp`), open for writing.
+// (".kvo-XXXXXX" in the same folder, set in `temp`), open for writing.
 int createTemporaryFor(const std::string& path, unsigned mode, std::string& temp);
 // Gives `from` the name `to`; with `replace` false only while `to` is free,
 // also against a file that appears meanwhile (EEXIST otherwise).
 int renameFile(const std::string& from, const std::string& to, bool replace);
+
+// `utf8` with its letters upper-cased one by one, as Windows compares file
+// names: two names that give the same text name one file there.
+std::string upperCaseName(std::string_view utf8);
+
+// A second name `to` for the file at `from` (a symbolic link is not
+// followed); fails when `to` exists or the file system has no such names.
+int linkFile(const std::string& from, const std::string& to);
 
 // Permissions for a new file: rw for everyone the umask lets through (no
 // meaning on Windows).

@@ -1,11 +1,15 @@
 #include "tools/kvo-pack/SystemFiles.h"
 
 #include <fcntl.h>
+#include <locale.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cwctype>
+
+#include "tools/kvo-pack/Encoding.h"
 
 namespace kvopack::sys {
 namespace {
@@ -58,7 +62,8 @@ int removeDirectory(const std::string& path) { return ::rmdir(path.c_str()); }
 int createTemporaryFor(const std::string& path, unsigned mode, std::string& temp) {
     const std::filesystem::path p(path);
     const std::filesystem::path dir = p.has_parent_path() ? p.parent_path() : std::filesystem::path(".");
-    temp = (dir / ("." + p.filename().string() + ".XXXXXX")).string();
+    // Of a fixed length: a name the file system just takes must leave room.
+    temp = (dir / ".kvo-XXXXXX").string();
     const int fd = ::mkstemp(temp.data());
     if (fd >= 0)
         ::fchmod(fd, mode & 07777);
@@ -76,6 +81,27 @@ int renameFile(const std::string& from, const std::string& to, bool replace) {
             ::unlink(from.c_str());
     }
     return result;
+}
+
+int linkFile(const std::string& from, const std::string& to) {
+    return ::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0);
+}
+
+std::string upperCaseName(std::string_view utf8) {
+    // The C library's Unicode table, whatever locale the user has chosen.
+    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+    std::string out;
+    forEachCharacter(
+        utf8,
+        [&](char32_t cp, std::string_view) {
+            if (cp >= 'a' && cp <= 'z')
+                cp -= 'a' - 'A';
+            else if (cp >= 0x80 && unicode != locale_t(0))
+                cp = char32_t(towupper_l(wint_t(cp), unicode));
+            appendUtf8(out, cp);
+        },
+        [&](unsigned char byte) { out += char(byte); });
+    return out;
 }
 
 unsigned defaultFileMode() {

@@ -192,7 +192,8 @@ int createTemporaryFor(const std::string& path, unsigned, std::string& temp) {
         std::string suffix;
         for (int i = 0; i < 6; ++i)
             suffix += letters[(seed >> (8 * i + 10)) % (sizeof letters - 1)];
-        const std::filesystem::path candidate = dir / toPath("." + fromPath(p.filename()) + "." + suffix);
+        // Of a fixed length: a name the file system just takes must leave room.
+        const std::filesystem::path candidate = dir / toPath(".kvo-" + suffix);
         const int fd = _wopen(candidate.c_str(), _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY | _O_NOINHERIT,
                               _S_IREAD | _S_IWRITE);
         if (fd >= 0) {
@@ -215,6 +216,23 @@ int renameFile(const std::string& from, const std::string& to, bool replace) {
     return MoveFileExW(f.c_str(), t.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0)
                ? 0
                : failWith(GetLastError());
+}
+
+int linkFile(const std::string& from, const std::string& to) {
+    std::wstring f, t;
+    if (!wide(from, f) || !wide(to, t))
+        return -1;
+    return CreateHardLinkW(t.c_str(), f.c_str(), nullptr) ? 0 : failWith(GetLastError());
+}
+
+std::string upperCaseName(std::string_view utf8) {
+    std::wstring w;
+    if (!wide(std::string(utf8), w) || w.empty())
+        return std::string(utf8);
+    std::wstring upper(w.size(), L'\0');
+    const int n = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, w.data(), int(w.size()), upper.data(),
+                               int(upper.size()));
+    return n == int(w.size()) ? narrowUtf8(upper) : std::string(utf8);
 }
 
 unsigned defaultFileMode() { return 0666; }

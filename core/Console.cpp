@@ -1,6 +1,9 @@
 #include "core/Advapi32.h"
 #include "core/Console.h"
 
+#include <io.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -22,6 +25,21 @@ bool attachConsole() {
             return true;
     }
     return AllocConsole() != FALSE;
+}
+
+namespace {
+
+bool knownKind(HANDLE handle) {
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_UNKNOWN;
+}
+
+}  // namespace
+
+bool standardErrorUsable() {
+    // The C runtime took its handle at start-up: a console attached later
+    // does not reach it.
+    return knownKind(GetStdHandle(STD_ERROR_HANDLE)) &&
+           knownKind(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stderr))));
 }
 
 void rebootSystem() {

@@ -5,6 +5,7 @@
 
 #include "core/CodePage.h"
 #include "core/ConfigStore.h"
+#include "core/Console.h"
 #include "core/Log.h"
 #include "core/MessageText.h"
 #include "core/Platform.h"
@@ -44,7 +45,10 @@ void showError(const char* text) {
         shown += "\n\nLog: ";
         shown += longFormForDisplay(path);
     }
-    if (useErrorDialogs) {
+    // Errors of a console-type launcher that nobody could read (started from
+    // Explorer, without a standard error) are shown after all; only a switch
+    // that asks for no dialogs keeps them off the screen.
+    if (useErrorDialogs || (!quietSwitchGiven && !standardErrorUsable())) {
         showMessageBox(errorOwner, shown.c_str(), messageText(msg::Title), MB_ICONERROR);
     } else {
         std::fprintf(stderr, "%s\n", shown.c_str());

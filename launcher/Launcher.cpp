@@ -42,8 +42,10 @@ bool handleFirstArguments(const char* tail) {
     }
     if (tail && std::strncmp(tail, "__vdl_lang_restart", 18) == 0)
         langRestart = true;
-    if (tail && std::strncmp(tail, "-q_vdl_internal", 15) == 0)
+    if (tail && std::strncmp(tail, "-q_vdl_internal", 15) == 0) {
         useErrorDialogs = false;
+        quietSwitchGiven = true;
+    }
     return true;
 }
 
@@ -140,10 +142,12 @@ void applyLauncherSwitches(const WideArgs& args) {
     for (const std::u16string& arg : args) {
         if (quiet && arg == u"-q") {
             useErrorDialogs = false;
+            quietSwitchGiven = true;
         } else if (arg == u"-console") {
             attachConsole();
         } else if (quiet && arg == u"-c") {
             useErrorDialogs = false;
+            quietSwitchGiven = true;
             if (attachConsole())
                 break;
             showMessageBox(nullptr, "Error: Could not allocate console.", "vandrel", MB_OK);

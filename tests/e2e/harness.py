@@ -161,7 +161,9 @@ class LauncherCase(unittest.TestCase):
                 "VANDREL_LOG": "<unset>"}
         wenv.update(env or {})
         argv = [WINE, str(RUNNER), "--answer", answer, "--timeout", str(timeout_ms)]
-        if errfile:
+        if errfile == "<none>":
+            argv += ["--stderr", errfile]
+        elif errfile:
             argv += ["--stderr", winpath(errfile)]
         for k, v in wenv.items():
             argv += ["--env", f"{k}={v}"]
@@ -179,15 +181,19 @@ class LauncherCase(unittest.TestCase):
         return argv, penv
 
     def run_launcher(self, exe, args="", env=None, answer="ok", timeout_ms=30000,
-                     cmdline=None, log=True, cwd=None, show=None, unix_env=None) -> Result:
+                     cmdline=None, log=True, cwd=None, show=None, unix_env=None, std_handles="file") -> Result:
         """Runs exe with the exact command line `"<exe>" args`.
 
         `env` is set in the Windows environment by the driver; `unix_env` in
         the environment Wine itself starts with (the locale, for instance).
+        `std_handles` "file" captures standard output and error in `stderr`;
+        "<none>" starts the program without standard handles (as Explorer
+        starts a GUI program).
         """
         errfile = self.dir / "stderr.txt"
+        errfile.unlink(missing_ok=True)
         argv, penv = self.runner_command(exe, args, env, answer, timeout_ms, cmdline, log, cwd, show, unix_env,
-                                         errfile)
+                                         errfile if std_handles == "file" else std_handles)
         outfile = self.dir / "runner.txt"
         with open(outfile, "wb") as sink:
             # A file, not a pipe: a process the launcher starts may outlive it.

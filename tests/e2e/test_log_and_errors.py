@@ -171,19 +171,30 @@ class ErrorReporting(LauncherCase):
         self.assertEqual(r.dialogs, [("Error", "An internal error occurred (error code: 16)")])
 
     def test_console_type_and_quiet_switches_use_standard_error(self):
+        # A console type writes to standard error while it has one; started
+        # without (from Explorer) it shows the dialog. The quiet switches
+        # never show one.
+        without_type = failing_block()
+        without_type.narrow = [(i, t) for i, t in without_type.narrow if i != 107]
+        text = "An internal error occurred (error code: 16)"
         cases = [
-            ("console type", failing_block(r107="0"), ""),
-            ("quiet keyword", failing_block(), "-q_vdl_internal"),
-            ("-q honoured", failing_block(r154="1"), "-q"),
-            ("-c honoured", failing_block(r154="1"), "-c"),
+            ("console type", failing_block(r107="0"), "", "file", False),
+            ("console type without standard error", failing_block(r107="0"), "", "<none>", True),
+            ("another console type without standard error", failing_block(r107="7"), "", "<none>", True),
+            ("type left out, without standard error", without_type, "", "<none>", True),
+            ("quiet keyword", failing_block(), "-q_vdl_internal", "file", False),
+            ("quiet keyword without standard error", failing_block(r107="0"), "-q_vdl_internal", "<none>", False),
+            ("-q honoured", failing_block(r154="1"), "-q", "file", False),
+            ("-q without standard error", failing_block(r154="1", r107="0"), "-q", "<none>", False),
+            ("-c honoured", failing_block(r154="1"), "-c", "file", False),
         ]
-        for name, block, args in cases:
+        for name, block, args, handles, dialog in cases:
             with self.subTest(name):
-                r = self.run_launcher(self.make_exe(block), args, log=False)
+                r = self.run_launcher(self.make_exe(block), args, log=False, std_handles=handles)
                 self.assertEqual(r.code, 1)
-                self.assertEqual(r.dialogs, [])
-                self.assertEqual(r.stderr.replace("\r\n", "\n"),
-                                 "An internal error occurred (error code: 16)\n")
+                self.assertEqual(r.dialogs, [("Error", text)] if dialog else [])
+                if handles == "file":
+                    self.assertEqual(r.stderr.replace("\r\n", "\n"), text + "\n")
 
     def test_switches_ignored_unless_enabled(self):
         # ConsoleSwitch alone honours -console only; -q then still shows a dialog.

@@ -337,11 +337,11 @@ TEST(ConfigCheck, WarningsWhereTheLauncherStillWorks) {
     const ConfigFindings library = check("MainClass = a.B\nExecutableType = 1\nSplashEnabled = 1\nJavaSplashLibrary = 1\n");
     ASSERT_EQ(library.warnings.size(), 1u);
     EXPECT_NE(library.warnings[0].find("names no splash-image"), std::string::npos);
-    // Without ExecutableType errors go where a GUI program's user sees none.
+    // Without ExecutableType errors go to standard error where there is one.
     EXPECT_EQ(joined(check("MainClass = a.B\n").warnings),
               "app.kvo: warning: no ExecutableType: the launcher reads 0, a console program, and writes its errors to "
-              "standard error, which a program started from Explorer does not show; write ExecutableType = 1 for a "
-              "GUI application\n");
+              "standard error; started from Explorer, where it has none, it shows them in dialogs instead. Write "
+              "ExecutableType = 1 for a GUI application\n");
 }
 
 // What dump writes must parse back to the very same records.

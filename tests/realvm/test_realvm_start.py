@@ -1,11 +1,15 @@
 """A real JVM started by the launcher: what Java code sees of the arguments,
 the system properties and the class path, and how the launcher ends when
 the application throws, exits or keeps threads running."""
+import os
 import re
+import subprocess
+import time
 import unittest
 
 from harness import winpath
 from realvm import RealVmCase, copy_classes, make_jar
+from test_included_files import unix_path
 
 PROPERTIES = ["korvo.semaphoreName", "korvo.moduleName", "sun.java.command", "korvo.tempDir",
               "korvo.unextractedPosition", "java.class.path", "java.library.path", "korvo.consoleCodepage",
@@ -179,6 +183,49 @@ class AVendorsFirstLauncher(RealVmCase):
         self.assertEqual((r.code, r.dialogs), (1, []), r)
         self.assertIn("The application could not be started.\n\njava.lang.ClassNotFoundException: kvotest.Mian",
                       r.stderr.replace("\r\n", "\n"))
+        # Started as Explorer starts it, without a standard error: the dialog.
+        r = self.start(exe, std_handles="<none>")
+        self.assertEqual(r.code, 1, r)
+        self.assertEqual(self.dialog_texts(r),
+                         ["The application could not be started.\n\njava.lang.ClassNotFoundException: kvotest.Mian"])
+
+    def test_a_start_removes_the_runtime_copies_of_earlier_ones(self):
+        # Every start leaves its directory with kvo-runtime.jar behind; a
+        # later one removes those old enough, but not one a running instance
+        # holds open.
+        def empty_file(directory):
+            return directory.with_name(directory.name.split("_dir")[0])
+
+        exe = self.packed_app("kvotest.Probe", "AcceptJOptions = 1", vm_options="-Dkvotest.properties=korvo.tempDir")
+        self.assertEqual(self.start(exe).code, 0)
+        release = self.dir / "release"
+        argv, env = self.runner_command(exe, f'"-J-Dkvotest.waitFor={winpath(release)}"', {"MANPATH": "<unset>"},
+                                        "ok", 60000, None, True, None, None, None)
+        with open(self.dir / "running.txt", "wb") as sink:
+            running = subprocess.Popen(argv, env=env, stdout=sink, stderr=subprocess.DEVNULL,
+                                       stdin=subprocess.DEVNULL)
+        try:
+            end = time.time() + 60
+            while time.time() < end and len(self.values("property")) < 2:
+                time.sleep(0.1)
+            first, held = [unix_path(v.split("\t", 1)[1]) for v in self.values("property")]
+            stale = time.time() - 2 * 3600
+            for directory in (first, held):
+                for path in (directory / "kvo-runtime.jar", empty_file(directory)):
+                    os.utime(path, (stale, stale))
+            # The application of this start runs until the leftover is gone.
+            r = self.start(exe, f'"-J-Dkvotest.waitGone={winpath(empty_file(first))}"')
+            self.assertEqual((r.code, r.dialogs), (0, []), r)
+            own = unix_path(self.values("property")[2].split("\t", 1)[1])
+            self.assertFalse(first.exists())
+            self.assertFalse(empty_file(first).exists())
+            self.assertEqual([p.name for p in held.iterdir()], ["kvo-runtime.jar"], "held by the running instance")
+            self.assertTrue(empty_file(held).exists())
+            self.assertEqual([p.name for p in own.iterdir()], ["kvo-runtime.jar"], "the start's own")
+        finally:
+            release.write_text("")
+            running.wait(60)
+        self.assertIn("exit\t0", (self.dir / "running.txt").read_text())
 
     def test_the_applications_handler_decides(self):
         exe = self.packed_app("kvotest.Handled", "ExecutableType = 1",

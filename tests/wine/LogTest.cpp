@@ -8,6 +8,9 @@
 #include <sstream>
 #include <string>
 
+#include <io.h>
+
+#include "core/Console.h"
 #include "core/Log.h"
 #include "core/Platform.h"
 
@@ -80,3 +83,29 @@ TEST(Log, LinesFromSeveralThreadsStayWhole) {
 }
 
 }  // namespace
+
+// Where this says false, a console-type launcher shows its errors in dialogs.
+TEST(StandardError, UsableOnlyWithAHandleOfAKnownKind) {
+    const HANDLE original = GetStdHandle(STD_ERROR_HANDLE);
+    ASSERT_TRUE(standardErrorUsable()) << "the test itself runs with a standard error";
+    const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    for (HANDLE handle : {HANDLE(nullptr), INVALID_HANDLE_VALUE, event}) {
+        SetStdHandle(STD_ERROR_HANDLE, handle);
+        EXPECT_FALSE(standardErrorUsable()) << handle;
+    }
+    SetStdHandle(STD_ERROR_HANDLE, original);
+    CloseHandle(event);
+    // The C runtime writes to its own copy, which a console attached later
+    // does not replace. (Closing it closes the process's handle too.)
+    std::fflush(stderr);
+    const int saved = _dup(2);
+    HANDLE another = nullptr;
+    DuplicateHandle(GetCurrentProcess(), original, GetCurrentProcess(), &another, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    _close(2);
+    SetStdHandle(STD_ERROR_HANDLE, another);
+    EXPECT_FALSE(standardErrorUsable());
+    _dup2(saved, 2);
+    _close(saved);
+    CloseHandle(another);
+    EXPECT_TRUE(standardErrorUsable());
+}

@@ -356,8 +356,8 @@ ConfigFindings checkConfig(const PackConfig& config, std::string_view fileName, 
 
     if (!effective.count(rec::ExecutableType))
         at(0).warn("no ExecutableType: the launcher reads 0, a console program, and writes its errors to standard "
-                   "error, which a program started from Explorer does not show; write ExecutableType = 1 for a "
-                   "GUI application");
+                   "error; started from Explorer, where it has none, it shows them in dialogs instead. Write "
+                   "ExecutableType = 1 for a GUI application");
 
     if (!effective.count(rec::MainClass))
         at(0).error("no MainClass: the launcher would start no application; add a line such as "

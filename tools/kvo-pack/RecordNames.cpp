@@ -29,7 +29,7 @@ constexpr std::array kNames = {
                "1: the output files are appended to; 0: each start replaces them.", "LauncherClassFlag = 1"},
     RecordName{"ExecutableType", rec::ExecutableType, K::number, kText, "0 (console)",
                "1: GUI application (errors in dialogs, javaw.exe); 5: errors in dialogs; any other: "
-               "console program, errors on standard error.",
+               "console program, errors on standard error (in dialogs when it has none).",
                "ExecutableType = 1"},
     RecordName{"SplashEnabled", rec::SplashEnabled, K::flag, kText, "0",
                "1: a splash screen, from splash-bitmap in [resources] (or splash-image with "

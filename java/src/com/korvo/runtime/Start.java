@@ -25,6 +25,8 @@ public final class Start {
         // Started before the application, so that a second start is answered
         // while the application is still starting.
         HandOver.start();
+        // Beside the application, at low priority: main is not kept waiting.
+        TempLeftovers.start();
         String[] arguments = new String[values.length - LEADING_VALUES];
         System.arraycopy(values, LEADING_VALUES, arguments, 0, arguments.length);
         callMain(values[1], arguments);

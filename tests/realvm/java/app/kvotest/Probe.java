@@ -7,7 +7,9 @@ import java.io.InputStream;
  * kvotest.properties (comma-separated), the classes named in
  * kvotest.classes, the resources named in kvotest.resources and, with
  * kvotest.loaders=true, whether its class and its thread's context loader
- * are the system class loader, as under java. */
+ * are the system class loader, as under java. Then, as an application that
+ * runs a while: with kvotest.waitFor it waits (at most a minute) until that
+ * file exists, with kvotest.waitGone until that file is gone. */
 public class Probe {
     public static void main(String[] args) throws Exception {
         Report.line("args", String.valueOf(args.length));
@@ -34,6 +36,16 @@ public class Probe {
             Report.line("loader", "main class\t" + (Probe.class.getClassLoader() == system));
             Report.line("loader", "context\t" + (Thread.currentThread().getContextClassLoader() == system));
         }
+        String file = System.getProperty("kvotest.waitFor");
+        for (long end = System.currentTimeMillis() + 60000; file != null && !new java.io.File(file).exists()
+                && System.currentTimeMillis() < end;)
+            Thread.sleep(50);
+        String gone = System.getProperty("kvotest.waitGone");
+        for (long end = System.currentTimeMillis() + 60000; gone != null && new java.io.File(gone).exists()
+                && System.currentTimeMillis() < end;)
+            Thread.sleep(50);
+        if (gone != null)
+            Thread.sleep(1000); // as an application that runs a while
     }
 
     static String[] list(String property) {

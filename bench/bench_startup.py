@@ -19,7 +19,10 @@ milliseconds since the process was created:
 and with the real VM, the time until the Java launcher class's main is
 entered, for the launcher and for the bare loader.
 All kinds alternate in every round, so a machine that slows down slows
-them alike; medians and quartiles are printed, and the ratios of each round.
+them alike, in an order shuffled anew every round: a start right after one
+that ran java.exe or ended a VM meets Wine still busy with that, and a
+fixed order would hand that cost to the same kind every time. Medians and
+quartiles are printed, and the ratios of each round.
 A benchmark, not a test: it judges nothing.
 
 Each figure and each per-round ratio comes with its median, lower and
@@ -37,6 +40,7 @@ it took until the next one.
 import argparse
 import atexit
 import os
+import random
 import shutil
 import statistics
 import subprocess
@@ -412,17 +416,21 @@ def main():
         for run in kinds.values():
             run()
         figures = {name: [] for name in kinds}
+        # Seeded: two runs of the benchmark meet the same orders.
+        order = random.Random(29)
+        names = list(kinds)
         for _ in range(options.rounds):
-            for name, run in kinds.items():
-                figures[name].append(run())
+            order.shuffle(names)
+            for name in names:
+                figures[name].append(kinds[name]())
         load_after = load_average()
     finally:
         for setup in setups:
             setup.forget()
         shutil.rmtree(work, ignore_errors=True)
 
-    print(f"{launcher_arch()} launcher ({BUILD_WIN32.name}), {options.rounds} interleaved rounds, milliseconds "
-          f"since process creation; {machine_state(load_before, load_after)}")
+    print(f"{launcher_arch()} launcher ({BUILD_WIN32.name}), {options.rounds} interleaved rounds (order shuffled), "
+          f"milliseconds since process creation; {machine_state(load_before, load_after)}")
     print(f"{'':58} {'median':>8} {'p25':>8} {'p75':>8} {'min':>8} {'max':>8}")
     row = "{:58} {:8.2f} {:8.2f} {:8.2f} {:8.2f} {:8.2f}"
     for name, values in figures.items():

@@ -234,10 +234,13 @@ def timed_steps(run, steps, last):
     return rows
 
 
-def hotspot_stage():
+def hotspot_stage(runtime=False):
     """A start of the launcher's JVM stage on HotSpot (the native host of the
     HotSpot tier, Debian's OpenJDK), or None where either is missing. Its
-    step times count from the host's main; the VM is not under Wine."""
+    step times count from the host's main; the VM is not under Wine. With
+    `runtime`, as a packed launcher starts: kvo-runtime.jar's launcher class
+    calls the application's main, which the host's 'main returned' then
+    includes."""
     sys.path.insert(0, str(ROOT / "tests" / "hotspot"))
     import hotspot
     if not hotspot.HOST.exists() or not hotspot.libjvm(hotspot.DEBIAN_JDK).exists():
@@ -246,7 +249,7 @@ def hotspot_stage():
     atexit.register(shutil.rmtree, where, True)
 
     def run(steps=None):
-        done = hotspot.run_host(hotspot.DEBIAN_JDK, where, "kvotest.Probe",
+        done = hotspot.run_host(hotspot.DEBIAN_JDK, where, "kvotest.Probe", runtime=runtime,
                                 environment={"KORVO_STEP_TIMES": str(steps)} if steps else None)
         if done.code != 0:
             raise SystemExit(f"the HotSpot host failed:\n{done}")
@@ -335,6 +338,7 @@ def show_steps(rounds, only, work, stand_in, with_release, real, real_release, r
             raise SystemExit("no HotSpot figures: build the native tree (hotspot-host) and install "
                              "openjdk-17-jdk-headless")
         kinds["HotSpot, the native host: launcher's JVM stage"] = (stage, None)
+        kinds["HotSpot, the native host, packed: kvo-runtime.jar's launcher class"] = (hotspot_stage(True), None)
     kinds = {k: v for k, v in kinds.items() if only in k}
     if not kinds:
         raise SystemExit(f"no kind of start is named like {only!r}")

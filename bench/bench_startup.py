@@ -21,7 +21,9 @@ entered, for the launcher and for the bare loader.
 All kinds alternate in every round, so a machine that slows down slows
 them alike, in an order shuffled anew every round: a start right after one
 that ran java.exe or ended a VM meets Wine still busy with that, and a
-fixed order would hand that cost to the same kind every time. Medians and
+fixed order would hand that cost to the same kind every time. The kinds a
+ratio compares run one right after the other, so that both meet the same
+spell of the machine. Medians and
 quartiles are printed, and the ratios of each round.
 A benchmark, not a test: it judges nothing.
 
@@ -309,6 +311,20 @@ def machine_state(before, after):
             + ("BUSY, the figures are not to be trusted" if busy else "quiet"))
 
 
+def compared_with(kind):
+    """The group of kinds a ratio compares `kind` with. A group's starts run
+    one right after the other, in a shuffled order: this machine slows down
+    for spells of a few seconds, and a ratio of two starts a round apart
+    would often compare a slow spell with a quick one."""
+    if kind.startswith("real VM"):
+        return "packed" if "application's main" in kind else "real VM"
+    if "release file" in kind:
+        return "release file"
+    if kind.startswith("trivial console"):
+        return kind
+    return "stand-in"
+
+
 def trivial(env, name):
     return printed_number(wine(env, BENCH / name), name)
 
@@ -422,11 +438,16 @@ def main():
         figures = {name: [] for name in kinds}
         # Seeded: two runs of the benchmark meet the same orders.
         order = random.Random(29)
-        names = list(kinds)
+        groups = {}
+        for name in kinds:
+            groups.setdefault(compared_with(name), []).append(name)
+        groups = list(groups.values())
         for _ in range(options.rounds):
-            order.shuffle(names)
-            for name in names:
-                figures[name].append(kinds[name]())
+            order.shuffle(groups)
+            for group in groups:
+                order.shuffle(group)
+                for name in group:
+                    figures[name].append(kinds[name]())
         load_after = load_average()
     finally:
         for setup in setups:

@@ -127,6 +127,8 @@ TEST(ConfigText, ErrorsNameFileAndLine) {
          "app.kvo:3: included file name '\xC3\x89.TXT' is already listed on line 2"},
         {"SingelInstance = 1\n", "app.kvo:1: unknown record name 'SingelInstance' (did you mean 'SingleInstance'?)"},
         {"MainClas = a.B\n", "app.kvo:1: unknown record name 'MainClas' (did you mean 'MainClass'?)"},
+        // Two swapped pairs are two slips, as a typist makes them, not four.
+        {"ManiClsas = a.B\n", "app.kvo:1: unknown record name 'ManiClsas' (did you mean 'MainClass'?)"},
         {"icon = app.ico\n", "app.kvo:1: unknown record name 'icon' (icon is a setting of the [resources] section"},
         {"[resources]\nicon = a.ico\nMainClass = a.B\n", "app.kvo:3: MainClass is a record, but this line is in the [resources] section of line 1"},
         {"[resources]\n[version]\n122 = a.B\n", "app.kvo:3: 122 is a record, but this line is in the [version] section of line 2"},

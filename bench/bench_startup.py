@@ -300,8 +300,9 @@ def load_average():
 
 def machine_state(before, after):
     """Whether others kept the machine busy while it measured. The 1-minute
-    load average before the rounds is everybody else's; after them it holds
-    the benchmark's own share too (about one program at a time)."""
+    load average before the benchmark began is everybody else's; after its
+    rounds it holds the benchmark's own share too (about one program at a
+    time)."""
     if not before or not after:
         return "load average unknown"
     processors = os.cpu_count() or 1
@@ -388,6 +389,9 @@ def main():
     env = wine_env()
     for name in ("KORVO_LOG", "VANDREL_LOG", "KORVO_JAVA_HOME", "VANDREL_JAVA_HOME"):
         env.pop(name, None)
+    # Before anything of the benchmark's own: compiling and packing its
+    # programs below would count as others' load.
+    load_before = load_average()
     work = Path(tempfile.mkdtemp(prefix="kvo-bench-"))
     setups = []
     try:
@@ -431,7 +435,6 @@ def main():
             kinds["real VM: launcher with release file, to Java main"] = real_release.launcher
             kinds["real VM: bare loader, to the application's main"] = real_packed.bare_loader
             kinds["real VM: packed launcher, to the application's main"] = real_packed.launcher
-        load_before = load_average()
         # Settle Wine and fill the version caches before anything counts.
         for run in kinds.values():
             run()

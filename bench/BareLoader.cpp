@@ -18,6 +18,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/StepTimes.h"
+#include "../tests/fixtures/ProcessClock.h"
+
 namespace {
 
 using CreateJavaVMEntry = jint(JNICALL*)(JavaVM**, void**, void*);
@@ -50,6 +53,7 @@ int callMain(JNIEnv* env, const char* mainClass, int argc, char** argv) {
     for (char* p = name; *p; ++p)
         if (*p == '.')
             *p = '/';
+    noteStep("main class: %s");
     jclass cls = env->FindClass(name);
     jmethodID main = cls ? env->GetStaticMethodID(cls, "main", "([Ljava/lang/String;)V") : nullptr;
     jclass stringClass = env->FindClass("java/lang/String");
@@ -60,6 +64,7 @@ int callMain(JNIEnv* env, const char* mainClass, int argc, char** argv) {
     jobjectArray args = env->NewObjectArray(argc, stringClass, nullptr);
     for (int i = 0; args && i < argc; ++i)
         env->SetObjectArrayElement(args, i, env->NewStringUTF(argv[i]));
+    noteStep("calling main");
     env->CallStaticVoidMethod(cls, main, args);
     if (env->ExceptionCheck()) {
         env->ExceptionDescribe();
@@ -71,6 +76,9 @@ int callMain(JNIEnv* env, const char* mainClass, int argc, char** argv) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Labelled as the launcher's log lines of the same steps, for the
+    // benchmark's side-by-side table.
+    beginStepTimes(millisecondsSinceProcessStart);
     if (__argc < 2) {
         std::fprintf(stderr, "usage: bare-loader.exe JVM_DLL [CLASS_PATH [MAIN_CLASS [ARG ...]]]\n");
         return 2;
@@ -82,6 +90,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // As any launcher should: never the current directory, the runtime's bin
     // for the VM's own dependencies.
     SetDllDirectoryA(bin);
+    noteStep("Trying to load JVM-DLL from %s");
     HMODULE vm = LoadLibraryA(library);
     if (!vm)
         return fail("LoadLibrary failed");
@@ -100,8 +109,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     init.ignoreUnrecognized = JNI_FALSE;
     JavaVM* jvm = nullptr;
     JNIEnv* env = nullptr;
+    noteStep("Creating JVM");
     if (create(&jvm, reinterpret_cast<void**>(&env), &init) != JNI_OK || !jvm || !env)
         return fail("JNI_CreateJavaVM failed");
+    noteStep("JVM created");
     const int code = __argc > 3 ? callMain(env, __argv[3], __argc - 4, __argv + 4) : 0;
     jvm->DestroyJavaVM();
     return code;

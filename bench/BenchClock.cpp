@@ -1,11 +1,11 @@
-// Loaded by the benchmark's Java launcher class: tells Java when its process
+// Loaded by the benchmark's Java code: tells Java when its process
 // was created, on Java's own clock (milliseconds since 1970), so that the
-// class can note how long the start took until its main was entered.
+// code can note how long the start took until a main was entered.
 #include <windows.h>
 
 #include <jni.h>
 
-extern "C" JNIEXPORT jdouble JNICALL Java_com_korvo_runtime_WinLauncher_processCreatedMillis(JNIEnv*, jclass) {
+extern "C" JNIEXPORT jdouble JNICALL Java_kvobench_Main_processCreatedMillis(JNIEnv*, jclass) {
     FILETIME created, exited, kernel, user;
     if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
         return -1;

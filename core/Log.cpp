@@ -10,6 +10,7 @@
 #include "core/CodePage.h"
 #include "core/Platform.h"
 #include "core/StartupState.h"
+#include "core/StepTimes.h"
 
 namespace {
 
@@ -147,6 +148,7 @@ void writeLine(const char* prefix, const char* format, va_list args) {
 }  // namespace
 
 void logMessage(const char* format, ...) {
+    noteStep(format);
     va_list args;
     va_start(args, format);
     writeLine(nullptr, format, args);
@@ -154,6 +156,7 @@ void logMessage(const char* format, ...) {
 }
 
 void logError(const char* format, ...) {
+    noteStep(format);
     va_list args;
     va_start(args, format);
     writeLine("ERROR: ", format, args);

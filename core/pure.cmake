@@ -7,6 +7,7 @@ list(APPEND KVO_PURE_SOURCES
     core/MessageText.cpp
     core/PathText.cpp
     core/StartupState.cpp
+    core/StepTimes.cpp
 )
 
 # This folder's part of the JVM stage (see jvm/pure.cmake).

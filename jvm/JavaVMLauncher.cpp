@@ -88,6 +88,11 @@ bool callMain(const WideArgs& arguments) {
         logMessage("checkFirstRun stopped further execution");
         return true;
     }
+    // First: the thread comes up while the class and the arguments are
+    // looked up.
+    const bool ownThread = startMainThread(jniEnv);
+    if (!ownThread)
+        logMessage("no main thread of its own: main runs on the launcher's thread");
     const std::string className = slashedClassName(launcherClassName(productFlavor));
     logMessage("main class: %s", className.c_str());
     jclass launcherClass = jniEnv->FindClass(className.c_str());
@@ -119,8 +124,9 @@ bool callMain(const WideArgs& arguments) {
     }
     logMessage("calling main");
     bool threw = false;
-    if (!callMainOnJavaThread(jniEnv, launcherClass, mainMethod, array, threw)) {
-        logMessage("no main thread of its own: main runs on the launcher's thread");
+    if (ownThread) {
+        runMainOnStartedThread(jniEnv, launcherClass, mainMethod, array, threw);
+    } else {
         jniEnv->CallStaticVoidMethod(launcherClass, mainMethod, array);
         threw = mainEndedWithException(jniEnv);
     }

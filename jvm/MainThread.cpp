@@ -1,9 +1,11 @@
 #include "jvm/MainThread.h"
 
-#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 
 #include "core/Log.h"
+#include "core/StepTimes.h"
 #include "jvm/MainException.h"
 #include "jvm/MainThreadClass.h"
 
@@ -11,15 +13,37 @@ namespace {
 
 constexpr char kClassName[] = "com/korvo/runtime/LauncherMainThread";
 
-// Written before the thread starts, read on it: Thread.start orders both.
-jclass mainClass = nullptr;
-jmethodID mainEntry = nullptr;
-jobjectArray mainArguments = nullptr;
-std::atomic<bool> mainThrew{false};
+// What the launcher hands to the waiting thread. Never destroyed: the
+// thread may still wait when a failed start ends the process.
+struct HandOver {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool ready = false;
+    bool returned = false;
+    jclass mainClass = nullptr;
+    jmethodID mainEntry = nullptr;
+    jobjectArray arguments = nullptr;
+    bool threw = false;
+};
+HandOver& handOver = *new HandOver;
+
+jobject mainThread = nullptr;
+jmethodID joinMethod = nullptr;
 
 void JNICALL runMain(JNIEnv* env, jobject) {
-    env->CallStaticVoidMethod(mainClass, mainEntry, mainArguments);
-    mainThrew = mainEndedWithException(env);
+    noteStep("main thread running");
+    {
+        std::unique_lock<std::mutex> hold(handOver.lock);
+        handOver.changed.wait(hold, [] { return handOver.ready; });
+    }
+    env->CallStaticVoidMethod(handOver.mainClass, handOver.mainEntry, handOver.arguments);
+    const bool threw = mainEndedWithException(env);
+    {
+        std::lock_guard<std::mutex> hold(handOver.lock);
+        handOver.threw = threw;
+        handOver.returned = true;
+    }
+    handOver.changed.notify_all();
 }
 
 // A failed JNI call leaves an exception pending that no later call may meet.
@@ -42,13 +66,13 @@ bool mainEndedWithException(JNIEnv* env) {
     return true;
 }
 
-bool callMainOnJavaThread(JNIEnv* env, jclass launcherClass, jmethodID mainMethod, jobjectArray arguments,
-                          bool& threw) {
+bool startMainThread(JNIEnv* env) {
     const std::string bytes = mainThreadClassFile(kClassName);
     jclass threadType = env->DefineClass(kClassName, nullptr, reinterpret_cast<const jbyte*>(bytes.data()),
                                          static_cast<jsize>(bytes.size()));
     if (failed(env, "DefineClass") || !threadType)
         return false;
+    noteStep("main thread class defined");
     JNINativeMethod run = {const_cast<char*>("run"), const_cast<char*>("()V"), reinterpret_cast<void*>(&runMain)};
     if (env->RegisterNatives(threadType, &run, 1) != JNI_OK || failed(env, "RegisterNatives"))
         return false;
@@ -60,22 +84,43 @@ bool callMainOnJavaThread(JNIEnv* env, jclass launcherClass, jmethodID mainMetho
     jstring name = env->NewStringUTF("main");
     if (failed(env, "NewStringUTF") || !name)
         return false;
-    mainClass = static_cast<jclass>(env->NewGlobalRef(launcherClass));
-    mainArguments = static_cast<jobjectArray>(env->NewGlobalRef(arguments));
-    mainEntry = mainMethod;
     jobject thread = env->NewObject(threadType, create, name);
+    env->DeleteLocalRef(name);
     if (failed(env, "NewObject") || !thread)
         return false;
+    noteStep("main thread made");
     env->CallVoidMethod(thread, start);
     if (failed(env, "Thread.start"))
         return false;
-    // Only an interrupt of this thread ends join early; nothing here asks
-    // for one, so each retry waits for the thread again.
-    do
-        env->CallVoidMethod(thread, join);
-    while (failed(env, "Thread.join"));
-    threw = mainThrew;
-    env->DeleteLocalRef(thread);
-    env->DeleteLocalRef(name);
+    noteStep("main thread started");
+    mainThread = thread;
+    joinMethod = join;
     return true;
+}
+
+void runMainOnStartedThread(JNIEnv* env, jclass launcherClass, jmethodID mainMethod, jobjectArray arguments,
+                            bool& threw) {
+    {
+        std::lock_guard<std::mutex> hold(handOver.lock);
+        handOver.mainClass = static_cast<jclass>(env->NewGlobalRef(launcherClass));
+        handOver.arguments = static_cast<jobjectArray>(env->NewGlobalRef(arguments));
+        handOver.mainEntry = mainMethod;
+        handOver.ready = true;
+    }
+    handOver.changed.notify_all();
+    // Out of the VM while main runs: under an interpreting VM, a join
+    // waiting in Java code competes with main's start for the VM.
+    {
+        std::unique_lock<std::mutex> hold(handOver.lock);
+        handOver.changed.wait(hold, [] { return handOver.returned; });
+        threw = handOver.threw;
+    }
+    // Then until the thread has ended in Java's eyes too. Only an interrupt
+    // of this thread ends join early; nothing here asks for one, so each
+    // retry waits for the thread again.
+    do
+        env->CallVoidMethod(mainThread, joinMethod);
+    while (failed(env, "Thread.join"));
+    env->DeleteLocalRef(mainThread);
+    mainThread = nullptr;
 }

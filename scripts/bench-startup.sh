@@ -1,5 +1,5 @@
 #!/bin/sh
-# bench-startup.sh [ROUNDS] [--no-real-vm] [--also STUB ...]
+# bench-startup.sh [ROUNDS] [--no-real-vm] [--also STUB ...] [--steps [KIND]]
 # The launcher's start-up next to a bare jvm.dll loader, a trivial program
 # and one java.exe run, measured inside the processes under this Wine
 # (bench/bench_startup.py says what each figure is). Measures the 32-bit

@@ -114,6 +114,19 @@ class StartupCost(RuntimeCase):
         self.assertEqual(len(java_runs(home / "bin")), runs, "no java.exe run with the version cached")
         # Up to JNI_CreateJavaVM: no window, registry through kernel32.
         self.assertEqual(record["loaded"], "", record["loaded"])
+        # The benchmark's step times: noted from the first step on, and
+        # written also when the launcher ends the process itself (the
+        # stand-in VM refuses to start).
+        times = self.dir / "steps.txt"
+        r = self.run_launcher(exe, env={"KORVO_STEP_TIMES": winpath(times)})
+        self.assertEqual(r.code, 1, r.log)
+        noted = [line.split("\t", 1) for line in times.read_text().splitlines()]
+        labels = [label for _, label in noted]
+        wanted = ["step times on", "Searching for a JVM", "got version from registry %s", "Creating JVM",
+                  "could not initialize JVM"]
+        self.assertEqual([label for label in labels if label in wanted], wanted, noted)
+        at = [float(when) for when, _ in noted]
+        self.assertEqual(at, sorted(at), noted)
 
 
 class StartupSequence(LauncherCase):

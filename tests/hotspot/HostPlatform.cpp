@@ -24,6 +24,7 @@
 #include "core/Paths.h"
 #include "core/SelectedLocale.h"
 #include "core/StartupState.h"
+#include "core/StepTimes.h"
 #include "jvm/ClassPath.h"
 #include "jvm/LaunchInputs.h"
 #include "jvm/Variables.h"
@@ -38,6 +39,7 @@ namespace {
 std::mutex logLock;
 
 void writeLogLine(const char* prefix, const char* format, va_list args) {
+    noteStep(format);
     std::lock_guard<std::mutex> lock(logLock);
     if (host.logFile.empty())
         return;

@@ -35,6 +35,7 @@
 #include "core/Errors.h"
 #include "core/Log.h"
 #include "core/StartupState.h"
+#include "core/StepTimes.h"
 #include "jvm/JavaVMLauncher.h"
 #include "runtime/JniEntry.h"
 #include "services/InstanceText.h"
@@ -42,6 +43,14 @@
 #include "tests/hotspot/HostPlatform.h"
 
 namespace {
+
+// Step times of the host count from its main: Linux keeps a process's
+// creation time only to the clock tick.
+const auto hostStarted = std::chrono::steady_clock::now();
+
+double millisecondsSinceStart() {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - hostStarted).count();
+}
 
 std::string unescape(const std::string& text) {
     std::string out;
@@ -167,6 +176,7 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    beginStepTimes(millisecondsSinceStart);
     const char* jvm = nullptr;
     const char* records = nullptr;
     const char* handOverTo = nullptr;

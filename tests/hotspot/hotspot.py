@@ -176,10 +176,11 @@ def collect(directory, code, stdout, stderr):
                [(k, unescape(v)) for k, v in rows], stdout.decode(errors="replace"), stderr.decode(errors="replace"))
 
 
-def run_host(home, directory, main_class, args=(), timeout=60, **kw):
-    """One start of the JVM stage on the VM of `home`, in `directory`."""
-    done = subprocess.run(host_command(home, directory, main_class, args, **kw), capture_output=True, env=ENV,
-                          timeout=timeout)
+def run_host(home, directory, main_class, args=(), timeout=60, environment=None, **kw):
+    """One start of the JVM stage on the VM of `home`, in `directory`;
+    `environment` adds to the host's."""
+    done = subprocess.run(host_command(home, directory, main_class, args, **kw), capture_output=True,
+                          env=dict(ENV, **(environment or {})), timeout=timeout)
     return collect(directory, done.returncode, done.stdout, done.stderr)
 
 

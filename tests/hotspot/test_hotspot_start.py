@@ -110,9 +110,23 @@ class HowItEnds(HotSpotCase):
     def test_main_runs_on_a_thread_the_vm_started(self):
         # The generated thread class passes HotSpot's verifier (asked to
         # check every class), and a thread that joins main sees it end.
+        # The benchmark's step times follow the start through to main's
+        # own thread.
         for home, _ in self.vms():
             with self.subTest(home=str(home)):
-                r = self.start(home, "kvotest.JoinsMain", "500", vm_options="-XX:+UnlockDiagnosticVMOptions -XX:+BytecodeVerificationLocal")
+                times = self.dir / f"steps-{len(list(self.dir.iterdir()))}.txt"
+                r = self.start(home, "kvotest.JoinsMain", "500", vm_options="-XX:+UnlockDiagnosticVMOptions -XX:+BytecodeVerificationLocal",
+                               environment={"KORVO_STEP_TIMES": str(times)})
+                noted = [line.split("\t", 1) for line in times.read_text().splitlines()]
+                wanted = ["Creating JVM", "JVM created", "calling main", "main returned", "launch done"]
+                steps = sorted(((float(at), label) for at, label in noted
+                                if label in wanted + ["main thread running"]))
+                labels = [label for _, label in steps]
+                self.assertEqual([label for label in labels if label != "main thread running"], wanted, noted)
+                # Main's thread comes up while the launcher class is looked up.
+                self.assertEqual(labels.count("main thread running"), 1, noted)
+                self.assertLess(labels.index("JVM created"), labels.index("main thread running"), noted)
+                self.assertLess(labels.index("main thread running"), labels.index("main returned"), noted)
                 self.assertEqual((r.code, r.messages), (0, []), r)
                 self.assertNotIn("no main thread of its own: main runs on the launcher's thread", r.log)
                 self.assertEqual(r.values("main-thread"), ["main\tfalse"])

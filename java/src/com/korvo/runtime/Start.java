@@ -23,23 +23,29 @@ public final class Start {
         System.setProperty("korvo.outputFile2", values[3]);
         OutputFiles.redirect(values[2], values[3], "true".equals(values[4]));
         // Started before the application, so that a second start is answered
-        // while the application is still starting.
-        HandOver.start();
-        // Beside the application, at low priority: main is not kept waiting.
-        TempLeftovers.start();
+        // while the application is still starting. Its class only where there
+        // is a file to watch: every class loaded delays main on a VM that
+        // interprets.
+        String commFile = System.getProperty("korvo.processCommFile");
+        if (commFile != null && commFile.length() > 0)
+            HandOver.start();
         String[] arguments = new String[values.length - LEADING_VALUES];
         System.arraycopy(values, LEADING_VALUES, arguments, 0, arguments.length);
-        callMain(values[1], arguments);
+        Method main = mainMethod(values[1]);
+        // Beside the application, at low priority; only once main is found:
+        // on a VM that interprets, the removal's work would otherwise compete
+        // with the loading of the application's classes.
+        TempLeftovers.start();
+        callStatic(main, new Object[] {arguments});
     }
 
-    /** Calls {@code public static void main(String[])} of the named class as
-     * {@code java} would; the exception of that main leaves unwrapped. */
-    static void callMain(String className, String[] arguments) throws Throwable {
+    /** {@code public static void main(String[])} of the named class, found as
+     * {@code java} finds it (the class initialised). */
+    static Method mainMethod(String className) throws Throwable {
         String name = className == null ? "" : className.trim().replace('/', '.');
         if (name.length() == 0)
             throw new ClassNotFoundException("no main class is configured (record MainClass is empty)");
-        Method main = staticMethod(applicationClass(name), "main", String[].class, void.class);
-        callStatic(main, new Object[] {arguments});
+        return staticMethod(applicationClass(name), "main", String[].class, void.class);
     }
 
     /**
@@ -69,17 +75,15 @@ public final class Start {
      * an exception that says what is missing. */
     public static Method staticMethod(Class<?> type, String method, Class<?> parameter, Class<?> returns)
             throws NoSuchMethodException {
-        String signature = "public static " + returns.getName() + " " + method + "("
-                + (parameter == null ? "" : parameter.getSimpleName()) + ")";
         Method found;
         try {
             found = parameter == null ? type.getMethod(method) : type.getMethod(method, parameter);
         } catch (NoSuchMethodException e) {
-            throw new NoSuchMethodException(type.getName() + " has no method " + signature);
+            throw new NoSuchMethodException(type.getName() + " has no method " + signature(method, parameter, returns));
         }
         if (!Modifier.isStatic(found.getModifiers()) || found.getReturnType() != returns)
             throw new NoSuchMethodException(type.getName() + "." + method + "(" + (parameter == null ? ""
-                    : parameter.getSimpleName()) + ") is not " + signature.substring(0, signature.indexOf(' ' + method)));
+                    : parameter.getSimpleName()) + ") is not public static " + returns.getName());
         // A class that is not public itself is fine for java; so here.
         try {
             found.setAccessible(true);
@@ -87,6 +91,12 @@ public final class Start {
             // Left as it is: invoke then says what it refuses.
         }
         return found;
+    }
+
+    // Only for a message: text costs an interpreting VM on every start.
+    private static String signature(String method, Class<?> parameter, Class<?> returns) {
+        return "public static " + returns.getName() + " " + method + "("
+                + (parameter == null ? "" : parameter.getSimpleName()) + ")";
     }
 
     /** Calls a static method; its own exception leaves unwrapped. */

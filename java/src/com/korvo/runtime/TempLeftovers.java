@@ -30,7 +30,9 @@ final class TempLeftovers implements Runnable {
     /** Directories looked into per start; a larger backlog goes over the next starts. */
     static final int DIRECTORIES_OPENED = 500;
 
-    private final DirectoryView view;
+    // Chosen on the removal's own thread when not given: looking for
+    // java.nio.file loads classes, which would delay main.
+    private DirectoryView view;
     private final File folder;
     private final String own;
 
@@ -51,7 +53,7 @@ final class TempLeftovers implements Runnable {
             // A folder the launcher did not make is no hint where its leftovers lie.
             if (own.getParentFile() == null || temporaryFileNameLength(own.getName()) < 0)
                 return null;
-            Thread thread = new Thread(new TempLeftovers(DirectoryView.best(), own), "korvo temp clean-up");
+            Thread thread = new Thread(new TempLeftovers(null, own), "korvo temp clean-up");
             thread.setDaemon(true);
             thread.setPriority(Thread.MIN_PRIORITY);
             thread.start();
@@ -64,6 +66,8 @@ final class TempLeftovers implements Runnable {
 
     public void run() {
         try {
+            if (view == null)
+                view = DirectoryView.best();
             removeLeftovers(System.currentTimeMillis());
         } catch (Throwable e) {
             // The application's uncaught-exception handler must never hear of it.

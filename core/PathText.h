@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/AsciiCase.h"
+
 // "c:\x", "\"c:\x" and "\\server\share" are absolute; "\dir", "c:dir" and
 // anything shorter than three characters are relative.
 bool isRelativePath(std::string_view path);
@@ -28,8 +30,7 @@ void collapseBackslashesText(std::basic_string<CharT>& text) {
 template <class CharT>
 void lowerCaseAsciiText(std::basic_string<CharT>& text) {
     for (CharT& c : text)
-        if (c >= CharT('A') && c <= CharT('Z'))
-            c = static_cast<CharT>(c - CharT('A') + CharT('a'));
+        c = lowerAscii(c);
 }
 
 // "x:\", "x:\." and "x:\.\." name a drive root.

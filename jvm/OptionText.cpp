@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/AsciiCase.h"
+
 namespace {
 
 bool startsWith(std::string_view text, std::string_view prefix) {
@@ -60,16 +62,7 @@ constexpr JavaCommandOption kJavaCommandOptions[] = {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-char foldCase(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-
-bool sameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (foldCase(a[i]) != foldCase(b[i]))
-            return false;
-    return true;
-}
+bool sameIgnoringCase(std::string_view a, std::string_view b) { return equalsIgnoringAsciiCase(a, b); }
 
 }  // namespace
 
@@ -231,7 +224,7 @@ std::vector<std::string> wildcardArchives(std::vector<std::string> names) {
     });
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         const auto folded = [](char x, char y) {
-            return static_cast<unsigned char>(foldCase(x)) < static_cast<unsigned char>(foldCase(y));
+            return static_cast<unsigned char>(lowerAscii(x)) < static_cast<unsigned char>(lowerAscii(y));
         };
         if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), folded))
             return true;

@@ -1,17 +1,8 @@
 #include "runtime/ProbeEnvironment.h"
 
+#include "core/AsciiCase.h"
+
 namespace {
-
-char16_t lowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
-
-bool sameName(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i]))
-            return false;
-    return true;
-}
 
 bool isHidden(std::u16string_view entry) {
     // Entries such as "=C:=C:\dir" start with "=": the name ends at the
@@ -19,7 +10,7 @@ bool isHidden(std::u16string_view entry) {
     const size_t equals = entry.find(u'=', 1);
     const std::u16string_view name = entry.substr(0, equals);
     for (std::u16string_view hidden : kProbeHiddenVariables)
-        if (sameName(name, hidden))
+        if (equalsIgnoringAsciiCase(name, hidden))
             return true;
     return false;
 }

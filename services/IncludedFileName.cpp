@@ -1,21 +1,12 @@
 #include "services/IncludedFileName.h"
 
+#include "core/AsciiCase.h"
+
 namespace {
 
 template <class CharT>
-CharT upper(CharT c) {
-    return c >= CharT('a') && c <= CharT('z') ? static_cast<CharT>(c - CharT('a') + CharT('A')) : c;
-}
-
-template <class CharT>
 bool equalsIgnoringCase(std::basic_string_view<CharT> a, const char* b) {
-    const std::string_view ascii(b);
-    if (a.size() != ascii.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (upper(a[i]) != static_cast<CharT>(upper(ascii[i])))
-            return false;
-    return true;
+    return equalsIgnoringAsciiCase(a, std::string_view(b));
 }
 
 template <class CharT>

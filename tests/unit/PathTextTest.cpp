@@ -45,6 +45,12 @@ TEST(LowerCase, OnlyAsciiLetters) {
     std::u16string path = u"C:\\Program Files\\\u00c4PP";
     lowerCaseAsciiText(path);
     EXPECT_EQ(path, u"c:\\program files\\\u00c4pp");
+    // Compared the same way, a narrow name against a wide one too.
+    EXPECT_TRUE(equalsIgnoringAsciiCase(std::u16string_view(u"Zip.JAR"), std::string_view("zIP.jar")));
+    EXPECT_FALSE(equalsIgnoringAsciiCase(std::u16string_view(u"\u00c4"), std::u16string_view(u"\u00e4")));
+    EXPECT_FALSE(equalsIgnoringAsciiCase(std::string_view("a["), std::string_view("A{")));
+    // A prefix is no match, even where the text goes on behind it.
+    EXPECT_FALSE(equalsIgnoringAsciiCase(std::string_view("ab"), std::string_view("ab", 1)));
 }
 
 TEST(DriveRoot, ExistsWithoutAsking) {

@@ -24,10 +24,25 @@ public final class SingleInstance {
 
     private SingleInstance() {}
 
+    /**
+     * Adds a listener for the arguments of later starts. The first listener
+     * added also receives the starts kept so far, oldest first. Adding one
+     * listener twice makes it hear every start twice.
+     *
+     * @param listener called for every later start, on the runtime's daemon thread
+     * @throws NullPointerException if {@code listener} is null
+     */
     public static void addListener(StartupListener listener) {
         HandOver.addListener(listener);
     }
 
+    /**
+     * Removes a listener added before (the one added first, if it was added
+     * more than once); a listener not added is ignored. Starts that arrive
+     * while no listener is left are kept for the next one.
+     *
+     * @param listener the listener to remove
+     */
     public static void removeListener(StartupListener listener) {
         HandOver.removeListener(listener);
     }

@@ -8,13 +8,22 @@ package com.korvo.runtime;
 public final class Splash {
     private Splash() {}
 
-    /** Shows {@code text} in the status line (the latest text wins; null is ignored). */
+    /**
+     * Shows {@code text} in the splash screen's status line. The launcher
+     * takes the latest text at its next look, so texts set in quick
+     * succession may never be seen.
+     *
+     * @param text the new status line; null is ignored
+     */
     public static void setText(String text) {
         if (text != null)
             KorvoController.setText(text);
     }
 
-    /** Hides the splash screen for good; the launcher's splash thread then ends. */
+    /**
+     * Hides the splash screen for good; the launcher's splash thread then
+     * ends, and later calls of this class do nothing.
+     */
     public static void hide() {
         KorvoController.hide();
     }

@@ -28,6 +28,14 @@ package com.korvo.runtime;
 public final class WinLauncher {
     private WinLauncher() {}
 
+    /**
+     * Starts the application as described above; called by the launcher,
+     * not by applications.
+     *
+     * @param args the launcher's values, then the application's arguments
+     * @throws Throwable what the application's main threw, or why it could
+     *     not be called
+     */
     public static void main(String[] args) throws Throwable {
         Start.run(args);
     }

@@ -23,6 +23,12 @@ public final class FirstRun {
 
     private FirstRun() {}
 
+    /**
+     * Runs the first-run work; called by the launcher before main.
+     *
+     * @return true to go on to main, false to end the start
+     * @throws Throwable what the work threw
+     */
     public static boolean firstRun() throws Throwable {
         String name = System.getProperty(WORK_PROPERTY);
         boolean goOn = name == null || name.trim().length() == 0 || callWork(name.trim());

@@ -7,6 +7,13 @@ package com.vandrel.runtime.launcher;
 public final class WinLauncher {
     private WinLauncher() {}
 
+    /**
+     * See {@link com.korvo.runtime.WinLauncher#main(String[])}.
+     *
+     * @param args the launcher's values, then the application's arguments
+     * @throws Throwable what the application's main threw, or why it could
+     *     not be called
+     */
     public static void main(String[] args) throws Throwable {
         com.korvo.runtime.WinLauncher.main(args);
     }

@@ -58,6 +58,7 @@ constexpr int32_t QuietSwitches = 154;
 constexpr int32_t ConsoleSwitch = 156;
 constexpr int32_t GlobalSemaphore = 158;
 constexpr int32_t InstallerApplicationId = 160;
+constexpr int32_t JavaDownloadUrl = 161;
 constexpr int32_t ProductFlavor = 2001;
 constexpr int32_t IncludedFileCount = 2002;
 constexpr int32_t IncludedFileNames = 2003;
@@ -97,4 +98,6 @@ constexpr int32_t EnvVarNoJvm32 = 1017;
 constexpr int32_t EnvVarNoJvm64 = 1018;
 constexpr int32_t JvmDamaged32 = 1019;
 constexpr int32_t JvmDamaged64 = 1020;
+// The question below 1016 when the configuration names a download address.
+constexpr int32_t DownloadQuestion = 1021;
 }  // namespace msg

@@ -3,8 +3,24 @@
 #include "core/Errors.h"
 #include "core/MessageText.h"
 
+std::u16string messageTextWide(int32_t id) {
+    const MessageSource source = findMessage(id);
+    return source.narrow.empty() ? std::u16string(source.wide) : widenMessageText(source.narrow);
+}
+
 void showErrorMessage(int32_t id, const char* arg0, const char* arg1) {
-    showError(fillPlaceholders(messageText(id), arg0, arg1, nullptr).c_str());
+    const MessageSource source = findMessage(id);
+    // A narrow text goes the way it always went, byte for byte.
+    if (source.wide.empty()) {
+        showError(fillPlaceholders(source.narrow, arg0, arg1, nullptr).c_str());
+        return;
+    }
+    MessageArguments arguments;
+    if (arg0)
+        arguments[0] = widenMessageText(arg0);
+    if (arg1)
+        arguments[1] = widenMessageText(arg1);
+    showErrorWide(fillPlaceholders(source.wide, arguments));
 }
 
 void fatalError(const char* text) {

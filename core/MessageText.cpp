@@ -28,43 +28,30 @@ constexpr struct {
     {1013, "Ok"},
     {1014, "An error occurred while starting up {0}:"},
     {1015, "You must be at least Poweruser to run this program."},
-    {1016, "No suitable JVM could be found on your system.\nThis application needs Java {1}; found: {2}.\n"
-           "Please define KORVO_JAVA_HOME\nto point to an installed {0}-bit JDK or JRE."},
+    // Read by whoever starts the application, who can install Java but
+    // knows nothing of records or variables.
+    {1016, "This application needs {0}-bit Java ({1}), which was not found on this computer.\nFound: {2}.\n\n"
+           "Please install Java, then start the application again."},
     {1017, "The {0} environment variable does not\npoint to a working 32-bit JDK or JRE."},
     {1018, "The {0} environment variable does not\npoint to a working 64-bit JDK or JRE."},
     {1019, "The JVM found at {0} is damaged.\nPlease reinstall or define KORVO_JAVA_HOME\n"
            "to point to an installed 32-bit JDK or JRE."},
     {1020, "The JVM found at {0} is damaged.\nPlease reinstall or define KORVO_JAVA_HOME\n"
            "to point to an installed 64-bit JDK or JRE."},
+    {1021, "Open this address in your web browser now?"},
 };
 
-}  // namespace
-
-const char* builtInMessage(int32_t id) {
-    for (const auto& message : kBuiltIn)
-        if (message.id == id)
-            return message.text;
-    return nullptr;
-}
-
-const char* messageText(int32_t id) {
-    const char* text = getConfigString(id);
-    if (*text)
-        return text;
-    const char* builtIn = builtInMessage(id);
-    return builtIn ? builtIn : text;
-}
-
-std::string fillPlaceholders(std::string_view text, const char* arg0, const char* arg1, const char* arg2) {
-    const char* arguments[3] = {arg0, arg1, arg2};
-    bool used[3] = {false, false, false};
-    std::string out;
+template <class Char, class Argument>
+std::basic_string<Char> fill(std::basic_string_view<Char> text, const Argument& argument) {
+    bool used[4] = {false, false, false, false};
+    std::basic_string<Char> out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '{' && i + 2 < text.size() && text[i + 2] == '}' && text[i + 1] >= '0' && text[i + 1] <= '2') {
-            const int n = text[i + 1] - '0';
-            if (arguments[n] && !used[n]) {
-                out += arguments[n];
+        if (text[i] == Char('{') && i + 2 < text.size() && text[i + 2] == Char('}') && text[i + 1] >= Char('0') &&
+            text[i + 1] <= Char('3')) {
+            const int n = int(text[i + 1] - Char('0'));
+            if (const auto value = argument(n); value && !used[n]) {
+                out += *value;
                 used[n] = true;
                 i += 2;
                 continue;
@@ -73,4 +60,44 @@ std::string fillPlaceholders(std::string_view text, const char* arg0, const char
         out += text[i];
     }
     return out;
+}
+
+}  // namespace
+
+const char* const kBuiltInNoJvmWithDownload =
+    "This application needs {0}-bit Java ({1}), which was not found on this computer.\nFound: {2}.\n\n"
+    "Java can be downloaded from:\n{3}";
+
+const char* builtInMessage(int32_t id) {
+    for (const auto& message : kBuiltIn)
+        if (message.id == id)
+            return message.text;
+    return nullptr;
+}
+
+MessageSource findMessage(int32_t id) {
+    const ConfigStore& store = configStore();
+    if (const auto wide = store.wide.find(id); wide != store.wide.end() && !wide->second.empty())
+        return {wide->second, {}, false};
+    if (const char* narrow = getConfigString(id); *narrow)
+        return {{}, narrow, false};
+    // A dialog that names the application says whose it is.
+    if (const char* name = getConfigString(rec::ApplicationName); id == msg::Title && *name)
+        return {{}, name, true};
+    const char* builtIn = builtInMessage(id);
+    return {{}, builtIn ? builtIn : "", builtIn != nullptr};
+}
+
+std::string fillPlaceholders(std::string_view text, const char* arg0, const char* arg1, const char* arg2) {
+    const char* arguments[4] = {arg0, arg1, arg2, nullptr};
+    return fill(text, [&](int n) {
+        return arguments[n] ? std::optional<std::string_view>(arguments[n]) : std::nullopt;
+    });
+}
+
+std::u16string fillPlaceholders(std::u16string_view text, const MessageArguments& arguments) {
+    return fill(text, [&](int n) {
+        const auto& argument = arguments[size_t(n)];
+        return argument ? std::optional<std::u16string_view>(*argument) : std::nullopt;
+    });
 }

@@ -1,5 +1,10 @@
 #include "core/UserInterface.h"
 
+#include <string>
+#include <string_view>
+
+#include "core/WebAddress.h"
+
 HINSTANCE launcherInstance = nullptr;
 
 namespace {
@@ -83,6 +88,35 @@ int showMessageBox(HWND owner, const char* text, const char* title, UINT type) {
     initCommonControls();
     const UserApi* api = userApi();
     return api ? api->MessageBoxA(owner, text, title, type) : 0;
+}
+
+int showMessageBoxWide(HWND owner, const wchar_t* text, const wchar_t* title, UINT type) {
+    initCommonControls();
+    const UserApi* api = userApi();
+    return api ? api->MessageBoxW(owner, text, title, type) : 0;
+}
+
+bool openInBrowser(const char* address) {
+    // Never a path or a program: the shell would start whatever it names.
+    if (!isWebAddress(address))
+        return false;
+    using ShellExecuteFn = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+    // By its full path, as every library the launcher loads itself.
+    wchar_t path[MAX_PATH + 16];
+    const UINT n = GetSystemDirectoryW(path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return false;
+    lstrcpyW(path + n, L"\\shell32.dll");
+    const HMODULE shell32 = LoadLibraryW(path);
+    const auto shellExecute =
+        shell32 ? reinterpret_cast<ShellExecuteFn>(reinterpret_cast<void*>(GetProcAddress(shell32, "ShellExecuteW")))
+                : nullptr;
+    if (!shellExecute)
+        return false;
+    // ASCII only, so each byte is its character.
+    const std::string_view text(address);
+    const std::wstring wide(text.begin(), text.end());
+    return reinterpret_cast<INT_PTR>(shellExecute(nullptr, L"open", wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
 }
 
 bool exitWindows(UINT flags, DWORD reason) {

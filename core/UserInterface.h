@@ -36,6 +36,7 @@
     X(LoadIconA)                \
     X(LoadImageA)               \
     X(MessageBoxA)              \
+    X(MessageBoxW)              \
     X(PostMessageA)             \
     X(PostQuitMessage)          \
     X(PostThreadMessageA)       \
@@ -97,5 +98,10 @@ void setErrorOwnerWindow(HWND window);
 
 // MessageBoxA after initCommonControls; 0 when user32 cannot be had.
 int showMessageBox(HWND owner, const char* text, const char* title, UINT type);
+// The same with MessageBoxW, for texts the code page may not hold.
+int showMessageBoxWide(HWND owner, const wchar_t* text, const wchar_t* title, UINT type);
+// Opens `address` in the user's browser (ShellExecuteW); false when it is no
+// web address (isWebAddress) or the shell cannot open it.
+bool openInBrowser(const char* address);
 // ExitWindowsEx; false when user32 cannot be had.
 bool exitWindows(UINT flags, DWORD reason);

@@ -8,6 +8,7 @@ list(APPEND KVO_PURE_SOURCES
     core/PathText.cpp
     core/StartupState.cpp
     core/StepTimes.cpp
+    core/WebAddress.cpp
 )
 
 # This folder's part of the JVM stage (see jvm/pure.cmake).

@@ -61,12 +61,19 @@ void setWorkingDirectory() {
     logMessage("change working directory to %s", dir.c_str());
 }
 
+// The title of the launcher's own dialogs: the application's name, which
+// tells the user whose dialog it is, else the product's.
+const char* dialogTitle(const char* productName) {
+    const char* name = getConfigString(rec::ApplicationName);
+    return *name ? name : productName;
+}
+
 void offerLogInExplorer() {
     const char* path = logFilePath();
     std::string text = "The following log file will be created:\n\n";
     text += path ? path : "";
     text += "\n\nDo you want to open an Explorer window?";
-    if (showMessageBox(nullptr, text.c_str(), productTitle, MB_YESNO) != IDYES)
+    if (showMessageBox(nullptr, text.c_str(), dialogTitle(productTitle), MB_YESNO) != IDYES)
         return;
     char shortPath[MAX_PATH] = "";
     char windowsDir[MAX_PATH] = "";
@@ -150,7 +157,7 @@ void applyLauncherSwitches(const WideArgs& args) {
             quietSwitchGiven = true;
             if (attachConsole())
                 break;
-            showMessageBox(nullptr, "Error: Could not allocate console.", "vandrel", MB_OK);
+            showMessageBox(nullptr, "Error: Could not allocate console.", dialogTitle("vandrel"), MB_OK);
             exitLauncher(1);
         }
     }

@@ -12,6 +12,8 @@
 #include "core/Log.h"
 #include "core/MessageText.h"
 #include "core/Paths.h"
+#include "core/UserInterface.h"
+#include "core/WebAddress.h"
 #include "runtime/JniEntry.h"
 #include "runtime/JvmSearch.h"
 #include "runtime/JvmState.h"
@@ -105,21 +107,57 @@ HMODULE tryBinDirectory(const std::string& binDirectory) {
 // The text of the found runtimes fills at most this much of a message.
 constexpr size_t kRefusedTextLimit = 2048;
 
+// The download address when the configuration names one the browser may
+// open; "" otherwise (a word there is no address, and a path must not be
+// handed to the shell).
+std::string downloadAddress() {
+    const std::string address = getConfigString(rec::JavaDownloadUrl);
+    if (!address.empty() && !isWebAddress(address)) {
+        logMessage("JavaDownloadUrl %s is no http:// or https:// address: none offered", address.c_str());
+        return {};
+    }
+    return address;
+}
+
 // A runtime message: "{0}" as always, "{1}" the range the application needs
-// and "{2}" the runtimes the search found and why each was refused. A
-// record without "{1}" and "{2}" reads as it always did.
+// and "{2}" the runtimes the search found and why each was refused; 1016
+// also "{3}", the download address. A record without "{1}" and "{2}" reads
+// as it always did.
 void showRuntimeMessage(int32_t id, const char* argument) {
     const std::string range = describeVersionRange(getConfigString(rec::MinJavaVersion),
                                                    getConfigString(rec::MaxJavaVersion));
     const std::string found = describeRefusedRuntimes(refusedRuntimes(), kRefusedTextLimit);
-    const char* record = messageText(id);
-    std::string text = fillPlaceholders(record, argument, range.c_str(), found.c_str());
+    const std::string address = id == msg::NoJvm ? downloadAddress() : std::string();
+    MessageSource source = findMessage(id);
+    if (source.builtIn && !address.empty())
+        source.narrow = kBuiltInNoJvmWithDownload;
+    const std::u16string record = source.narrow.empty() ? std::u16string(source.wide) : widenMessageText(source.narrow);
+    MessageArguments arguments;
+    if (argument)
+        arguments[0] = widenMessageText(argument);
+    arguments[1] = widenMessageText(range);
+    arguments[2] = widenMessageText(found);
+    if (!address.empty())
+        arguments[3] = widenMessageText(address);
+    std::u16string text = fillPlaceholders(record, arguments);
     // A record with "{2}" says in its own words what was found; to one
     // without, a runtime of the wrong width is told in a sentence of its own.
     const std::string note = otherWidthNote(refusedRuntimes(), thisLauncher.bits);
-    if (!note.empty() && std::string_view(record).find("{2}") == std::string_view::npos)
-        text = text.empty() ? note : text + "\n\n" + note;
-    showError(text.c_str());
+    if (!note.empty() && record.find(u"{2}") == std::u16string::npos)
+        text = text.empty() ? widenMessageText(note) : text + u"\n\n" + widenMessageText(note);
+    if (address.empty()) {
+        showErrorWide(text);
+        return;
+    }
+    // The address is shown whatever the text says; a console prints it.
+    if (record.find(u"{3}") == std::u16string::npos)
+        text += (text.empty() ? u"" : u"\n\n") + widenMessageText(address);
+    if (!showErrorAndAsk(text, messageTextWide(msg::DownloadQuestion)))
+        return;
+    if (openInBrowser(address.c_str()))
+        logMessage("Opened %s in the browser", address.c_str());
+    else
+        logError("Could not open %s in the browser (error %lu)", address.c_str(), GetLastError());
 }
 
 void showFailureFor(const FoundRuntime& runtime) {

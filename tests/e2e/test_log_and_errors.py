@@ -2,10 +2,11 @@
 import os
 import struct
 import subprocess
+import time
 import unittest
 from pathlib import Path
 
-from harness import Block, LauncherCase, base_block, winpath, ROOT
+from harness import Block, LauncherCase, base_block, launcher_is_64, reg, winpath, ROOT
 
 
 class ShortIncludedData(Block):
@@ -152,6 +153,9 @@ class CreateLogSwitch(LauncherCase):
         self.assertFalse([d for d in r.dialogs if "log file" in d[1]], r.dialogs)
 
     def test_yes_starts_explorer_on_the_log(self):
+        r = self.run_launcher(self.make_exe(base_block(r2001="e", r101="Acme Viewer"), name="named.exe"),
+                              "-create-kvo-log", log=False, answer="no")
+        self.assertEqual(r.dialogs[0][0], "Acme Viewer")
         r = self.run_launcher(self.make_exe(base_block(r2001="e")), "-create-kvo-log",
                               log=False, answer="yes")
         self.assertEqual(r.dialogs[0][0], "korvo")
@@ -209,6 +213,127 @@ class ErrorReporting(LauncherCase):
         b.narrow = [(i, t) for i, t in b.narrow if i not in (1000, 1009)]
         r = self.run_launcher(self.make_exe(b), log=False)
         self.assertEqual(r.dialogs, [("Error", "An internal error occurred (error code: 16)")])
+        # A dialog of a named application says whose it is.
+        b.set(101, "Acme Viewer")
+        r = self.run_launcher(self.make_exe(b, name="named.exe"), log=False)
+        self.assertEqual(r.dialogs, [("Acme Viewer", "An internal error occurred (error code: 16)")])
+
+
+def shown_in_ansi(text):
+    """What the Western code page (1252) holds of `text`: "?" for the rest."""
+    return "".join(c if c.encode("cp1252", "ignore") else "?" for c in text)
+
+
+class MessagesInTheUsersLanguage(LauncherCase):
+    """Message texts of the [wide] and [locale] records: a German user reads
+    the German ones, a text the code page cannot hold reaches the dialog
+    whole, and without them the narrow texts are shown as before."""
+
+    GERMAN = "Interner Fehler (Code {0}) – bitte an Müller & Söhne wenden"
+    JAPANESE = "内部エラーが発生しました（コード {0}）"
+    ENGLISH = "An internal error occurred (error code: 16)"
+
+    def exe(self, name, wide=(), locales=(), **records):
+        b = failing_block(**records)
+        b.wide, b.locales = list(wide), list(locales)
+        return self.make_exe(b, name=name)
+
+    def test_locale_then_wide_then_narrow(self):
+        german = self.GERMAN.replace("{0}", "16")
+        japanese = self.JAPANESE.replace("{0}", "16")
+        sections = self.exe("sections.exe", locales=[("de", [(1000, "Fehler"), (1009, self.GERMAN)]),
+                                                     ("fr", [(1009, "Erreur interne {0}")])])
+        wide = self.exe("wide.exe", wide=[(1009, self.JAPANESE)], locales=[("de", [(1009, self.GERMAN)])])
+        cases = [
+            (sections, "de_CH.UTF-8", ("Fehler", german)),
+            (sections, "en_US.UTF-8", ("Error", self.ENGLISH)),
+            (wide, "en_US.UTF-8", ("Error", japanese)),
+            (wide, "de_DE.UTF-8", ("Error", german)),
+        ]
+        for exe, locale, dialog in cases:
+            with self.subTest(exe=exe.name, locale=locale):
+                r = self.run_launcher(exe, log=False, unix_env={"LC_ALL": locale})
+                self.assertEqual(r.code, 1)
+                self.assertEqual(r.dialogs, [dialog])
+
+    def test_a_console_gets_the_code_page_of_a_wide_text(self):
+        # Written to a file, a wide text is in the ANSI code page, "?" for
+        # what it lacks, never a look-alike.
+        for locale, text in (("de_CH.UTF-8", self.GERMAN), ("en_US.UTF-8", self.JAPANESE)):
+            with self.subTest(locale):
+                exe = self.exe("console.exe", wide=[(1009, self.JAPANESE)], locales=[("de", [(1009, self.GERMAN)])],
+                               r107="0")
+                r = self.run_launcher(exe, log=False, unix_env={"LC_ALL": locale})
+                self.assertEqual((r.code, r.dialogs), (1, []))
+                self.assertEqual(r.stderr.replace("\r\n", "\n"), shown_in_ansi(text.replace("{0}", "16")) + "\n")
+
+
+class DownloadAddress(LauncherCase):
+    """JavaDownloadUrl: named when no runtime fits, offered to the browser."""
+
+    URL = "https://example.com/java?arch=x64&v=17"
+
+    def block(self, **records):
+        b = base_block(r126="17", r101="Acme Viewer", r161=self.URL, **records)
+        b.narrow = [(i, t) for i, t in b.narrow if i != 1000]
+        return b
+
+    def test_the_message_names_it_and_asks(self):
+        bits = "64" if launcher_is_64() else "32"
+        question = "Open this address in your web browser now?"
+        vendor = self.block(r1016="No Java {0}: get it from {3}.")
+        german = self.block()
+        german.locales = [("de", [(1016, "Kein {0}-Bit-Java."), (1021, "Im Webbrowser öffnen?")])]
+        app = "Acme Viewer"
+        cases = [
+            ("built-in", self.block(), "en_US.UTF-8", app,
+             f"This application needs {bits}-bit Java (17 or later), which was not found on this computer.\n"
+             f"Found: none.\n\nJava can be downloaded from:\n{self.URL}\n\n{question}"),
+            ("{3} in the text", vendor, "en_US.UTF-8", app, f"No Java {bits}: get it from {self.URL}.\n\n{question}"),
+            ("a German text without {3}", german, "de_CH.UTF-8", app,
+             f"Kein {bits}-Bit-Java.\n\n{self.URL}\n\nIm Webbrowser öffnen?"),
+            ("the same for an English user", german, "en_US.UTF-8", app,
+             f"This application needs {bits}-bit Java (17 or later), which was not found on this computer.\n"
+             f"Found: none.\n\nJava can be downloaded from:\n{self.URL}\n\n{question}"),
+            ("no address: as before", base_block(r126="17", r1016="No Java {0}. {3}"), "en_US.UTF-8", "Error",
+             f"No Java {bits}. {{3}}"),
+            ("a 0 where the address goes", base_block(r126="17", r161="0", r1016="No Java."), "en_US.UTF-8",
+             "Error", "No Java."),
+            ("a path is no address", base_block(r126="17", r161="C:\\Windows\\notepad.exe", r1016="No Java."),
+             "en_US.UTF-8", "Error", "No Java."),
+        ]
+        for label, block, locale, title, text in cases:
+            with self.subTest(label):
+                r = self.run_launcher(self.make_exe(block), log=False, answer="no", unix_env={"LC_ALL": locale})
+                self.assertEqual(r.code, 83)
+                self.assertEqual(r.dialogs, [(title, text)])
+
+    def test_a_console_launcher_prints_it(self):
+        r = self.run_launcher(self.make_exe(self.block(r107="0", r1016="No Java.")), log=False)
+        self.assertEqual((r.code, r.dialogs), (83, []))
+        self.assertEqual(r.stderr.replace("\r\n", "\n"), f"No Java.\n\n{self.URL}\n")
+
+    def test_yes_opens_it_in_the_browser(self):
+        # Wine hands an address to the first of the programs its WineBrowser
+        # key names: here a script that notes what it was given.
+        noted = self.dir / "browser.txt"
+        script = self.dir / "browser.sh"
+        script.write_text(f'#!/bin/sh\nprintf "%s\\n" "$@" > "{noted}"\n')
+        script.chmod(0o755)
+        key = "HKCU\\Software\\Wine\\WineBrowser"
+        reg("add", key, "/v", "Browsers", "/t", "REG_SZ", "/d", str(script), "/f")
+        try:
+            r = self.run_launcher(self.make_exe(self.block()), answer="yes")
+            for _ in range(100):
+                if noted.exists() and noted.read_text():
+                    break
+                time.sleep(0.1)
+        finally:
+            reg("delete", key, "/v", "Browsers", "/f", check=False)
+        self.assertEqual(r.code, 83)
+        self.assertEqual(len(r.dialogs), 1)
+        self.assertLogHas(r, f"Opened {self.URL} in the browser")
+        self.assertEqual(noted.read_text().split("\n")[0], self.URL)
 
 
 if __name__ == "__main__":

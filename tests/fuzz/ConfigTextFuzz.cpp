@@ -1,9 +1,11 @@
-// The packer's configuration text: any text parses or fails with a message,
-// and what parses comes back unchanged from the text dump would write of it.
+// The packer's configuration text: any text parses, its mistakes named, the
+// checks before packing read what parsed, and a text without mistakes comes
+// back unchanged from the text dump would write of it.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "tools/kvo-pack/ConfigCheck.h"
 #include "tools/kvo-pack/ConfigText.h"
 
 using namespace kvopack;
@@ -43,11 +45,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
     PackConfig config;
     try {
-        config = parseConfigText(text, "fuzz.kvo", page);
+        config = readConfigText(text, "fuzz.kvo", page);
     } catch (const PackError&) {
         return 0;
     }
-    sink = config.files.size() + config.warnings.size();
+    // The checks read whatever the parser could, mistakes around it or not.
+    const ConfigFindings findings = checkConfig(config, "fuzz.kvo", page);
+    sink = config.files.size() + config.warnings.size() + findings.errors.size();
+    if (!config.mistakes.empty())
+        return 0;
     const std::string again = formatConfigText(config.records, false, {}, page, "");
     try {
         if (!sameRecords(parseConfigText(again, "dump", page).records, config.records))

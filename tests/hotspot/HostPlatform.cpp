@@ -180,6 +180,23 @@ void showError(const char* text) {
     std::fflush(stderr);
 }
 
+// Messages on this host are bytes: each stands for one UTF-16 unit and goes
+// back as that byte (a unit beyond one byte as "?"), so a narrow message
+// reads as it was written.
+std::u16string widenMessageText(std::string_view text) {
+    std::u16string out;
+    for (char c : text)
+        out += char16_t(static_cast<unsigned char>(c));
+    return out;
+}
+
+void showErrorWide(std::u16string_view text) {
+    std::string narrow;
+    for (char16_t unit : text)
+        narrow += unit < 0x100 ? char(unit) : '?';
+    showError(narrow.c_str());
+}
+
 void exitLauncher(unsigned code) {
     std::fflush(nullptr);
     // As ExitProcess: no exit handlers of the VM's run on the way out.

@@ -142,6 +142,19 @@ TEST(ConfigText, ErrorsNameFileAndLine) {
     }
     // A count of zero or less backs no data and needs no [files] section.
     EXPECT_EQ(errorOf("IncludedFileCount = 0\nIncludedFileNames =\n"), "");
+    // Lines below a section that cannot be read are passed over, not read
+    // as the section before; reading goes on at the next header.
+    EXPECT_EQ(errorOf("[extra]\nFoo = 1\n[narrow]\nBar = 2\n"),
+              "app.kvo:1: unknown section '[extra]' (sections are [narrow], [wide], [locale KEY], [files], "
+              "[resources], [version] and [kvo-runtime])\napp.kvo:4: unknown record name 'Bar'");
+    // A file of nothing but mistakes is named up to a bound, then left.
+    std::string many;
+    for (int i = 0; i < 150; ++i)
+        many += "Foo\n";
+    const PackConfig config = readConfigText(many, "app.kvo", CodePage("1252"));
+    ASSERT_EQ(config.mistakes.size(), kMistakesNamed + 1);
+    EXPECT_EQ(config.mistakes[kMistakesNamed - 1].line, int(kMistakesNamed));
+    EXPECT_EQ(config.mistakes.back().text, "app.kvo:101: more than 100 mistakes; the rest of the file was not read");
 }
 
 TEST(ConfigText, CodePageConversion) {
@@ -209,7 +222,7 @@ TEST(ConfigText, IncludedFileNames) {
 // What the checks before packing find in `text`: errors, then warnings.
 ConfigFindings check(const std::string& text) {
     CodePage page("1252");
-    const PackConfig config = parseConfigText(text, "app.kvo", page);
+    const PackConfig config = readConfigText(text, "app.kvo", page);
     ConfigFindings f = checkConfig(config, "app.kvo", page);
     f.warnings.insert(f.warnings.begin(), config.warnings.begin(), config.warnings.end());
     return f;
@@ -237,6 +250,12 @@ TEST(ConfigCheck, WhatTheLauncherCannotUseIsRefusedWithLineAndRightForm) {
         {"JreSearchSequence = .\\jre\n", "app.kvo:2: JreSearchSequence entry '.\\jre' has no type letter: write B.\\jre"},
         {"JreSearchSequence = Y;JAVA_HOME\n", "app.kvo:2: JreSearchSequence entry 'JAVA_HOME' has no type letter: write EJAVA_HOME"},
         {"JreSearchSequence = B.\\jre;E\n", "app.kvo:2: JreSearchSequence entry 'E' names no environment variable"},
+        {"JreSearchSequence = Y;%JAVA_HOME%\n", "app.kvo:2: JreSearchSequence entry '%JAVA_HOME%' has no type letter: write EJAVA_HOME"},
+        {"JreSearchSequence = ${Jdk_Home}\n", "app.kvo:2: JreSearchSequence entry '${Jdk_Home}' has no type letter: write EJdk_Home"},
+        {"JreSearchSequence = jre\n", "app.kvo:2: JreSearchSequence entry 'jre' has no type letter: write Bjre"},
+        {"JavaDownloadUrl = example.com/java\n", "app.kvo:2: JavaDownloadUrl 'example.com/java' is no address the launcher would open: write it with http:// or https://, like https://example.com/java"},
+        {"JavaDownloadUrl = file:///c:/setup.exe\n", "app.kvo:2: JavaDownloadUrl 'file:///c:/setup.exe' is no address the launcher would open: write an http:// or https:// address"},
+        {"MainClass = a.B\nFoo = 1\n", "app.kvo:3: unknown record name 'Foo'"},
         {"JreSearchSequence = y\n", "app.kvo:2: JreSearchSequence entry 'y' begins with a small letter; type letters are capitals: write Y"},
         {"MinJavaVersion = eleven\n", "app.kvo:2: MinJavaVersion 'eleven' is no Java version: write a number such as 11"},
         {"MaxJavaVersion = Java 17\n", "app.kvo:2: MaxJavaVersion 'Java 17' is no Java version: write a number such as 11 or 17.0.2, or the old form 1.8 (MaxJavaVersion = 17?)"},
@@ -272,12 +291,29 @@ TEST(ConfigCheck, WhatTheLauncherCannotUseIsRefusedWithLineAndRightForm) {
     }
     EXPECT_EQ(joined(check("").errors), "app.kvo: no MainClass: the launcher would start no application; add a "
                                         "line such as 'MainClass = com.example.app.Main'\n");
-    // Every finding is named, in the order of the file.
+    // Every finding is named, in the order of the file: what the parser
+    // could not read among what the checks refuse.
     const ConfigFindings several = check("StatusTextColor = white\nExecutableType = gui\n");
     ASSERT_EQ(several.errors.size(), 3u);
     EXPECT_EQ(several.errors[0].substr(0, 22), "app.kvo: no MainClass:");
     EXPECT_EQ(several.errors[1].substr(0, 10), "app.kvo:1:");
     EXPECT_EQ(several.errors[2].substr(0, 10), "app.kvo:2:");
+    const ConfigFindings slips = check("SingelInstance = 1\nApplicationName Acme\nMainClas = a.B\nExecutableType = gui\n"
+                                       "[wide]\nFoo = x\n[narrow]\nSplashEnabeld = 1\nMinJavaVersion 17\n"
+                                       "MainClass := a.\\qB\n");
+    EXPECT_EQ(joined(slips.errors),
+              "app.kvo:1: unknown record name 'SingelInstance' (did you mean 'SingleInstance'?)\n"
+              "app.kvo:2: expected 'Name = value', 'Name := value' or a [section]\n"
+              "app.kvo:3: unknown record name 'MainClas' (did you mean 'MainClass'?)\n"
+              "app.kvo:4: ExecutableType is a number; 'gui' would read as 0: write it like 'ExecutableType = 1'. "
+              "1: GUI application (errors in dialogs, javaw.exe); 5: errors in dialogs; any other: console program, "
+              "errors on standard error (in dialogs when it has none).\n"
+              "app.kvo:6: unknown record name 'Foo'\n"
+              "app.kvo:8: unknown record name 'SplashEnabeld' (did you mean 'SplashEnabled'?)\n"
+              "app.kvo:9: expected 'Name = value', 'Name := value' or a [section]\n"
+              // The MainClass line is named for its own mistake, not as missing.
+              "app.kvo:10: unknown escape '\\q' (escapes are \\n \\r \\t \\\\ \\xHH \\uHHHH; a value written with "
+              "'=' takes backslashes as they stand)\n");
 }
 
 TEST(ConfigCheck, WhatTheLauncherUsesAsWrittenPacks) {
@@ -295,6 +331,7 @@ TEST(ConfigCheck, WhatTheLauncherUsesAsWrittenPacks) {
              // The launcher takes the later of two lines.
              "ExecutableType = gui\nExecutableType = 1\n",
              "143 = anything\n1005 = text\n",
+             "JavaDownloadUrl = https://example.com/java?os=windows\n1016 := Get Java at {3}\n",
              "VmOptions = -Xmx1073741824 -Xms32M \"-Dname=My App\" -include-options x.vmoptions -Dp=%d%s\n",
              "ClassPath = A0C:\\lib\\a.jar;A0%KORVO_EXEDIR%lib\\b,c.jar\nJreSearchSequence = EJAVA_HOME;E_X1\n",
          }) {
@@ -312,12 +349,15 @@ TEST(ConfigCheck, WarningsWhereTheLauncherStillWorks) {
         "MinJavaVersion = 1.8\n"
         "SplashEnabled = 1\n"
         "[locale de]\n"
-        "1010 = Hauptklasse fehlt\n"
+        "1010 = Hauptklasse\\nfehlt\n"
         "[wide]\n"
         "MainClass = c.D\n"
         "99 = not read\n"
         "[narrow]\n"
-        "JreSearchSequence = B%APPDIR%\\jre;B%KORVO_EXEDIR%jre\n");
+        "JreSearchSequence = B%APPDIR%\\jre;B%KORVO_EXEDIR%jre\n"
+        "JavaDownloadUrl = 0\n"
+        "[locale]\n"
+        "1016 = Java fehlt: {3}\n");
     EXPECT_EQ(f.errors.size(), 0u) << joined(f.errors);
     const std::string w = joined(f.warnings);
     for (const char* expected : {
@@ -325,13 +365,17 @@ TEST(ConfigCheck, WarningsWhereTheLauncherStillWorks) {
              "app.kvo:3: warning: message 1001 holds a literal \\n",
              "app.kvo:5: warning: MinJavaVersion is also set on line 4",
              "app.kvo:6: warning: SplashEnabled is on, but [resources] names no splash-bitmap",
-             "app.kvo:8: warning: message 1010 in the locale section of line 7 is carried in the launcher but never read",
+             // Message texts are read from every section; settings only above.
+             "app.kvo:8: warning: message 1010 holds a literal \\n",
              "app.kvo:10: warning: MainClass in the [wide] section is carried",
              "app.kvo:13: warning: JreSearchSequence: %APPDIR% is left as written; an environment variable is "
              "written ${APPDIR}",
+             // Record 161 held a number before it named the address.
+             "app.kvo:14: warning: JavaDownloadUrl '0' is no address, and the launcher offers none",
+             "app.kvo:16: warning: message 1016 holds {3}, the download address, but there is no JavaDownloadUrl",
          })
         EXPECT_NE(w.find(expected), std::string::npos) << expected << "\n" << w;
-    EXPECT_EQ(f.warnings.size(), 7u) << w;
+    EXPECT_EQ(f.warnings.size(), 9u) << w;
     // A splash with its image, or through the runtime's library with its own.
     EXPECT_EQ(check("MainClass = a.B\nExecutableType = 1\nSplashEnabled = 1\n[resources]\nsplash-bitmap = s.png\n")
                   .warnings.size(),

@@ -16,6 +16,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 from imagefiles import ico, png  # noqa: E402
@@ -101,9 +102,14 @@ class CommandLine(Base):
     def test_help_and_usage_errors(self):
         result = run("--help")
         self.assert_ok(result)
-        self.assertIn("kvo-pack build --stub", result.stdout)
         self.assertIn("Name := value", result.stdout)
+        # Every command, in the usage and explained below it.
+        for command in ("build", "dump", "records", "runtime-jar"):
+            self.assertIn("  kvo-pack " + command + " ", result.stdout)
+            self.assertRegex(result.stdout, r"\n%s +\w" % command)
         for args in ([], ["pack"], ["build", "--config", "a.kvo"], ["build", "--bogus"],
+                     ["runtime-jar"], ["runtime-jar", "x.jar"], ["runtime-jar", "--markdown"],
+                     ["runtime-jar", "--out", "x.jar", "--force"],
                      ["dump"], ["dump", "a.exe", "b.exe"], ["build", "--stub"],
                      ["dump", "--stub", "x", "a.exe"],
                      ["build", "--stub", "s", "--overlay", "--config", "c", "--out", "o"],
@@ -142,6 +148,20 @@ class CommandLine(Base):
                 self.assertEqual(result.returncode, 1)
                 self.assertIn(message.replace("{dir}", self.dir), result.stderr)
                 self.assertEqual(sorted(os.listdir(self.dir)), before)
+        # Every slip of a first configuration in one run, in file order.
+        self.write("app.kvo", "ApplicationNmae = Acme\nMainClass = com.acme.Main\nExecutableTyp = 1\n"
+                   "JreSearchSequence jre\nSplashEnabeld = 1\n# fine\nVMOptions = -Xmx1g\nSingleInstance\n"
+                   "ClassPath = lib\\acme.jar\n")
+        result = self.build()
+        self.assertEqual(result.returncode, 1)
+        lines = [line for line in result.stderr.splitlines() if line.startswith("kvo-pack: ")]
+        self.assertEqual([re.match(r"kvo-pack: .*app\.kvo:(\d+): (\S+ \S+)", line).groups() for line in lines],
+                         [("1", "unknown record"), ("3", "unknown record"), ("4", "expected 'Name"),
+                          ("5", "unknown record"), ("7", "unknown record"), ("8", "expected 'Name"),
+                          ("9", "ClassPath entry")], result.stderr)
+        self.assertIn("(did you mean 'ApplicationName'?)", lines[0])
+        self.assertIn("(did you mean 'VmOptions'?)", lines[4])
+        self.assertFalse(os.path.exists(self.path("app.exe")))
         result = run("dump", self.path("nothing.exe"))
         self.assertEqual(result.returncode, 1)
         result = self.build(config="none.kvo")
@@ -164,11 +184,18 @@ class CommandLine(Base):
         self.assert_ok(result)
         rows = re.findall(r"^\| (\d+) \| `(\w+)` \| ([^|]+) \|", result.stdout, re.M)
         self.assertEqual({name: int(i) for i, name, _ in rows}, ids["rec"])
-        messages = {int(i) for i in re.findall(r"^\| (\d+) \| [^`|]*\|[^|]*\|$", result.stdout, re.M)}
+        messages = {int(i) for i in re.findall(r"^\| (\d+) \| [^`|]*\|[^|]*\|[^|]*\|$", result.stdout, re.M)}
         self.assertEqual(messages, set(ids["msg"].values()))
+        # The placeholders named are the ones the built-in text holds.
+        for number, placeholders, builtin in re.findall(r"^\| (\d+) \| ([^|]*)\|[^|]*\| ([^|]*) \|$",
+                                                       result.stdout, re.M):
+            with self.subTest(message=number):
+                for n in re.findall(r"\{(\d)\}", builtin):
+                    self.assertIn("{%s}" % n, placeholders)
         kinds = {name: kind.strip() for _, name, kind in rows}
         readers = {"Bool": {"switch 0/1"}, "Int": {"number", "switch 0/1"}, "Color": {"colour r,g,b"},
-                   "String": {"text", "version", "class path", "search entries", "class name", "VM options"}}
+                   "String": {"text", "version", "class path", "search entries", "class name", "VM options",
+                              "web address"}}
         seen = set()
         for folder in ("core", "services", "runtime", "jvm", "splash", "launcher"):
             for name in os.listdir(os.path.join(root, folder)):
@@ -187,6 +214,27 @@ class CommandLine(Base):
         self.assert_ok(plain)
         for name, number in ids["rec"].items():
             self.assertRegex(plain.stdout, r"\b%d +%s " % (number, name))
+
+    def test_runtime_jar_is_what_build_packs(self):
+        result = run("runtime-jar", "--out", self.path("lib/kvo-runtime.jar"))
+        self.assertEqual(result.returncode, 1, "a missing folder is not made")
+        self.assertFalse(os.path.exists(self.path("lib")))
+        os.mkdir(self.path("lib"))
+        self.write("lib/kvo-runtime.jar", "an older copy")
+        result = run("runtime-jar", "--out", self.path("lib/kvo-runtime.jar"))
+        self.assert_ok(result)
+        jar = self.read("lib/kvo-runtime.jar")
+        self.assertIn("kvo-pack: wrote %s, %d bytes" % (self.path("lib/kvo-runtime.jar"), len(jar)), result.stdout)
+        self.assertEqual(os.listdir(self.path("lib")), ["kvo-runtime.jar"])
+        with zipfile.ZipFile(self.path("lib/kvo-runtime.jar")) as archive:
+            names = archive.namelist()
+        for api in ("Splash", "SingleInstance", "StartupListener"):
+            self.assertIn("com/korvo/runtime/%s.class" % api, names)
+        # The very bytes the packer was built with, which go into every launcher.
+        root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+        with open(os.path.join(root, "build", "native", "java", "kvo-runtime.jar"), "rb") as f:
+            self.assertEqual(jar, f.read())
+        self.assertEqual(run("runtime-jar", "--out", self.dir).returncode, 1)
 
     def test_code_page_option(self):
         self.write("app.kvo", "ApplicationName = \u0142\u00f3d\u017a\n")
@@ -235,7 +283,7 @@ class RoundTrip(Base):
         # The runtime went in last; it is no file of the user's.
         self.assertIn(b"data\\big.bin;empty.txt;lib\\small.jar;kvo-runtime.jar", packed)
         self.assertRegex(text, r"# It carries kvo-runtime.jar, the launcher's Java half \(\d+ bytes, the build this "
-                               r"kvo-pack packs\)")
+                               r"kvo-pack packs and `kvo-pack runtime-jar` writes\)")
         self.assertNotIn("kvo-runtime.jar =", text)
         self.assertEqual(sorted(os.listdir(self.path("d/files"))), ["data", "empty.txt", "lib"])
 
@@ -750,15 +798,20 @@ class Example(Base):
         self.assertEqual(result.stderr, "")  # no warnings
         packed_bytes = self.read("app.exe")
         block = packed_bytes[pe_image_end(packed_bytes):]
-        self.assertEqual(struct.unpack_from("<I", block, 20)[0], 80)
+        # The 80 records of the shipped configuration, and the question
+        # below the download address.
+        self.assertEqual(struct.unpack_from("<I", block, 20)[0], 81)
         ids, at = [], 24
-        for _ in range(80):
+        for _ in range(81):
             record_id, length = struct.unpack_from("<ii", block, at)
             ids.append(record_id)
             at += 8 + length
         self.assertEqual(ids, sorted(ids))
         self.assertEqual((ids[0], ids[-1]), (101, 10123))
-        self.assertEqual(struct.unpack_from("<ii", block, at), (0, 0))
+        self.assertIn(1021, ids)
+        # No [wide] records, and one locale section: German.
+        self.assertEqual(struct.unpack_from("<iii", block, at), (0, 1, 2))
+        self.assertEqual(block[at + 12:at + 14], b"de")
 
     def test_with_the_real_launcher(self):
         built = [l for l in LAUNCHERS if os.path.exists(l)]

@@ -6,6 +6,7 @@
 #include "core/BoundedCopy.h"
 #include "core/ConfigStore.h"
 #include "core/MessageText.h"
+#include "core/WebAddress.h"
 
 namespace {
 
@@ -113,24 +114,76 @@ TEST(MessageText, OnlyTheFirstPlaceholderIsReplaced) {
     // A message without an argument reads as written, placeholders and all.
     EXPECT_EQ(fillPlaceholders("The JVM could not be started. {0}{1}", nullptr, nullptr, nullptr),
               "The JVM could not be started. {0}{1}");
+    // The same rule over wide texts, where a missing {3} stays too.
+    MessageArguments arguments;
+    arguments[0] = u"{1}";
+    arguments[1] = u"b";
+    EXPECT_EQ(fillPlaceholders(std::u16string_view(u"{0}{0}{1}{3}{"), arguments), u"{1}{0}b{3}{");
 }
 
-TEST(MessageText, RecordsTheConfigurationLeavesOutReadAsBuiltIn) {
+TEST(WebAddress, OnlyWhatABrowserShouldOpen) {
+    for (const char* good : {"https://example.com/java", "HTTP://example.com", "https://example.com/a?b=c&d=%20#x",
+                             "http://127.0.0.1:8080/"})
+        EXPECT_TRUE(isWebAddress(good)) << good;
+    for (const char* bad : {"", "example.com", "https://", "https:///path", "file:///c:/windows/calc.exe",
+                            "C:\\Windows\\calc.exe", "calc.exe", "https://exa mple.com", "https://example.com/\"a",
+                            "https://example.com/\x01", "https://ex\xC3\xA4mple.com", "javascript:alert(1)",
+                            "https://example.com\\..\\x.exe", " https://example.com"})
+        EXPECT_FALSE(isWebAddress(bad)) << bad;
+    const std::string longest = "https://e.com/" + std::string(kWebAddressMax - 14, 'a');
+    EXPECT_TRUE(isWebAddress(longest));
+    EXPECT_FALSE(isWebAddress(longest + "a"));
+}
+
+TEST(MessageText, WideBeforeNarrowBeforeBuiltIn) {
+    struct Row {
+        const char* label;
+        int32_t id;
+        const char16_t* wide;  // the wide map after the locale sections, or none
+        const char* narrow;    // the narrow record, or none
+        const char* application;
+        const char16_t* expectWide;
+        const char* expectNarrow;
+        bool builtIn;
+    };
+    const Row rows[] = {
+        {"wide wins", 1010, u"Hauptklasse fehlt: {1}", "Couldn't load main class.", "", u"Hauptklasse fehlt: {1}", "", false},
+        {"empty wide is none", 1010, u"", "Couldn't load main class.", "", u"", "Couldn't load main class.", false},
+        {"narrow", 1010, nullptr, "Couldn't load main class.", "", u"", "Couldn't load main class.", false},
+        {"empty narrow reads as built-in", 1011, nullptr, "", "", u"", "Main method not found.\n\n{1}", true},
+        {"title without a name", 1000, nullptr, nullptr, "", u"", "Error", true},
+        {"title is the application's name", 1000, nullptr, nullptr, "Acme Viewer", u"", "Acme Viewer", true},
+        {"the vendor's title wins", 1000, nullptr, "Fehler", "Acme Viewer", u"", "Fehler", false},
+        {"a wide title wins too", 1000, u"エラー", nullptr, "Acme Viewer", u"エラー", "", false},
+        {"no message", 122, nullptr, nullptr, "", u"", "", false},
+    };
+    for (const Row& row : rows) {
+        configStore() = ConfigStore();
+        if (row.wide)
+            configStore().wide[row.id] = row.wide;
+        if (row.narrow)
+            configStore().narrow[row.id] = row.narrow;
+        configStore().narrow[rec::ApplicationName] = row.application;
+        const MessageSource found = findMessage(row.id);
+        EXPECT_EQ(found.wide, row.expectWide) << row.label;
+        EXPECT_EQ(found.narrow, row.expectNarrow) << row.label;
+        EXPECT_EQ(found.builtIn, row.builtIn) << row.label;
+    }
     configStore() = ConfigStore();
-    configStore().narrow[1010] = "Couldn't load main class.";
-    configStore().narrow[1011] = "";
-    EXPECT_STREQ(messageText(1010), "Couldn't load main class.");
-    EXPECT_STREQ(messageText(1011), builtInMessage(1011));
-    EXPECT_STREQ(messageText(1000), "Error");
     // The Java failure that ended the start is named where the launcher knows it.
-    EXPECT_EQ(fillPlaceholders(messageText(1005), nullptr, "java.lang.ClassNotFoundException: com.acme.Mian", nullptr),
+    EXPECT_EQ(fillPlaceholders(findMessage(1005).narrow, nullptr, "java.lang.ClassNotFoundException: com.acme.Mian",
+                               nullptr),
               "The application could not be started.\n\njava.lang.ClassNotFoundException: com.acme.Mian");
-    EXPECT_EQ(fillPlaceholders(messageText(1016), "64", "17 or later", "none"),
-              "No suitable JVM could be found on your system.\nThis application needs Java 17 or later; found: "
-              "none.\nPlease define KORVO_JAVA_HOME\nto point to an installed 64-bit JDK or JRE.");
-    // Ids that are no message keep the store's answer.
-    EXPECT_STREQ(messageText(122), "");
-    configStore() = ConfigStore();
+    // Written for whoever starts the application: no records, no variables.
+    const std::string noJvm = fillPlaceholders(findMessage(1016).narrow, "64", "17 or later", "none");
+    EXPECT_EQ(noJvm, "This application needs 64-bit Java (17 or later), which was not found on this computer.\n"
+                     "Found: none.\n\nPlease install Java, then start the application again.");
+    EXPECT_EQ(fillPlaceholders(std::u16string_view(u"Java {1} ({0}-Bit) fehlt; gefunden: {2}. {3}"),
+                               MessageArguments{u"64", u"17 oder neuer", u"keines", u"https://example.com/java"}),
+              u"Java 17 oder neuer (64-Bit) fehlt; gefunden: keines. https://example.com/java");
+    const std::string withAddress(kBuiltInNoJvmWithDownload), without(builtInMessage(1016));
+    EXPECT_EQ(withAddress.substr(0, withAddress.find("\n\n")), without.substr(0, without.find("\n\n")));
+    EXPECT_TRUE(withAddress.ends_with("{3}"));
 }
 
 }  // namespace

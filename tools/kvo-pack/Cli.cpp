@@ -9,6 +9,7 @@
 #include "tools/kvo-pack/Encoding.h"
 #include "tools/kvo-pack/Pack.h"
 #include "tools/kvo-pack/RecordNames.h"
+#include "tools/kvo-pack/RuntimeJar.h"
 
 namespace kvopack {
 namespace {
@@ -19,6 +20,8 @@ constexpr const char* kUsage =
     "  kvo-pack build --overlay --config APP.kvo --out BLOCK.bin [--codepage CP]\n"
     "  kvo-pack dump [--codepage CP] [--extract-files DIR [--force]] [--out TEXT]\n"
     "                [--records-only] [--overlay] APP.exe\n"
+    "  kvo-pack records [--markdown]\n"
+    "  kvo-pack runtime-jar --out kvo-runtime.jar\n"
     "  kvo-pack --help\n";
 
 constexpr const char* kHelp =
@@ -39,13 +42,19 @@ constexpr const char* kHelp =
     "        --records-only dumps the records of a launcher whose included data is\n"
     "        not laid out as build writes it; --overlay reads a bare overlay.\n"
     "records lists every record the launcher reads: number, name, type, what the\n"
-    "        launcher does without it, and what it means; --markdown as a table.\n"
+    "        launcher does without it, and what it means, then every message with\n"
+    "        its placeholders and built-in text; --markdown as tables.\n"
+    "runtime-jar  writes kvo-runtime.jar, the very bytes build packs into every\n"
+    "        launcher: compile your application against it (javac -cp\n"
+    "        kvo-runtime.jar) to use its splash and single-instance classes, and\n"
+    "        ship nothing more.\n"
     "\n"
     "build refuses a configuration the launcher could not use as written, naming\n"
-    "file and line: class-path and search entries without their type letters, a\n"
-    "number or switch given words, a version bound that is no version or a lower\n"
-    "bound above the upper, no MainClass, a record inside another section. It\n"
-    "reads the configuration as UTF-8, or as UTF-16 with a byte-order mark.\n"
+    "file and line of every mistake in one run: unknown names, lines without '=',\n"
+    "class-path and search entries without their type letters, a number or switch\n"
+    "given words, a version bound that is no version or a lower bound above the\n"
+    "upper, no MainClass, a record inside another section. It reads the\n"
+    "configuration as UTF-8, or as UTF-16 with a byte-order mark.\n"
     "\n"
     "--codepage CP   ANSI code page of the narrow records (default 1252): a Windows\n"
     "                code page by number (932, cp1251, windows-1250), or UTF-8,\n"
@@ -62,8 +71,11 @@ constexpr const char* kHelp =
     "  Name := value         the same with escapes \\n \\r \\t \\\\ \\xHH \\uHHHH; keep\n"
     "                        blanks at the ends as \\x20\n"
     "  1005 = value          records without a name are given by id\n"
-    "  [wide]                UTF-16 records follow ([narrow] goes back)\n"
-    "  [locale KEY]          per-locale UTF-16 records; [locale] has the empty key\n"
+    "  [wide]                UTF-16 message texts follow ([narrow] goes back)\n"
+    "  [locale KEY]          message texts for users whose locale begins with KEY\n"
+    "                        (de, de_CH); [locale] has the empty key. The launcher\n"
+    "                        shows a message from these first, then the narrow\n"
+    "                        record, then its built-in text; settings stay narrow\n"
     "  [files]               name-in-temp-dir = path (relative to the .kvo file);\n"
     "                        the packer writes IncludedFileCount and\n"
     "                        IncludedFileNames from it\n"
@@ -123,7 +135,7 @@ Parsed parse(const std::vector<std::string>& args) {
         return p;
     }
     p.command = args[i++];
-    if (p.command != "build" && p.command != "dump" && p.command != "records")
+    if (p.command != "build" && p.command != "dump" && p.command != "records" && p.command != "runtime-jar")
         throw UsageError{"unknown command '" + p.command + "'"};
     const std::map<std::string, std::string> withValue = {
         {"--stub", "build"},     {"--config", "build"},        {"--out", ""},
@@ -146,6 +158,8 @@ Parsed parse(const std::vector<std::string>& args) {
         }
         if (p.command == "records" && arg != "--markdown")
             throw UsageError{"unknown option '" + arg + "' for records"};
+        if (p.command == "runtime-jar" && arg != "--out" && arg != "-o" && !arg.starts_with("--out="))
+            throw UsageError{"unknown option '" + arg + "' for runtime-jar"};
         std::optional<std::string> inlineValue;
         if (const size_t eq = arg.find('='); eq != std::string::npos && arg.starts_with("--")) {
             inlineValue = arg.substr(eq + 1);
@@ -260,6 +274,20 @@ int runRecords(const Parsed& p, std::ostream& out) {
     return 0;
 }
 
+int runRuntimeJar(const Parsed& p, std::ostream& out) {
+    if (!p.positional.empty())
+        throw UsageError{"runtime-jar takes no file name without --out ('" + p.positional[0] + "')"};
+    if (!p.values.count("--out"))
+        throw UsageError{"runtime-jar needs --out"};
+    const std::string path = p.values.at("--out");
+    AtomicFile file(path, defaultFileMode());
+    file.write(runtimeJar().data(), runtimeJar().size());
+    file.commit();
+    out << "kvo-pack: wrote " << path << ", " << runtimeJar().size() << " bytes, the " << kRuntimeJarName
+        << " this kvo-pack packs into every launcher\n";
+    return 0;
+}
+
 // One "kvo-pack: " per line, so that every finding reads on its own.
 void printError(std::ostream& err, const std::string& text) {
     size_t start = 0;
@@ -281,6 +309,8 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         }
         if (p.command == "records")
             return runRecords(p, out);
+        if (p.command == "runtime-jar")
+            return runRuntimeJar(p, out);
         return p.command == "build" ? runBuild(p, out, err) : runDump(p, out, err);
     } catch (const UsageError& e) {
         err << "kvo-pack: " << e.message << "\n" << kUsage;

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "core/ConfigStore.h"
+#include "core/WebAddress.h"
 #include "runtime/VersionRules.h"
 #include "tools/kvo-pack/RecordNames.h"
 
@@ -133,15 +134,21 @@ bool endsInWildcard(std::string_view path) {
                            (last.substr(2) == "jar" || last.substr(2) == "JAR" || last.substr(2) == "Jar"));
 }
 
+// The variable a reference names ("JAVA_HOME" of "%JAVA_HOME%" or
+// "${JAVA_HOME}"); the text itself when it is no reference.
+std::string_view referencedVariable(std::string_view text) {
+    if (text.starts_with("${") && text.ends_with("}") && text.size() > 3)
+        return text.substr(2, text.size() - 3);
+    if (text.size() > 2 && text.front() == '%' && text.back() == '%')
+        return text.substr(1, text.size() - 2);
+    return text;
+}
+
 // An E entry names its variable; a reference to it, or a folder, is a
 // mistake the launcher would pass over without a word.
 void checkVariableName(const std::string& record, std::string_view entry, std::string_view variable,
                        const std::string& folderLetters, const At& at) {
-    std::string_view bare = variable;
-    if (bare.starts_with("${") && bare.ends_with("}") && bare.size() > 3)
-        bare = bare.substr(2, bare.size() - 3);
-    else if (bare.size() > 2 && bare.front() == '%' && bare.back() == '%')
-        bare = bare.substr(1, bare.size() - 2);
+    const std::string_view bare = referencedVariable(variable);
     if (bare != variable)
         at.error(record + " entry " + quoted(at, entry) + " refers to the variable; an E entry names it: write " +
                  at.shown(entry.substr(0, entry.size() - variable.size())) + at.shown(bare));
@@ -203,12 +210,16 @@ void checkSearchSequence(const RecordName& r, std::string_view v, const At& at) 
             continue;
         }
         if (std::string_view("ABERSY").find(entry[0]) == std::string_view::npos) {
-            // A name in capitals is a variable; anything else a folder.
-            bool variable = true;
-            for (char c : entry)
-                variable = variable && ((c >= 'A' && c <= 'Z') || c == '_' || isDigit(c));
+            // A name in capitals is a variable, and so is a reference to
+            // one (%JAVA_HOME%, ${JAVA_HOME}); anything else a folder.
+            const std::string_view named = referencedVariable(entry);
+            const bool reference = named.size() != entry.size();
+            bool variable = !named.empty();
+            for (char c : named)
+                variable = variable && ((c >= 'A' && c <= 'Z') || (reference && c >= 'a' && c <= 'z') || c == '_' ||
+                                        isDigit(c));
             at.error(name + " entry " + quoted(at, entry) + " has no type letter: write " +
-                     (variable ? "E" : "B") + at.shown(entry) +
+                     (variable ? "E" + at.shown(named) : "B" + at.shown(entry)) +
                      " (B a runtime folder beside the launcher, also taken when its version does not "
                      "fit; A or R another folder; E an environment variable; S the PATH; Y the registry)");
         } else if (entry[0] == 'E' && entry.size() == 1) {
@@ -286,6 +297,26 @@ void warnUnexpandedPercent(const RecordName& r, std::string_view v, const At& at
     }
 }
 
+void checkWebAddress(const RecordName& r, std::string_view v, const At& at) {
+    if (isWebAddress(v))
+        return;
+    // Configurations made before the record named an address hold a 0 there.
+    if (v.find_first_not_of("0123456789") == std::string_view::npos) {
+        at.warn(std::string(r.name) + " " + quoted(at, v) + " is no address, and the launcher offers none: write "
+                "an address such as '" + std::string(r.example) + "', or remove the line");
+        return;
+    }
+    std::string message = std::string(r.name) + " " + quoted(at, v) + " is no address the launcher would open: ";
+    if (v.size() > kWebAddressMax)
+        message += "it is longer than " + std::to_string(kWebAddressMax) + " characters";
+    else if (v.find("://") == std::string_view::npos)
+        message += "write it with http:// or https://, like https://" + at.shown(v);
+    else
+        message += "write an http:// or https:// address of printable ASCII (blanks as %20, other characters "
+                   "%-encoded), like '" + std::string(r.example) + "'";
+    at.error(message);
+}
+
 using ValueCheck = void (*)(const RecordName&, std::string_view, const At&);
 
 struct KindCheck {
@@ -303,6 +334,7 @@ constexpr KindCheck kKindChecks[] = {
     {ValueKind::searchSequence, checkSearchSequence, false},
     {ValueKind::className, checkClassName, true},
     {ValueKind::vmOptions, checkVmOptions, false},
+    {ValueKind::webAddress, checkWebAddress, false},
 };
 
 // Records whose text the launcher expands.
@@ -359,7 +391,10 @@ ConfigFindings checkConfig(const PackConfig& config, std::string_view fileName, 
                    "error; started from Explorer, where it has none, it shows them in dialogs instead. Write "
                    "ExecutableType = 1 for a GUI application");
 
-    if (!effective.count(rec::MainClass))
+    const auto unread = [&](int32_t id) {
+        return std::find(config.unreadRecords.begin(), config.unreadRecords.end(), id) != config.unreadRecords.end();
+    };
+    if (!effective.count(rec::MainClass) && !unread(rec::MainClass))
         at(0).error("no MainClass: the launcher would start no application; add a line such as "
                     "'MainClass = com.example.app.Main'");
 
@@ -392,13 +427,11 @@ ConfigFindings checkConfig(const PackConfig& config, std::string_view fileName, 
                       " = splash.png' under [resources], or write SplashEnabled = 0");
     }
 
-    // The launcher reads its settings from the narrow records only.
+    // The launcher reads its settings from the narrow records only; message
+    // texts from every section.
     const auto carriedOnly = [&](const WideRecord& r, const std::string& section) {
-        const RecordName* known = findRecordById(r.id);
-        const bool message = r.id >= msg::Title && r.id <= msg::JvmDamaged64;
-        if (known || message)
-            at(r.line).warn((known ? std::string(known->name) : "message " + std::to_string(r.id)) +
-                            " in " + section +
+        if (const RecordName* known = findRecordById(r.id))
+            at(r.line).warn(std::string(known->name) + " in " + section +
                             " is carried in the launcher but never read: the launcher takes its settings "
                             "from the lines above the first section (or after [narrow])");
     };
@@ -407,6 +440,28 @@ ConfigFindings checkConfig(const PackConfig& config, std::string_view fileName, 
     for (const LocaleSection& s : config.records.locales)
         for (const WideRecord& r : s.records)
             carriedOnly(r, "the locale section of line " + std::to_string(s.line));
+
+    // {3} of 1016 is the download address; without one it stays as written.
+    const auto address = effective.find(rec::JavaDownloadUrl);
+    if (address == effective.end() || !isWebAddress(trimBlanks(address->second->value))) {
+        const auto warnAddress = [&](int line) {
+            at(line).warn("message 1016 holds {3}, the download address, but there is no JavaDownloadUrl: the "
+                          "launcher shows {3} as written; add a line such as 'JavaDownloadUrl = https://example.com/java'");
+        };
+        if (const auto n = effective.find(msg::NoJvm); n != effective.end() && n->second->value.find("{3}") != std::string::npos)
+            warnAddress(n->second->line);
+        for (const WideRecord& r : config.records.wide)
+            if (r.id == msg::NoJvm && r.value.find(u"{3}") != std::u16string::npos)
+                warnAddress(r.line);
+        for (const LocaleSection& s : config.records.locales)
+            for (const WideRecord& r : s.records)
+                if (r.id == msg::NoJvm && r.value.find(u"{3}") != std::u16string::npos)
+                    warnAddress(r.line);
+    }
+
+    // What the parser could not read, among the rest in file order.
+    for (const LineMistake& m : config.mistakes)
+        found.errors.emplace_back(m.line, m.text);
 
     ConfigFindings findings;
     const auto inFileOrder = [](std::vector<std::pair<int, std::string>>& list, std::vector<std::string>& out) {

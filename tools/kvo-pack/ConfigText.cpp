@@ -63,7 +63,11 @@ public:
 
 private:
     std::string fromUtf16(std::string_view bytes, bool bigEndian);
-    enum class Section { narrow, wide, locale, files, resources, version, runtime };
+    // `unreadable`: below a header that could not be read.
+    enum class Section { narrow, wide, locale, files, resources, version, runtime, unreadable };
+    void readLine(std::string_view raw);
+    // False once kMistakesNamed are noted: reading stops.
+    bool noteMistake(std::string text);
 
     [[noreturn]] void fail(const std::string& message) const {
         throw PackError(fileName_ + ":" + std::to_string(line_) + ": " + message);
@@ -88,6 +92,7 @@ private:
     // A record's line in a section of other settings is named as such.
     void failIfRecord(std::string_view key, const char* section) const;
     void narrowRecord(int32_t id, std::string_view value, bool escaped);
+    void warnLiteralLineFeed(int32_t id, std::string_view value, bool escaped);
     void includedFile(std::string_view name, std::string_view value, bool escaped);
     void resourceSetting(std::string_view key, std::string_view value, bool escaped);
     void runtimeSetting(std::string_view key, std::string_view value);
@@ -271,6 +276,12 @@ void Parser::failIfRecord(std::string_view key, const char* section) const {
          "; records go above the first section, or below a [narrow] line");
 }
 
+void Parser::warnLiteralLineFeed(int32_t id, std::string_view value, bool escaped) {
+    if (!escaped && isMessageId(id) && value.find("\\n") != std::string_view::npos)
+        warn(line_, "message " + std::to_string(id) +
+                        " holds a literal \\n; write ':=' instead of '=' for a line break");
+}
+
 void Parser::narrowRecord(int32_t id, std::string_view value, bool escaped) {
     NarrowRecord record{id, toNarrow(pieces(value, escaped)), line_};
     const RecordName* known = findRecordById(id);
@@ -279,9 +290,7 @@ void Parser::narrowRecord(int32_t id, std::string_view value, bool escaped) {
         warn(line_, label + " is also set on line " + std::to_string(seen->second) +
                         "; the launcher takes this later value");
     narrowLines_[id] = line_;
-    if (!escaped && id >= 1000 && id <= 1020 && value.find("\\n") != std::string_view::npos)
-        warn(line_, "message " + std::to_string(id) +
-                        " holds a literal \\n; write ':=' instead of '=' for a line break");
+    warnLiteralLineFeed(id, value, escaped);
     config_.records.narrow.push_back(std::move(record));
 }
 
@@ -440,6 +449,9 @@ void Parser::finishVersion() {
     if (!v.present)
         return;
     if (!fileVersion_) {
+        // A FileVersion line that could not be read is named on its own line.
+        if (versionLines_.count("FileVersion"))
+            return;
         line_ = v.line;
         fail("the [version] section needs FileVersion (four numbers, like 1.2.3.4)");
     }
@@ -546,67 +558,108 @@ PackConfig Parser::run(std::string_view text) {
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         if (raw.ends_with('\r'))
             raw.remove_suffix(1);
-        for (char c : raw) {
-            if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) {
-                char code[8];
-                std::snprintf(code, sizeof code, "\\x%02X", unsigned(static_cast<unsigned char>(c)));
-                fail(std::string("control character in the line; write it as ") + code +
-                     " in a value given with ':='");
-            }
+        // A mistake costs its line only: the next one is read as usual.
+        try {
+            readLine(raw);
+        } catch (const PackError& e) {
+            if (!noteMistake(e.what()))
+                return std::move(config_);
         }
-        if (!isValidUtf8(raw))
-            fail("the line is not valid UTF-8");
-        const std::string_view line = trim(raw);
-        if (line.empty() || line[0] == '#')
-            continue;
-        if (line[0] == '[') {
+    }
+    try {
+        finish();
+    } catch (const PackError& e) {
+        noteMistake(e.what());
+    }
+    return std::move(config_);
+}
+
+bool Parser::noteMistake(std::string text) {
+    if (config_.mistakes.size() == kMistakesNamed) {
+        config_.mistakes.push_back({line_, fileName_ + ":" + std::to_string(line_) + ": more than " +
+                                               std::to_string(kMistakesNamed) +
+                                               " mistakes; the rest of the file was not read"});
+        return false;
+    }
+    config_.mistakes.push_back({line_, std::move(text)});
+    return true;
+}
+
+void Parser::readLine(std::string_view raw) {
+    for (char c : raw) {
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) {
+            char code[8];
+            std::snprintf(code, sizeof code, "\\x%02X", unsigned(static_cast<unsigned char>(c)));
+            fail(std::string("control character in the line; write it as ") + code +
+                 " in a value given with ':='");
+        }
+    }
+    if (!isValidUtf8(raw))
+        fail("the line is not valid UTF-8");
+    const std::string_view line = trim(raw);
+    if (line.empty() || line[0] == '#')
+        return;
+    if (line[0] == '[') {
+        // Lines below a header that cannot be read belong to no known
+        // section: they are passed over rather than read as the last one's.
+        try {
             if (line.back() != ']')
                 fail("a section header must end with ']'");
             header(line.substr(1, line.size() - 2));
-            continue;
+        } catch (const PackError&) {
+            section_ = Section::unreadable;
+            throw;
         }
-        const size_t eq = line.find('=');
-        if (eq == std::string_view::npos)
-            fail("expected 'Name = value', 'Name := value' or a [section]");
-        std::string_view key = trim(line.substr(0, eq));
-        const bool escaped = key.ends_with(':');
-        if (escaped)
-            key = trim(key.substr(0, key.size() - 1));
-        const std::string_view value = trim(line.substr(eq + 1));
-        if (key.empty())
-            fail("nothing before '='");
-        switch (section_) {
-        case Section::narrow: {
-            const int32_t id = recordId(key);
-            narrowRecord(id, value, escaped);
-            break;
-        }
-        case Section::wide:
-        case Section::locale: {
-            WideRecord record{recordId(key), toWide(pieces(value, escaped)), line_};
-            auto& list = section_ == Section::wide ? config_.records.wide
-                                                   : config_.records.locales.back().records;
-            list.push_back(std::move(record));
-            break;
-        }
-        case Section::files:
-            includedFile(key, value, escaped);
-            break;
-        case Section::resources:
-            resourceSetting(key, value, escaped);
-            break;
-        case Section::version:
-            versionSetting(key, value, escaped);
-            break;
-        case Section::runtime:
-            if (escaped)
-                fail("[kvo-runtime] settings take no escapes: write include = yes or include = no");
-            runtimeSetting(key, value);
-            break;
-        }
+        return;
     }
-    finish();
-    return std::move(config_);
+    if (section_ == Section::unreadable)
+        return;
+    const size_t eq = line.find('=');
+    if (eq == std::string_view::npos)
+        fail("expected 'Name = value', 'Name := value' or a [section]");
+    std::string_view key = trim(line.substr(0, eq));
+    const bool escaped = key.ends_with(':');
+    if (escaped)
+        key = trim(key.substr(0, key.size() - 1));
+    const std::string_view value = trim(line.substr(eq + 1));
+    if (key.empty())
+        fail("nothing before '='");
+    switch (section_) {
+    case Section::narrow: {
+        const int32_t id = recordId(key);
+        try {
+            narrowRecord(id, value, escaped);
+        } catch (const PackError&) {
+            config_.unreadRecords.push_back(id);
+            throw;
+        }
+        break;
+    }
+    case Section::wide:
+    case Section::locale: {
+        WideRecord record{recordId(key), toWide(pieces(value, escaped)), line_};
+        warnLiteralLineFeed(record.id, value, escaped);
+        auto& list = section_ == Section::wide ? config_.records.wide : config_.records.locales.back().records;
+        list.push_back(std::move(record));
+        break;
+    }
+    case Section::files:
+        includedFile(key, value, escaped);
+        break;
+    case Section::resources:
+        resourceSetting(key, value, escaped);
+        break;
+    case Section::version:
+        versionSetting(key, value, escaped);
+        break;
+    case Section::runtime:
+        if (escaped)
+            fail("[kvo-runtime] settings take no escapes: write include = yes or include = no");
+        runtimeSetting(key, value);
+        break;
+    case Section::unreadable:
+        break;
+    }
 }
 
 // --- formatting ----------------------------------------------------------
@@ -668,8 +721,19 @@ void appendEscaped(std::string& out, std::string_view utf8, bool atStart, bool a
 
 std::string_view trimBlanks(std::string_view s) { return trim(s); }
 
-PackConfig parseConfigText(std::string_view text, std::string_view fileName, const CodePage& page) {
+PackConfig readConfigText(std::string_view text, std::string_view fileName, const CodePage& page) {
     return Parser(fileName, page).run(text);
+}
+
+PackConfig parseConfigText(std::string_view text, std::string_view fileName, const CodePage& page) {
+    PackConfig config = readConfigText(text, fileName, page);
+    if (!config.mistakes.empty()) {
+        std::string all;
+        for (const LineMistake& m : config.mistakes)
+            all += (all.empty() ? "" : "\n") + m.text;
+        throw PackError(all);
+    }
+    return config;
 }
 
 std::string escapedForLine(std::string_view text) {

@@ -90,8 +90,19 @@ struct VersionSettings {
     VersionInfo info;
 };
 
+// A mistake of one line (0: of the whole file), its text naming file and line.
+struct LineMistake {
+    int line = 0;
+    std::string text;
+};
+
 struct PackConfig {
     BlockRecords records;
+    // Every line that could not be read, in file order; the lines around
+    // them are read all the same, so that one run names every mistake.
+    std::vector<LineMistake> mistakes;
+    // Records whose line holds a mistake: the configuration meant to set them.
+    std::vector<int32_t> unreadRecords;
     bool hasFilesSection = false;
     // kvo-runtime.jar among the included files; off for a vendor whose
     // archives hold a launcher class of their own.
@@ -106,8 +117,14 @@ struct PackConfig {
 // Blanks and tabs off both ends, as every value is read.
 std::string_view trimBlanks(std::string_view text);
 
-// Throws PackError naming `fileName` and the line.
+// Reads every line it can; the others are listed in `mistakes`. Throws
+// PackError only when the text as a whole cannot be read (UTF-16 cut short).
+PackConfig readConfigText(std::string_view text, std::string_view fileName, const CodePage& page);
+// The same, throwing PackError with every mistake (one a line) when there are any.
 PackConfig parseConfigText(std::string_view text, std::string_view fileName, const CodePage& page);
+
+// Mistakes beyond this many are not read: the run stops with a line saying so.
+constexpr size_t kMistakesNamed = 100;
 
 // Why a name cannot be an included file's name, or nullptr when it can. The
 // launcher extracts into its temporary directory and creates one directory

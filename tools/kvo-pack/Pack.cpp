@@ -506,7 +506,7 @@ void AtomicFile::commit(Commit how) {
 
 std::vector<std::string> buildPackage(const BuildOptions& o) {
     CodePage page(o.codePage);
-    PackConfig config = parseConfigText(readTextFile(o.config), o.config, page);
+    PackConfig config = readConfigText(readTextFile(o.config), o.config, page);
     ConfigFindings findings = checkConfig(config, o.config, page);
     if (!findings.errors.empty()) {
         std::string all;
@@ -757,7 +757,7 @@ DumpResult dumpPackage(const DumpOptions& o) {
         heading += "# It carries kvo-runtime.jar, the launcher's Java half (" + std::to_string(runtime->length) +
                    " bytes, " +
                    (sameAsRuntimeJar(*runtime, source, o.input)
-                        ? std::string("the build this kvo-pack packs")
+                        ? std::string("the build this kvo-pack packs and `kvo-pack runtime-jar` writes")
                         : std::string("another build than this kvo-pack's, which a launcher built from\n"
                                       "# this text carries instead")) +
                    ").\n";

@@ -4,6 +4,8 @@
 #include <array>
 
 #include "core/ConfigStore.h"
+#include "core/MessageText.h"
+#include "core/WebAddress.h"
 
 namespace kvopack {
 namespace {
@@ -14,7 +16,9 @@ using K = ValueKind;
 
 constexpr std::array kNames = {
     RecordName{"ApplicationName", rec::ApplicationName, K::text, kText, "empty",
-               "Application name; the title of the splash window.", "ApplicationName = Example"},
+               "Application name; the title of the splash window, and of the launcher's dialogs unless message "
+               "1000 sets one.",
+               "ApplicationName = Example"},
     RecordName{"OutputFile1Enabled", rec::OutputFile1Enabled, K::flag, kText, "0",
                "1: the application's System.out goes to OutputFile1.", "OutputFile1Enabled = 1"},
     RecordName{"OutputFile1", rec::OutputFile1, K::text, kText, "empty",
@@ -92,6 +96,10 @@ constexpr std::array kNames = {
                "Application id under which an installer registered the runtime of an earlier "
                "installation.",
                "InstallerApplicationId = 1234-5678"},
+    RecordName{"JavaDownloadUrl", rec::JavaDownloadUrl, K::webAddress, kWebAddressMax, "none",
+               "Where users get Java: named in message 1016 ({3}) when no runtime fits; a GUI launcher asks "
+               "whether to open it in the browser (1021).",
+               "JavaDownloadUrl = https://example.com/java"},
     RecordName{"ProductFlavor", rec::ProductFlavor, K::text, 1, "vandrel",
                "One letter: e names the product korvo in titles, others vandrel; i adds "
                ".vandrel\\vdlruntime.jar to the class path and starts the installer's launcher class.",
@@ -145,25 +153,37 @@ constexpr std::array kNames = {
 };
 
 constexpr std::array kMessages = {
-    MessageRecord{msg::Title, "", "The title of every error dialog."},
-    MessageRecord{msg::JvmNotStarted, "",
-                  "The runtime's VM library could not be loaded or the JVM could not be created."},
+    MessageRecord{msg::Title, "",
+                  "The title of every error dialog; without it the application's name (ApplicationName), and "
+                  "the built-in text only when that is not set either."},
+    MessageRecord{msg::JvmNotStarted, "{1} what failed: the VM's own words, or the exception with its causes",
+                  "The runtime's VM library could not be loaded, the JVM could not be created, or the application "
+                  "could not be started: its main class was not found, it has no public static void main(String[]), "
+                  "or main ended with an exception."},
     MessageRecord{msg::FileNotFound, "{0} the entry", "A mandatory class-path entry is missing or empty."},
     MessageRecord{msg::VariableUndefined, "{0} the variable",
                   "A mandatory class-path variable (E entry) is not defined."},
     MessageRecord{msg::InternalError, "{0} an error code",
                   "Included files, the temporary folder or the single-instance hand-over failed."},
-    MessageRecord{msg::MainClassNotLoaded, "", "The launcher class was not found in the class path."},
-    MessageRecord{msg::MainMethodNotFound, "", "The launcher class has no main method."},
+    MessageRecord{msg::MainClassNotLoaded, "{1} the VM's error",
+                  "The launcher class was not found in the class path (a launcher class of your own, or "
+                  "[kvo-runtime] include = no)."},
+    MessageRecord{msg::MainMethodNotFound, "{1} the VM's error", "The launcher class has no main method."},
     MessageRecord{msg::NotPowerUser, "", "No temporary folder could be made."},
-    MessageRecord{msg::NoJvm, "{0} 32 or 64, {1} the versions needed, {2} the runtimes found and why each was refused",
-                  "No runtime fits, also when the only ones found are of the other width."},
+    MessageRecord{msg::NoJvm,
+                  "{0} 32 or 64, {1} the versions needed, {2} the runtimes found and why each was refused, {3} "
+                  "JavaDownloadUrl",
+                  "No runtime fits, also when the only ones found are of the other width. With JavaDownloadUrl the "
+                  "address follows a text without {3}, and a dialog asks 1021 below it."},
     MessageRecord{msg::EnvVarNoJvm32, "{0} the variable, {1}, {2} as 1016",
                   "32-bit launcher: the runtime an E entry names cannot be loaded."},
     MessageRecord{msg::EnvVarNoJvm64, "{0} the variable, {1}, {2} as 1016", "1017 for the 64-bit launcher."},
     MessageRecord{msg::JvmDamaged32, "{0} the location, {1}, {2} as 1016",
                   "32-bit launcher: the runtime found at a location cannot be loaded."},
     MessageRecord{msg::JvmDamaged64, "{0} the location, {1}, {2} as 1016", "1019 for the 64-bit launcher."},
+    MessageRecord{msg::DownloadQuestion, "",
+                  "Asked below 1016 in a dialog with Yes and No when JavaDownloadUrl is set; Yes opens the address "
+                  "in the browser."},
 };
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
@@ -197,6 +217,14 @@ std::string markdownCell(std::string_view text) {
             out += '\\';
         out += c;
     }
+    return out;
+}
+
+// A text as a configuration line writes it after ":=": line feeds as \n.
+std::string asWritten(std::string_view text) {
+    std::string out;
+    for (char c : text)
+        out += c == '\n' ? std::string("\\n") : c == '\\' ? std::string("\\\\") : std::string(1, c);
     return out;
 }
 
@@ -257,6 +285,7 @@ std::string_view kindName(ValueKind kind) {
     case K::searchSequence: return "search entries";
     case K::className: return "class name";
     case K::vmOptions: return "VM options";
+    case K::webAddress: return "web address";
     }
     return "text";
 }
@@ -269,10 +298,10 @@ std::string formatRecordList(bool markdown) {
             out += "| " + std::to_string(r.id) + " | `" + std::string(r.name) + "` | " +
                    std::string(kindName(r.kind)) + " | " + markdownCell(r.absent) + " | " +
                    markdownCell(r.meaning) + " |\n";
-        out += "\n| Message | Placeholders | Shown when |\n|---|---|---|\n";
+        out += "\n| Message | Placeholders | Shown when | Built-in text |\n|---|---|---|---|\n";
         for (const MessageRecord& m : kMessages)
             out += "| " + std::to_string(m.id) + " | " + markdownCell(m.placeholders) + " | " +
-                   markdownCell(m.shownWhen) + " |\n";
+                   markdownCell(m.shownWhen) + " | " + markdownCell(asWritten(builtInMessage(m.id))) + " |\n";
         return out;
     }
     out += "Records the launcher reads. Write them as \"Name = value\" above the first\n"
@@ -287,13 +316,16 @@ std::string formatRecordList(bool markdown) {
         out += line + "absent: " + std::string(r.absent) + "\n";
         out += std::string(9, ' ') + std::string(r.meaning) + "\n";
     }
-    out += "\nMessages, given by number (\"1016 := text\"); the launcher fills in {0}, {1}, {2}:\n\n";
+    out += "\nMessages, given by number (\"1016 := text\") above the first section, or in [wide] and\n"
+           "[locale KEY] sections for any character and the user's language; the launcher\n"
+           "fills in {0} to {3}:\n\n";
     for (const MessageRecord& m : kMessages) {
         std::string line = "  " + std::to_string(m.id);
         pad(line, 9);
         out += line + std::string(m.shownWhen) + "\n";
         if (!m.placeholders.empty())
             out += std::string(9, ' ') + std::string(m.placeholders) + "\n";
+        out += std::string(9, ' ') + "built-in: " + asWritten(builtInMessage(m.id)) + "\n";
     }
     return out;
 }

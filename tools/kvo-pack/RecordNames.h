@@ -23,6 +23,7 @@ enum class ValueKind {
     searchSequence,  // runtime search entries: type letter and text
     className,       // a dotted Java class name
     vmOptions,       // VM options, split like a command line
+    webAddress,      // an http:// or https:// address
 };
 
 struct RecordName {
@@ -47,6 +48,10 @@ const RecordName* findRecordById(int32_t id);
 // enough to be the one meant.
 std::string_view nearestName(std::string_view name, const std::vector<std::string_view>& candidates);
 std::vector<std::string_view> recordNameList();
+
+// Ids of the message records (1000 to 1021), which the launcher reads in
+// every section: narrow, [wide] and [locale].
+constexpr bool isMessageId(int32_t id) { return id >= 1000 && id <= 1021; }
 
 // The message records the launcher shows, by id; the configuration gives
 // them by number.

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include <objbase.h>
+
 #include "core/WebAddress.h"
 
 HINSTANCE launcherInstance = nullptr;
@@ -100,19 +102,28 @@ bool openInBrowser(const char* address) {
     // Never a path or a program: the shell would start whatever it names.
     if (!isWebAddress(address))
         return false;
+    // By their full paths, as every library the launcher loads itself.
+    const auto systemFunction = [](const wchar_t* library, const char* name) -> FARPROC {
+        wchar_t path[MAX_PATH + 16];
+        const UINT n = GetSystemDirectoryW(path, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH)
+            return nullptr;
+        path[n] = L'\\';
+        lstrcpyW(path + n + 1, library);
+        const HMODULE module = LoadLibraryW(path);
+        return module ? GetProcAddress(module, name) : nullptr;
+    };
     using ShellExecuteFn = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
-    // By its full path, as every library the launcher loads itself.
-    wchar_t path[MAX_PATH + 16];
-    const UINT n = GetSystemDirectoryW(path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return false;
-    lstrcpyW(path + n, L"\\shell32.dll");
-    const HMODULE shell32 = LoadLibraryW(path);
-    const auto shellExecute =
-        shell32 ? reinterpret_cast<ShellExecuteFn>(reinterpret_cast<void*>(GetProcAddress(shell32, "ShellExecuteW")))
-                : nullptr;
+    using CoInitializeExFn = HRESULT(WINAPI*)(LPVOID, DWORD);
+    const auto shellExecute = reinterpret_cast<ShellExecuteFn>(
+        reinterpret_cast<void*>(systemFunction(L"shell32.dll", "ShellExecuteW")));
     if (!shellExecute)
         return false;
+    // The browser may be reached through a shell extension, which needs COM
+    // on the calling thread.
+    if (const auto coInitialize = reinterpret_cast<CoInitializeExFn>(
+            reinterpret_cast<void*>(systemFunction(L"ole32.dll", "CoInitializeEx"))))
+        coInitialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     // ASCII only, so each byte is its character.
     const std::string_view text(address);
     const std::wstring wide(text.begin(), text.end());

@@ -31,21 +31,24 @@ public final class Start {
             HandOver.start();
         String[] arguments = new String[values.length - LEADING_VALUES];
         System.arraycopy(values, LEADING_VALUES, arguments, 0, arguments.length);
-        Method main = mainMethod(values[1]);
+        ApplicationMain main = ApplicationMain.of(mainClass(values[1]));
         // Beside the application, at low priority; only once main is found:
         // on a VM that interprets, the removal's work would otherwise compete
         // with the loading of the application's classes.
         TempLeftovers.start();
-        callStatic(main, new Object[] {arguments});
+        main.call(arguments);
     }
 
-    /** {@code public static void main(String[])} of the named class, found as
-     * {@code java} finds it (the class initialised). */
-    static Method mainMethod(String className) throws Throwable {
+    /** The named class, initialised, as {@code java} loads a main class. */
+    static Class<?> mainClass(String className) throws ClassNotFoundException {
         String name = className == null ? "" : className.trim().replace('/', '.');
         if (name.length() == 0)
             throw new ClassNotFoundException("no main class is configured (record MainClass is empty)");
-        return staticMethod(applicationClass(name), "main", String[].class, void.class);
+        try {
+            return applicationClass(name);
+        } catch (LinkageError e) {
+            throw ApplicationMain.loadFailure(name, e);
+        }
     }
 
     /**

@@ -208,17 +208,17 @@ final class ApplicationMain {
 
     /**
      * The error of a main class that cannot be loaded because the toolkit is
-     * missing, said as such; any other error as it is.
+     * missing, said as such (without the VM's error as its cause, which
+     * would only repeat the name in the user's message); any other error as
+     * it is.
      */
     static LinkageError loadFailure(String className, LinkageError e) {
         String missing = e.getMessage() == null ? "" : e.getMessage().replace('/', '.');
         if (!(e instanceof NoClassDefFoundError) || !missing.startsWith("javafx."))
             return e;
-        LinkageError said = new NoClassDefFoundError(className + " needs the JavaFX toolkit, which is on neither"
+        return new NoClassDefFoundError(className + " needs the JavaFX toolkit, which is on neither"
                 + " the class path nor the module path (" + missing + " is missing): add its jars to ClassPath,"
                 + " or --module-path with its folder and --add-modules javafx.controls to VmOptions");
-        said.initCause(e);
-        return said;
     }
 
     /** A class or method that is not public is fine for java; so here. */

@@ -31,7 +31,7 @@ public final class Start {
             HandOver.start();
         String[] arguments = new String[values.length - LEADING_VALUES];
         System.arraycopy(values, LEADING_VALUES, arguments, 0, arguments.length);
-        ApplicationMain main = ApplicationMain.of(mainClass(values[1]));
+        ApplicationMain main = applicationMain(values[1]);
         // Beside the application, at low priority; only once main is found:
         // on a VM that interprets, the removal's work would otherwise compete
         // with the loading of the application's classes.
@@ -39,13 +39,15 @@ public final class Start {
         main.call(arguments);
     }
 
-    /** The named class, initialised, as {@code java} loads a main class. */
-    static Class<?> mainClass(String className) throws ClassNotFoundException {
+    /** What starts the named class (initialised), as {@code java} would
+     * start it. Its methods' types are loaded on the way, so a missing
+     * toolkit may show here as well as in loading the class. */
+    static ApplicationMain applicationMain(String className) throws Throwable {
         String name = className == null ? "" : className.trim().replace('/', '.');
         if (name.length() == 0)
             throw new ClassNotFoundException("no main class is configured (record MainClass is empty)");
         try {
-            return applicationClass(name);
+            return ApplicationMain.of(applicationClass(name));
         } catch (LinkageError e) {
             throw ApplicationMain.loadFailure(name, e);
         }

@@ -137,8 +137,11 @@ final class ApplicationMain {
             if (!m.getName().equals("main") || m.isSynthetic()
                     || (!staticToo && Modifier.isStatic(m.getModifiers())))
                 continue;
+            // By the element type: a VM may make more than one class for
+            // String[] (one per loader).
             Class<?>[] types = m.getParameterTypes();
-            if (types.length == parameters.length && (types.length == 0 || types[0] == parameters[0]))
+            if (types.length == parameters.length && (types.length == 0
+                    || (types[0].isArray() && types[0].getComponentType() == parameters[0].getComponentType())))
                 return m;
         }
         return null;

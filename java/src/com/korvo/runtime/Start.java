@@ -71,6 +71,11 @@ public final class Start {
         try {
             return Class.forName(name, true, Start.class.getClassLoader());
         } catch (ClassNotFoundException e) {
+            // A VM that names a missing superclass here (instead of the
+            // class asked for) gets the error java gives for it.
+            String missing = e.getMessage() == null ? "" : e.getMessage().replace('/', '.');
+            if (missing.length() > 0 && !missing.equals(name))
+                throw new NoClassDefFoundError(missing.replace('.', '/'));
             // In the form the configuration names it, whatever form the VM uses.
             throw new ClassNotFoundException(name);
         }

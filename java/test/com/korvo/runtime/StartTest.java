@@ -31,125 +31,59 @@ public class StartTest {
     // static does, any access but private counts, inherited ones too.
     static String ran;
 
-    static class StaticArgs {
-        static void main(String[] args) {
-            ran = "static main(String[]) " + args.length;
-        }
-    }
+    static class StaticArgs { static void main(String[] args) { ran = "static main(String[]) " + args.length; } }
 
-    protected static class StaticNone {
-        protected static void main() {
-            ran = "static main()";
-        }
-    }
+    protected static class StaticNone { protected static void main() { ran = "static main()"; } }
 
     public static class InstanceArgs {
-        public void main(String[] args) {
-            ran = "main(String[]) " + args.length + " on " + getClass().getSimpleName();
-        }
+        public void main(String[] args) { ran = "main(String[]) " + args.length + " on " + getClass().getSimpleName(); }
     }
 
-    static class InstanceNone {
-        void main() {
-            ran = "main()";
-        }
-    }
+    static class InstanceNone { void main() { ran = "main()"; } }
 
     static class ArrayBeforeStatic {
-        static void main() {
-            ran = "static main()";
-        }
-
-        void main(String[] args) {
-            ran = "main(String[])";
-        }
+        static void main() { ran = "static main()"; }
+        void main(String[] args) { ran = "main(String[])"; }
     }
 
     static class StaticBeforeInstance {
-        static void main(String[] args) {
-            ran = "static main(String[])";
-        }
-
-        void main() {
-            ran = "main()";
-        }
+        static void main(String[] args) { ran = "static main(String[])"; }
+        void main() { ran = "main()"; }
     }
 
     static class PrivateArraySkipped {
-        private static void main(String[] args) {
-            ran = "private";
-        }
-
-        static void main() {
-            ran = "static main()";
-        }
+        private static void main(String[] args) { ran = "private"; }
+        static void main() { ran = "static main()"; }
     }
 
     static class VoidOnly {
-        static int main(String[] args) {
-            ran = "int";
-            return 1;
-        }
-
-        void main() {
-            ran = "main()";
-        }
+        static int main(String[] args) { ran = "int"; return 1; }
+        void main() { ran = "main()"; }
     }
 
     static class InheritsStatic extends StaticArgs {}
 
-    static class InheritsInstance extends InstanceArgs {
-        static void main() {
-            ran = "own static main()";
-        }
-    }
+    static class InheritsInstance extends InstanceArgs { static void main() { ran = "own static main()"; } }
 
-    interface DefaultMain {
-        default void main() {
-            ran = "default main()";
-        }
-    }
+    interface DefaultMain { default void main() { ran = "default main()"; } }
 
     static class FromInterface implements DefaultMain {}
 
-    interface StaticMain {
-        static void main(String[] args) {
-            ran = "interface static";
-        }
-    }
+    interface StaticMain { static void main(String[] args) { ran = "interface static"; } }
 
     static class NotFromInterface implements StaticMain {}
 
-    static class PrivateOnly {
-        private static void main(String[] args) {
-            ran = "private";
-        }
-    }
+    static class PrivateOnly { private static void main(String[] args) { ran = "private"; } }
 
-    static class NoConstructor {
-        NoConstructor(int unused) {}
+    static class NoConstructor { NoConstructor(int unused) {} void main() {} }
 
-        void main() {}
-    }
+    static class PrivateConstructor { private PrivateConstructor() {} void main(String[] args) {} }
 
-    static class PrivateConstructor {
-        private PrivateConstructor() {}
-
-        void main(String[] args) {}
-    }
-
-    abstract static class Abstract {
-        void main() {}
-    }
+    abstract static class Abstract { void main() {} }
 
     static class ConstructorThrows {
-        ConstructorThrows() {
-            throw new IllegalStateException("from the constructor");
-        }
-
-        void main() {
-            ran = "main()";
-        }
+        ConstructorThrows() { throw new IllegalStateException("from the constructor"); }
+        void main() { ran = "main()"; }
     }
 
     public static class ReturnsInt {

@@ -12,56 +12,28 @@ public class Mains {
         Report.line("ran", b.toString());
     }
 
-    public static class StaticNone {
-        static void main() {
-            ran("static main()", null);
-        }
-    }
+    public static class StaticNone { static void main() { ran("static main()", null); } }
 
     public static class InstanceArgs {
-        void main(String[] args) {
-            ran("main(String[]) of " + getClass().getSimpleName(), args);
-        }
+        void main(String[] args) { ran("main(String[]) of " + getClass().getSimpleName(), args); }
     }
 
-    public static class InstanceNone {
-        protected void main() {
-            ran("main()", null);
-        }
-    }
+    public static class InstanceNone { protected void main() { ran("main()", null); } }
 
-    static class PackageStatic {
-        static void main(String[] args) {
-            ran("static main(String[])", args);
-        }
-    }
+    static class PackageStatic { static void main(String[] args) { ran("static main(String[])", args); } }
 
     public static class StaticBeforeInstance {
-        static void main(String[] args) {
-            ran("static main(String[])", args);
-        }
-
-        void main() {
-            ran("main()", null);
-        }
+        static void main(String[] args) { ran("static main(String[])", args); }
+        void main() { ran("main()", null); }
     }
 
     /** The argument array decides before static does. */
     public static class ArrayBeforeStatic {
-        static void main() {
-            ran("static main()", null);
-        }
-
-        void main(String[] args) {
-            ran("main(String[])", args);
-        }
+        static void main() { ran("static main()", null); }
+        void main(String[] args) { ran("main(String[])", args); }
     }
 
     public static class Inherited extends InstanceArgs {}
 
-    public static class PrivateOnly {
-        private static void main(String[] args) {
-            ran("private main(String[])", args);
-        }
-    }
+    public static class PrivateOnly { private static void main(String[] args) { ran("private main(String[])", args); } }
 }

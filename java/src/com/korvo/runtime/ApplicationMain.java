@@ -46,11 +46,8 @@ final class ApplicationMain {
         Method main = publicStaticMain(type);
         if (main == null) {
             Method withArguments = find(type, WITH_ARGUMENTS);
-            Method without = null;
-            if (startsWith(withArguments))
-                main = withArguments;
-            else if (startsWith(without = find(type, WITHOUT_ARGUMENTS)))
-                main = without;
+            Method without = eligible(withArguments) ? null : find(type, WITHOUT_ARGUMENTS);
+            main = eligible(withArguments) ? withArguments : eligible(without) ? without : null;
             if (main == null) {
                 Class<?> toolkit = toolkitApplication(type);
                 if (toolkit == null)
@@ -147,7 +144,7 @@ final class ApplicationMain {
         return null;
     }
 
-    private static boolean startsWith(Method main) {
+    private static boolean eligible(Method main) {
         return main != null && !Modifier.isPrivate(main.getModifiers()) && main.getReturnType() == void.class;
     }
 

@@ -7,11 +7,21 @@ g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 xvfb xauth
 gobjc libgnustep-base-dev gnustep-make openjdk-17-jdk-headless
 zlib1g-dev libz-mingw-w64-dev patch dpkg-dev libpng-dev icoutils osslsigncode openssl
 librapidxml-dev locales junit4"
+# Wanted, not needed: the HotSpot tier's JavaFX test reports itself skipped
+# where these cannot be had.
+optional="openjfx"
 
+installed() {
+    case "$1" in wine32) q="wine32:i386" ;; *) q="$1" ;; esac
+    dpkg-query -W -f='${Status}' "$q" 2>/dev/null | grep -q "install ok installed"
+}
 missing=""
 for p in $pkgs; do
-    case "$p" in wine32) q="wine32:i386" ;; *) q="$p" ;; esac
-    dpkg-query -W -f='${Status}' "$q" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+    installed "$p" || missing="$missing $p"
+done
+missing_optional=""
+for p in $optional; do
+    installed "$p" || missing_optional="$missing_optional $p"
 done
 # Wine takes its ANSI code page from the host's locale, and only from one
 # the C library has: the double-byte tests run under ja_JP.UTF-8 (932).
@@ -23,12 +33,12 @@ japanese_locale() {
 
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-if [ -z "$missing" ]; then
+if [ -z "$missing$missing_optional" ]; then
     japanese_locale
     exit 0
 fi
 
-echo "installing:$missing"
+echo "installing:$missing$missing_optional"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
 fi
@@ -41,12 +51,15 @@ for attempt in 1 2 3; do
     echo "apt-get update failed (attempt $attempt); retrying" >&2
     sleep 5
 done
-if ! $SUDO apt-get install -y -q $missing; then
+if [ -n "$missing" ] && ! $SUDO apt-get install -y -q $missing; then
     # With one architecture's security index missing, apt wants a newer
     # amd64 library than the i386 copy it can see; the release's own
     # versions are consistent across both.
     codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
     echo "retrying with the versions of $codename itself" >&2
     $SUDO apt-get install -y -q -t "$codename" $missing
+fi
+if [ -n "$missing_optional" ] && ! $SUDO apt-get install -y -q --no-install-recommends $missing_optional; then
+    echo "could not install$missing_optional: the tests that need it report themselves skipped" >&2
 fi
 japanese_locale

@@ -26,7 +26,12 @@ HOST = Path(os.environ.get("KVO_HOTSPOT_HOST", ROOT / "build" / "native" / "hots
 DEBIAN_JDK = Path("/usr/lib/jvm/java-17-openjdk-amd64")
 JAVA_TREES = {"launcher": ROOT / "tests" / "realvm" / "java" / "launcher",
               "app": ROOT / "tests" / "realvm" / "java" / "app",
-              "hotspot": HERE / "java"}
+              "hotspot": HERE / "java",
+              "javafx": HERE / "javafx"}
+# Debian's JavaFX (package openjfx): its modules, and the jars of those the
+# test's application needs, for the class path.
+JAVAFX_MODULES = Path("/usr/share/openjfx/lib")
+JAVAFX_JARS = [JAVAFX_MODULES / f"javafx.{name}.jar" for name in ("base", "graphics", "controls")]
 # The launcher's Java half: the application classes of the real-VM tier use
 # its API, so they compile against it.
 RUNTIME_JAR = ROOT / "build" / "native" / "java" / "kvo-runtime.jar"
@@ -59,16 +64,19 @@ _classes = {}
 def compiled(tree):
     """The classes of one Java tree, compiled once by Debian's javac: the
     realvm trees for Java 8 (as the test VM of that tier reads them), the
-    HotSpot tree for Java 9, since it looks at modules."""
+    HotSpot tree for Java 9, since it looks at modules, the JavaFX one for
+    the toolkit's 11."""
     if tree in _classes:
         return _classes[tree]
     out = Path(tempfile.mkdtemp(prefix=f"kvo-hotspot-{tree}-"))
     atexit.register(shutil.rmtree, out, True)
     sources = [str(p) for p in JAVA_TREES[tree].rglob("*.java")]
-    command = [str(DEBIAN_JDK / "bin" / "javac"), "-nowarn", "-Xlint:-options", "--release",
-               "9" if tree == "hotspot" else "8", "-encoding", "UTF-8", "-d", str(out)]
+    release = {"hotspot": "9", "javafx": "11"}.get(tree, "8")
+    command = [str(DEBIAN_JDK / "bin" / "javac"), "-nowarn", "-Xlint:-options", "--release", release,
+               "-encoding", "UTF-8", "-d", str(out)]
     if tree != "launcher":
-        command += ["-cp", f"{compiled('launcher')}{os.pathsep}{RUNTIME_JAR}"]
+        path = [compiled("launcher"), RUNTIME_JAR] + (JAVAFX_JARS if tree == "javafx" else [])
+        command += ["-cp", os.pathsep.join(map(str, path))]
     done = subprocess.run(command + sources, capture_output=True, text=True)
     if done.returncode != 0:
         raise AssertionError(f"javac failed for {tree}:\n{done.stderr}")
@@ -127,12 +135,13 @@ def report_classes():
 
 
 def host_command(home, directory, main_class, args=(), vm_options="", options_lines=None, controller=False,
-                 records=None, runtime=False):
+                 records=None, runtime=False, class_path=()):
     """The command of one start of the JVM stage on the VM of `home`, in
     `directory`. With `runtime`, as kvo-pack packs a launcher: kvo-runtime.jar
     in the launcher's temporary directory (where the exe extracts it, so it
     is first on the class path), no launcher class of the test's, and no
-    message records (the built-in texts)."""
+    message records (the built-in texts). `class_path` adds archives and
+    folders behind the test's trees."""
     directory = Path(directory)
     directory.mkdir(parents=True, exist_ok=True)
     report, log, messages = directory / "report.txt", directory / "log.txt", directory / "messages.txt"
@@ -140,7 +149,8 @@ def host_command(home, directory, main_class, args=(), vm_options="", options_li
         path.unlink(missing_ok=True)
     trees = [report_classes()] if runtime else [compiled("launcher")]
     trees += [compiled("app"), compiled("hotspot")]
-    table = {121: ";".join("D0" + str(t) for t in trees),
+    entries = ["D0" + str(t) for t in trees] + [("D0" if Path(p).is_dir() else "A0") + str(p) for p in class_path]
+    table = {121: ";".join(entries),
              122: main_class, 123: f'"-Dkvotest.report={report}" {vm_options}'.strip(), 2001: "e"}
     if not runtime:
         table.update(MESSAGES)

@@ -1,10 +1,14 @@
 """The launcher's JVM stage on HotSpot: what Java code sees, how a start
 ends (exit codes, exceptions, threads), the splash controller polled, and
 kvo-runtime.jar as the launcher class of a vendor's plain configuration."""
+import os
+import re
+import subprocess
 import time
 import unittest
+from pathlib import Path
 
-from hotspot import HotSpotCase
+from hotspot import JAVAFX_JARS, JAVAFX_MODULES, HotSpotCase, compiled, report_classes, unescape
 
 USER_ARGS = ["plain", "two words", "\u00e9t\u00e9", "\u65e5\u672c\u8a9e", "\U0001F600 and \U00010348", "-console"]
 
@@ -187,8 +191,10 @@ class AVendorsFirstLauncher(HotSpotCase):
     def test_what_the_user_sees_when_java_fails(self):
         cases = [("kvotest.Mian", "java.lang.ClassNotFoundException: kvotest.Mian"),
                  ("kvotest.Throw", "java.lang.IllegalStateException: thrown by the application"),
-                 ("kvotest.Setup", "java.lang.NoSuchMethodException: kvotest.Setup has no method "
-                                   "public static void main(String[])"),
+                 ("kvotest.Setup", "java.lang.NoSuchMethodException: kvotest.Setup has no main method to start: "
+                                   "write static void main(String[] args), static void main(), void main(String[] args) "
+                                   "or void main(), with any access but private, or extend "
+                                   "javafx.application.Application"),
                  # The error alone would not say what failed: its cause follows.
                  ("kvotest.BadInit", "java.lang.ExceptionInInitializerError\nCaused by: "
                                      "java.lang.IllegalStateException: the application's static initialiser failed")]
@@ -203,6 +209,35 @@ class AVendorsFirstLauncher(HotSpotCase):
                     self.assertTrue(any(l.startswith("\tat ") for l in r.log), "the stack trace is in the log")
                     # Without a handler of the application's, the thread group says it as under java.
                     self.assertIn(f'Exception in thread "main" {text.split(chr(10))[0]}', r.stderr)
+
+    def test_the_main_java_would_start(self):
+        # The real-VM tier's classes; where the JDK is 25 or later, its own
+        # java must have started the same method, or refused as well.
+        args = "one|two words"
+        forms = {"StaticNone": "static main()", "InstanceArgs": "main(String[]) of InstanceArgs\t" + args,
+                 "InstanceNone": "main()", "PackageStatic": "static main(String[])\t" + args,
+                 "StaticBeforeInstance": "static main(String[])\t" + args,
+                 "ArrayBeforeStatic": "main(String[])\t" + args, "Inherited": "main(String[]) of Inherited\t" + args,
+                 "PrivateOnly": None}
+        compared = 0
+        for home, _ in self.vms():
+            release = home / "release"
+            found = re.search(r'^JAVA_VERSION="(\d+)', release.read_text(), re.M) if release.exists() else None
+            for form, ran in forms.items():
+                with self.subTest(home=str(home), form=form):
+                    r = self.start(home, "kvotest.Mains$" + form, "one", "two words", runtime=True)
+                    self.assertEqual((r.code, r.values("ran")), (0, [ran]) if ran else (1, []), r)
+                    if found and int(found.group(1)) >= 25:
+                        compared += 1
+                        report = r.directory / "java-report.txt"
+                        done = subprocess.run([str(home / "bin" / "java"), "-cp", f"{compiled('app')}:{report_classes()}",
+                                               f"-Dkvotest.report={report}", "kvotest.Mains$" + form, "one", "two words"],
+                                              capture_output=True, timeout=60)
+                        rows = report.read_text(encoding="utf-8").splitlines() if report.exists() else []
+                        by_java = [unescape(row.split("\t", 1)[1]) for row in rows]
+                        self.assertEqual((done.returncode, by_java), (r.code, r.values("ran")), done.stderr)
+        print(f"\n  java's own choice compared in {compared} starts"
+              + ("" if compared else ": no JDK 25 or later here"), flush=True)
 
     def test_the_applications_handler_decides(self):
         for home, _ in self.vms():
@@ -296,6 +331,66 @@ class AVendorsFirstLauncher(HotSpotCase):
                     self.assertEqual((r.code, r.messages), (0, []), r)
                     self.assertEqual(r.values(key), received)
                     self.assertEqual(list(r.directory.glob("kvo_p*.tmp")), [], "the communication file was taken")
+
+
+class JavaFX(HotSpotCase):
+    """A real JavaFX application without a main, from Debian's openjfx, on
+    the test display (scripts/wine-prefix.sh start)."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        number = os.environ.get("KVO_DISPLAY", "93")
+        cls.display = ":" + number
+        missing = [str(jar) for jar in JAVAFX_JARS if not jar.exists()]
+        if missing:
+            cls.unavailable = f"Debian's JavaFX is not installed (package openjfx; missing {', '.join(missing)})"
+        elif not Path(f"/tmp/.X11-unix/X{number}").exists():
+            cls.unavailable = f"no X display {cls.display} to show a stage on: scripts/wine-prefix.sh start runs it"
+        else:
+            cls.unavailable = None
+
+    def test_an_application_without_main_shows_its_stage_and_ends(self):
+        if self.unavailable:
+            self.skipTest(self.unavailable)
+        # Debian's JDK finds the toolkit's native libraries by itself, others
+        # only by this.
+        native = [str(p.parent) for p in Path("/usr/lib").glob("*/jni/libglass.so")]
+        library = f"-Djava.library.path={':'.join(native)}" if native else ""
+        modules = f"--module-path {JAVAFX_MODULES} --add-modules javafx.controls"
+        ways = [("module path", modules, []), ("class path", "", JAVAFX_JARS), ("missing", None, [])]
+        for home, _ in self.vms():
+            for way, options, jars in ways:
+                with self.subTest(home=str(home), toolkit=way):
+                    r = self.start(home, "kvotest.ShowsStage", "one", "two words", runtime=True, records={107: "1"},
+                                   vm_options=f"{options or ''} {library}".strip(), class_path=[compiled("javafx")] + jars,
+                                   environment={"DISPLAY": self.display}, timeout=120)
+                    if options is None:
+                        self.assertEqual(r.code, 1, r)
+                        self.assertEqual(r.messages, [
+                            "The application could not be started.\n\njava.lang.NoClassDefFoundError: kvotest.ShowsStage "
+                            "needs the JavaFX toolkit, which is on neither the class path nor the module path "
+                            "(javafx.application.Application is missing): add its jars to ClassPath, or --module-path "
+                            "with its folder and --add-modules javafx.controls to VmOptions"])
+                        continue
+                    if r.code != 0:
+                        self.skip_unless_java_starts_it(home, f"{modules} {library}")
+                    self.assertEqual((r.code, r.messages), (0, []), r)
+                    self.assertEqual(r.values("shown"), ["true\tJavaFX Application Thread\tone|two words"], r)
+                    self.assertEqual(self.steps(r, "main returned", "dest JVM", "launch done"),
+                                     ["main returned", "dest JVM", "launch done"])
+
+    def skip_unless_java_starts_it(self, home, options):
+        """A JDK whose own java cannot run this toolkit either (too new for
+        Debian's JavaFX, say) is skipped with java's words."""
+        command = [str(home / "bin" / "java")] + options.split() + [
+            "-cp", f"{compiled('javafx')}:{report_classes()}", "kvotest.ShowsStage"]
+        done = subprocess.run(command, capture_output=True, text=True, timeout=120,
+                              env=dict(os.environ, DISPLAY=self.display))
+        if done.returncode != 0:
+            said = [line for line in done.stderr.splitlines() if "Error" in line or "Exception" in line]
+            self.skipTest(f"java of {home} cannot start it either: {(said or done.stderr.splitlines() or [''])[0]}")
+
 
 if __name__ == "__main__":
     unittest.main()

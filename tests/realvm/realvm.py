@@ -144,17 +144,23 @@ class RealVmCase(LauncherCase):
         options = f'"-Dkvotest.report={winpath(self.report_path)}" {vm_options}'.strip()
         return self.make_exe(real_block(main_class, options, **records), where=where)
 
-    def packed_app(self, main_class, *lines, app_entries=("kvotest/Probe",), vm_options="", where=None):
+    def packed_app(self, main_class, *lines, app_entries=("kvotest/Probe",), app_tree="app", toolkit=False,
+                   vm_options="", where=None):
         """A launcher as a vendor makes one: kvo-pack and the stock stub, a
         configuration of the four lines a first launcher needs (name, main
         class, class path, search) and `lines`. The launcher class is the
-        one in kvo-runtime.jar, which kvo-pack packs in."""
+        one in kvo-runtime.jar, which kvo-pack packs in. With `toolkit`, the
+        stand-in of the JavaFX toolkit's Application in a jar of its own."""
         where = Path(where or self.dir)
         make_runtime_home(where / "jre", vm_types=("server",), library=str(JVM_DLL), dependency=False)
-        make_jar(where / "lib" / "app.jar", "app", list(app_entries))
+        make_jar(where / "lib" / "app.jar", app_tree, list(app_entries))
         make_jar(where / "lib" / "report.jar", "launcher", ["com/korvo/runtime/Report"])
+        jars = ["app.jar", "report.jar"]
+        if toolkit:
+            make_jar(where / "lib" / "toolkit.jar", "toolkit", ["javafx/application/Application"])
+            jars.append("toolkit.jar")
         config = ["ApplicationName = Plain application", f"MainClass = {main_class}",
-                  "ClassPath = A1.\\lib\\app.jar;A1.\\lib\\report.jar", "JreSearchSequence = B.\\jre",
+                  "ClassPath = " + ";".join(f"A1.\\lib\\{jar}" for jar in jars), "JreSearchSequence = B.\\jre",
                   f'VmOptions = "-Dkvotest.report={winpath(self.report_path)}" {vm_options}'.rstrip(), *lines]
         return pack(where, "\n".join(config) + "\n")
 

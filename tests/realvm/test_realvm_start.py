@@ -165,12 +165,44 @@ class AVendorsFirstLauncher(RealVmCase):
                 # Extracted archives come first on the class path.
                 self.assertRegex(props["java.class.path"].split(";")[0], r"_dir-?\d+\\kvo-runtime\.jar$")
 
+    def test_the_main_java_would_start(self):
+        # As java of Java 25 chooses: the argument array before static, any
+        # access but private, inherited ones too; a JavaFX application
+        # without a main goes to the toolkit's launch, on main's thread.
+        args = "one|two words"
+        cases = [("Mains$StaticNone", {}, [("ran", "static main()")]),
+                 ("Mains$InstanceArgs", {}, [("ran", "main(String[]) of InstanceArgs\t" + args)]),
+                 ("Mains$InstanceNone", {}, [("ran", "main()")]),
+                 ("Mains$PackageStatic", {}, [("ran", "static main(String[])\t" + args)]),
+                 ("Mains$StaticBeforeInstance", {}, [("ran", "static main(String[])\t" + args)]),
+                 ("Mains$ArrayBeforeStatic", {}, [("ran", "main(String[])\t" + args)]),
+                 ("Mains$Inherited", {}, [("ran", "main(String[]) of Inherited\t" + args)]),
+                 ("FxShaped", dict(app_tree="toolkit", app_entries=["kvotest/FxShaped"], toolkit=True),
+                  [("launch", "kvotest.FxShaped\tmain\t" + args), ("start", "ran")])]
+        for name, how, report in cases:
+            with self.subTest(name):
+                self.report_path.unlink(missing_ok=True)
+                how = dict(dict(app_entries=["kvotest/Mains"]), **how)
+                exe = self.packed_app("kvotest." + name, where=self.dir / name, **how)
+                r = self.start(exe, 'one "two words"')
+                self.assertEqual((r.code, r.dialogs, self.report()), (0, [], report), r)
+
     def test_what_the_user_sees_when_java_fails(self):
-        for main, entries, text in (
-                ("kvotest.Mian", ["kvotest/Probe"], "java.lang.ClassNotFoundException: kvotest.Mian"),
-                ("kvotest.Throw", ["kvotest/Throw"], "java.lang.IllegalStateException: thrown by the application")):
+        for main, app, text in (
+                ("kvotest.Mian", {}, "java.lang.ClassNotFoundException: kvotest.Mian"),
+                ("kvotest.Throw", dict(app_entries=["kvotest/Throw"]),
+                 "java.lang.IllegalStateException: thrown by the application"),
+                ("kvotest.Mains$PrivateOnly", dict(app_entries=["kvotest/Mains"]),
+                 "java.lang.NoSuchMethodException: kvotest.Mains$PrivateOnly has no main method to start "
+                 "(kvotest.Mains$PrivateOnly.main(String[]) is private): write static void main(String[] args), "
+                 "static void main(), void main(String[] args) or void main(), with any access but private, "
+                 "or extend javafx.application.Application"),
+                ("kvotest.FxShaped", dict(app_tree="toolkit", app_entries=["kvotest/FxShaped"]),
+                 "java.lang.NoClassDefFoundError: kvotest.FxShaped needs the JavaFX toolkit, which is on neither "
+                 "the class path nor the module path (javafx.application.Application is missing): add its jars "
+                 "to ClassPath, or --module-path with its folder and --add-modules javafx.controls to VmOptions")):
             with self.subTest(main):
-                exe = self.packed_app(main, "ExecutableType = 1", app_entries=entries, where=self.dir / main)
+                exe = self.packed_app(main, "ExecutableType = 1", where=self.dir / main, **app)
                 r = self.start(exe)
                 self.assertEqual(r.code, 1, r)
                 # No message records: the built-in text, with the exception.

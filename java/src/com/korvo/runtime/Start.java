@@ -31,21 +31,26 @@ public final class Start {
             HandOver.start();
         String[] arguments = new String[values.length - LEADING_VALUES];
         System.arraycopy(values, LEADING_VALUES, arguments, 0, arguments.length);
-        Method main = mainMethod(values[1]);
+        ApplicationMain main = applicationMain(values[1]);
         // Beside the application, at low priority; only once main is found:
         // on a VM that interprets, the removal's work would otherwise compete
         // with the loading of the application's classes.
         TempLeftovers.start();
-        callStatic(main, new Object[] {arguments});
+        main.call(arguments);
     }
 
-    /** {@code public static void main(String[])} of the named class, found as
-     * {@code java} finds it (the class initialised). */
-    static Method mainMethod(String className) throws Throwable {
+    /** What starts the named class (initialised), as {@code java} would
+     * start it. Its methods' types are loaded on the way, so a missing
+     * toolkit may show here as well as in loading the class. */
+    static ApplicationMain applicationMain(String className) throws Throwable {
         String name = className == null ? "" : className.trim().replace('/', '.');
         if (name.length() == 0)
             throw new ClassNotFoundException("no main class is configured (record MainClass is empty)");
-        return staticMethod(applicationClass(name), "main", String[].class, void.class);
+        try {
+            return ApplicationMain.of(applicationClass(name));
+        } catch (LinkageError e) {
+            throw ApplicationMain.loadFailure(name, e);
+        }
     }
 
     /**
@@ -66,6 +71,11 @@ public final class Start {
         try {
             return Class.forName(name, true, Start.class.getClassLoader());
         } catch (ClassNotFoundException e) {
+            // A VM that names a missing superclass here (instead of the
+            // class asked for) gets the error java gives for it.
+            String missing = e.getMessage() == null ? "" : e.getMessage().replace('/', '.');
+            if (missing.length() > 0 && !missing.equals(name))
+                throw new NoClassDefFoundError(missing.replace('.', '/'));
             // In the form the configuration names it, whatever form the VM uses.
             throw new ClassNotFoundException(name);
         }

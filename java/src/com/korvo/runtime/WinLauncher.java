@@ -19,11 +19,13 @@ package com.korvo.runtime;
  * them, "false" replaces them at every start.</li>
  * </ul>
  *
- * The main class is loaded through the system class loader and its
- * {@code public static void main(String[])} is called with the
- * application's arguments. Whatever goes wrong on the way (a class or method
- * that is missing or not public static void) leaves this method as the
- * exception, which the launcher names in its message.
+ * The main class is loaded through the system class loader and started
+ * with the application's arguments as {@code java} of Java 25 starts it: its
+ * {@code main(String[])} or {@code main()}, static or on a new instance, or
+ * the JavaFX toolkit's launch for an {@code Application} without a main.
+ * Whatever goes wrong on the way (a class that is missing, a class without
+ * a main that may start) leaves this method as the exception, which the
+ * launcher names in its message.
  */
 public final class WinLauncher {
     private WinLauncher() {}

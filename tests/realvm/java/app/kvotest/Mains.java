@@ -1,0 +1,39 @@
+package kvotest;
+
+import com.korvo.runtime.Report;
+
+/** Main classes of the forms java of Java 25 starts, and one it refuses;
+ * each notes which of its methods ran, with the arguments. */
+public class Mains {
+    static void ran(String form, String[] args) {
+        StringBuilder b = new StringBuilder(form);
+        for (int i = 0; args != null && i < args.length; i++)
+            b.append(i == 0 ? "\t" : "|").append(args[i]);
+        Report.line("ran", b.toString());
+    }
+
+    public static class StaticNone { static void main() { ran("static main()", null); } }
+
+    public static class InstanceArgs {
+        void main(String[] args) { ran("main(String[]) of " + getClass().getSimpleName(), args); }
+    }
+
+    public static class InstanceNone { protected void main() { ran("main()", null); } }
+
+    static class PackageStatic { static void main(String[] args) { ran("static main(String[])", args); } }
+
+    public static class StaticBeforeInstance {
+        static void main(String[] args) { ran("static main(String[])", args); }
+        void main() { ran("main()", null); }
+    }
+
+    /** The argument array decides before static does. */
+    public static class ArrayBeforeStatic {
+        static void main() { ran("static main()", null); }
+        void main(String[] args) { ran("main(String[])", args); }
+    }
+
+    public static class Inherited extends InstanceArgs {}
+
+    public static class PrivateOnly { private static void main(String[] args) { ran("private main(String[])", args); } }
+}

@@ -10,6 +10,7 @@
 #include "core/Log.h"
 #include "core/StartupState.h"
 #include "jvm/ApplicationThreads.h"
+#include "jvm/JavaHalf.h"
 #include "jvm/LaunchInputs.h"
 #include "jvm/LauncherArgs.h"
 #include "jvm/MainException.h"
@@ -84,6 +85,10 @@ bool checkFirstRun() {
 }
 
 bool callMain(const WideArgs& arguments) {
+    // Before anything looks up a class of it, the first-run check included.
+    std::string javaHalfFailure;
+    if (!defineJavaHalf(jniEnv, javaHalfFailure))
+        fatalErrorMessage(msg::MainClassNotLoaded, nullptr, javaHalfFailure.c_str());
     if (productFlavor == 'i' && !checkFirstRun()) {
         logMessage("checkFirstRun stopped further execution");
         return true;

@@ -109,8 +109,8 @@ constexpr size_t kRefusedTextLimit = 2048;
 // and "{2}" the runtimes the search found and why each was refused. A
 // record without "{1}" and "{2}" reads as it always did.
 void showRuntimeMessage(int32_t id, const char* argument) {
-    const std::string range = describeVersionRange(getConfigString(rec::MinJavaVersion),
-                                                   getConfigString(rec::MaxJavaVersion));
+    const VersionBounds bounds = searchBounds(false);
+    const std::string range = describeVersionRange(bounds.lower, bounds.upper);
     const std::string found = describeRefusedRuntimes(refusedRuntimes(), kRefusedTextLimit);
     const char* record = messageText(id);
     std::string text = fillPlaceholders(record, argument, range.c_str(), found.c_str());

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "core/ConfigBlock.h"
 #include "core/ConfigStore.h"
 #include "tests/packer/PackerTestSupport.h"
@@ -154,7 +158,7 @@ protected:
     std::string big;
 };
 
-TEST_F(Packing, IncludedFilesFollowTheBlockScrambled) {
+TEST_F(Packing, IncludedFilesFollowTheBlockScrambledThenTheJavaHalfsClasses) {
     buildPackage(options());
     const std::string file = readFile(dir / "app.exe");
     const std::string image = makePe32();
@@ -164,22 +168,63 @@ TEST_F(Packing, IncludedFilesFollowTheBlockScrambled) {
     int64_t end = 0;
     BlockFailure failure;
     ASSERT_TRUE(decodeConfigBlock(source, "", store, end, failure));
-    EXPECT_EQ(store.narrow[rec::IncludedFileCount], "3");
-    EXPECT_EQ(store.narrow[rec::IncludedFileNames], "lib\\big.bin;empty.txt;kvo-runtime.jar");
+    EXPECT_EQ(store.narrow[rec::IncludedFileCount], "2");
+    EXPECT_EQ(store.narrow[rec::IncludedFileNames], "lib\\big.bin;empty.txt");
     // What the launcher reads behind the block: length, scrambled bytes, and
-    // for the empty file a length of 0 right behind; the runtime last.
-    const std::string_view jar = runtimeJar();
+    // for the empty file a length of 0 right behind; then the classes, where
+    // record RuntimeClasses says.
+    const std::string_view classes = runtimeClasses();
+    const size_t files = 8 + big.size() + 8;
     std::string data = file.substr(size_t(end));
-    ASSERT_EQ(data.size(), 8 + big.size() + 8 + 8 + jar.size());
+    ASSERT_EQ(data.size(), files + classes.size());
     EXPECT_EQ(data.substr(0, 8), bytes({0x01, 0x40, 0, 0, 0, 0, 0, 0}));
     std::string content = data.substr(8, big.size());
     scramble(content.data(), content.size());
     EXPECT_EQ(content, big);
     EXPECT_EQ(data.substr(8 + big.size(), 8), std::string(8, '\0'));
-    std::string runtime = data.substr(8 + big.size() + 16);
-    scramble(runtime.data(), runtime.size());
-    EXPECT_EQ(runtime, jar);
-    EXPECT_EQ(runtime.substr(0, 4), "PK\x03\x04");
+    EXPECT_EQ(store.narrow[rec::RuntimeClasses], std::to_string(files) + "," + std::to_string(classes.size()));
+    EXPECT_EQ(data.substr(files), classes);
+    EXPECT_TRUE(carriesJavaHalf(store));
+}
+
+TEST(JavaHalf, TheClassesThePackerCarriesReadAsTheLauncherReadsThem) {
+    std::vector<RuntimeClass> classes;
+    ASSERT_EQ(readRuntimeClasses(runtimeClasses(), classes), nullptr);
+    std::vector<std::string> names;
+    for (const RuntimeClass& c : classes)
+        names.emplace_back(c.name);
+    for (const char* needed : {"com/korvo/runtime/WinLauncher", "com/korvo/runtime/Splash",
+                               "com/korvo/runtime/KorvoController", "com/vandrel/runtime/launcher/FirstRun",
+                               "com/vandrel/runtime/launcher/WinLauncher"})
+        EXPECT_NE(std::find(names.begin(), names.end(), needed), names.end()) << needed;
+    for (const std::string& name : names)
+        EXPECT_EQ(name.find("TempLeftovers"), std::string::npos) << "the sweeper is retired";
+    // The jar vendors compile against holds the same classes.
+    for (const std::string& name : names)
+        EXPECT_NE(runtimeJar().find(name + ".class"), std::string_view::npos) << name;
+}
+
+TEST_F(Packing, AnOlderStubGetsTheJarAsAnIncludedFile) {
+    writeFile(dir / "old.exe", makePe32(2, 0x10B, false, true));
+    const std::vector<std::string> warnings = buildPackage(options("old.exe"));
+    EXPECT_EQ(std::count_if(warnings.begin(), warnings.end(),
+                            [](const std::string& w) {
+                                return w.find("old.exe: warning: this stub is older than the launchers that read "
+                                              "kvo-runtime.jar's classes") != std::string::npos;
+                            }),
+              1);
+    const std::string file = readFile(dir / "app.exe");
+    MemorySource source(file);
+    ConfigStore store;
+    int64_t end = 0;
+    BlockFailure failure;
+    ASSERT_TRUE(decodeConfigBlock(source, "", store, end, failure));
+    EXPECT_EQ(store.narrow[rec::IncludedFileNames], "lib\\big.bin;empty.txt;kvo-runtime.jar");
+    EXPECT_EQ(store.narrow.count(rec::RuntimeClasses), 0u);
+    std::string jar = file.substr(file.size() - runtimeJar().size());
+    scramble(jar.data(), jar.size());
+    EXPECT_EQ(jar, runtimeJar());
+    EXPECT_TRUE(carriesJavaHalf(store));
 }
 
 TEST_F(Packing, PackingAPackedLauncherAgainGivesTheSameFile) {

@@ -204,6 +204,35 @@ TEST(JavaHalf, TheClassesThePackerCarriesReadAsTheLauncherReadsThem) {
         EXPECT_NE(runtimeJar().find(name + ".class"), std::string_view::npos) << name;
 }
 
+TEST_F(Packing, DumpFindsTheClassesLastOrSaysWhereNot) {
+    buildPackage(options());
+    const std::string packed = readFile(dir / "app.exe");
+    std::string flipped = packed;
+    flipped[flipped.size() - 7] ^= 1;
+    const struct {
+        std::string file, problem;
+    } cases[] = {{packed + "junk", "4 bytes follow them"},
+                 {packed.substr(0, packed.size() - 1), "they run past the end of the file"},
+                 {flipped, "its checksum does not match"}};
+    for (const auto& c : cases) {
+        writeFile(dir / "odd.exe", c.file);
+        DumpOptions d;
+        d.input = (dir / "odd.exe").string();
+        try {
+            dumpPackage(d);
+            ADD_FAILURE() << "dumped: " << c.problem;
+        } catch (const PackError& e) {
+            EXPECT_NE(std::string(e.what()).find("the classes of kvo-runtime.jar are not where kvo-pack puts them (" +
+                                                 c.problem),
+                      std::string::npos)
+                << e.what();
+        }
+        d.recordsOnly = true;
+        const DumpResult records = dumpPackage(d);
+        EXPECT_NE(records.text.find("RuntimeClasses = "), std::string::npos) << c.problem;
+    }
+}
+
 TEST_F(Packing, AnOlderStubGetsTheJarAsAnIncludedFile) {
     writeFile(dir / "old.exe", makePe32(2, 0x10B, false, true));
     const std::vector<std::string> warnings = buildPackage(options("old.exe"));

@@ -17,7 +17,11 @@ milliseconds since the process was created:
   java run     one java.exe -version run as the probe makes it (hidden,
                output through a pipe), started by a Windows program;
 and with the real VM, the time until the Java launcher class's main is
-entered, for the launcher and for the bare loader.
+entered, for the launcher and for the bare loader (and the application's
+main, for a packed launcher and the bare loader calling it); and on HotSpot,
+through the HotSpot tier's host, the time until the application's main is
+entered with the Java half packed and with the benchmark's own launcher
+class.
 All kinds alternate in every round, so a machine that slows down slows
 them alike, in an order shuffled anew every round: a start right after one
 that ran java.exe or ended a VM meets Wine still busy with that, and a

@@ -233,29 +233,6 @@ TEST_F(Packing, DumpFindsTheClassesLastOrSaysWhereNot) {
     }
 }
 
-TEST_F(Packing, AnOlderStubGetsTheJarAsAnIncludedFile) {
-    writeFile(dir / "old.exe", makePe32(2, 0x10B, false, true));
-    const std::vector<std::string> warnings = buildPackage(options("old.exe"));
-    EXPECT_EQ(std::count_if(warnings.begin(), warnings.end(),
-                            [](const std::string& w) {
-                                return w.find("old.exe: warning: this stub is older than the launchers that read "
-                                              "kvo-runtime.jar's classes") != std::string::npos;
-                            }),
-              1);
-    const std::string file = readFile(dir / "app.exe");
-    MemorySource source(file);
-    ConfigStore store;
-    int64_t end = 0;
-    BlockFailure failure;
-    ASSERT_TRUE(decodeConfigBlock(source, "", store, end, failure));
-    EXPECT_EQ(store.narrow[rec::IncludedFileNames], "lib\\big.bin;empty.txt;kvo-runtime.jar");
-    EXPECT_EQ(store.narrow.count(rec::RuntimeClasses), 0u);
-    std::string jar = file.substr(file.size() - runtimeJar().size());
-    scramble(jar.data(), jar.size());
-    EXPECT_EQ(jar, runtimeJar());
-    EXPECT_TRUE(carriesJavaHalf(store));
-}
-
 TEST_F(Packing, PackingAPackedLauncherAgainGivesTheSameFile) {
     buildPackage(options());
     const std::string first = readFile(dir / "app.exe");

@@ -524,23 +524,6 @@ class RealLauncher(Base):
         self.assertIn("signed.exe: warning: its Authenticode signature is not copied", result.stderr)
         self.assertEqual(self.read("repacked.exe"), self.read("app.exe"))
 
-        # With the Java half's classes last, dump finds them in front of the
-        # signature, and its text builds the unsigned launcher again.
-        self.write("half.kvo", "ExecutableType = 1\n[files]\nlib\\app.jar = lib.jar\n")
-        self.assert_ok(self.build("half.kvo", "half.exe", self.launcher))
-        self.assertEqual(subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in",
-                                         self.path("half.exe"), "-out", self.path("half-signed.exe")],
-                                        capture_output=True, timeout=120).returncode, 0)
-        dumped = run("dump", "--extract-files", self.path("half-files"), "--out", self.path("half-dump.kvo"),
-                     self.path("half-signed.exe"))
-        self.assert_ok(dumped)
-        self.assertEqual(dumped.stderr, "")
-        text = self.read("half-dump.kvo").decode()
-        self.assertIn("# It carries the classes of kvo-runtime.jar", text)
-        self.assertIn("# The launcher is signed", text)
-        self.assert_ok(self.build("half-dump.kvo", "half-again.exe", self.launcher))
-        self.assertEqual(self.read("half-again.exe"), self.read("half.exe"))
-
 
 
 class RealLauncher64(RealLauncher):

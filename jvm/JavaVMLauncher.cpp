@@ -85,10 +85,6 @@ bool checkFirstRun() {
 }
 
 bool callMain(const WideArgs& arguments) {
-    // Before anything looks up a class of it, the first-run check included.
-    std::string javaHalfFailure;
-    if (!defineJavaHalf(jniEnv, javaHalfFailure))
-        fatalErrorMessage(msg::MainClassNotLoaded, nullptr, javaHalfFailure.c_str());
     if (productFlavor == 'i' && !checkFirstRun()) {
         logMessage("checkFirstRun stopped further execution");
         return true;
@@ -190,6 +186,12 @@ bool launchProgram(const WideArgs& arguments, bool destroyAfterMain) {
         return false;
     }
     logMessage("JVM created");
+    // Before any other thread may attach (the splash controller's looks up
+    // a class of it once) and before anything looks up a class of it, the
+    // first-run check included.
+    std::string javaHalfFailure;
+    if (!defineJavaHalf(jniEnv, javaHalfFailure))
+        fatalErrorMessage(msg::MainClassNotLoaded, nullptr, javaHalfFailure.c_str());
     jvmCreated = true;
     if (!callMain(arguments)) {
         logError("could not call main");

@@ -233,6 +233,32 @@ TEST_F(Packing, DumpFindsTheClassesLastOrSaysWhereNot) {
     }
 }
 
+TEST_F(Packing, DumpOfAnotherBuildsClassesSaysSoAndBuildsThisOnesBack) {
+    writeFile(dir / "app.kvo", "ApplicationName = x\nMainClass = demo.Main\n");
+    buildPackage(options());
+    const std::string file = readFile(dir / "app.exe");
+    MemorySource source(file);
+    DecodedBlock block = readBlock(source, imageEnd(source, "app.exe"), "app.exe");
+    // One class, as another build of the Java half might be.
+    std::string body = std::string("\3\0a/B\x08\0\0\0", 9) + std::string("\xCA\xFE\xBA\xBE\0\0\0\x34", 8);
+    std::string other = "KVOC" + std::string("\1\0\0\0", 4);
+    for (int i = 0; i < 4; ++i)
+        other += char((crc32(body) >> (8 * i)) & 0xFF);
+    other += body;
+    setRuntimeClassesRecord(block.records.narrow, formatRuntimeClassesPlace({0, uint32_t(other.size())}));
+    writeFile(dir / "other.exe", file.substr(0, size_t(block.start)) + encodeBlock(block.records) + other);
+    DumpOptions d;
+    d.input = (dir / "other.exe").string();
+    const DumpResult dumped = dumpPackage(d);
+    EXPECT_NE(dumped.text.find("(1 classes, 29 bytes, another build than this kvo-pack's"), std::string::npos)
+        << dumped.text;
+    writeFile(dir / "dump.kvo", dumped.text);
+    BuildOptions again = options();
+    again.config = (dir / "dump.kvo").string();
+    buildPackage(again);
+    EXPECT_EQ(readFile(dir / "app.exe"), file);
+}
+
 TEST_F(Packing, PackingAPackedLauncherAgainGivesTheSameFile) {
     buildPackage(options());
     const std::string first = readFile(dir / "app.exe");

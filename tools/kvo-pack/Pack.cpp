@@ -122,11 +122,12 @@ bool isRuntimeJarName(std::string_view name) {
 // Records 2002, 2003 and 2005 describe the data behind the block, which
 // only the packer knows: it writes the first two for the [files] section
 // (and the jar of an older stub, last), and RuntimeClasses for the classes,
-// which follow the `filesBytes` of the included files. Without a [files]
-// section a configuration may still carry 2002 and 2003 to say "no files of
-// mine"; the packer's count then takes their place.
+// which follow the `filesBytes` of the included files (`classesBytes` of
+// them, this packer's unless a dump checks another build's). Without a
+// [files] section a configuration may still carry 2002 and 2003 to say "no
+// files of mine"; the packer's count then takes their place.
 void setIncludedRecords(PackConfig& config, std::vector<std::string> names, JavaHalfForm form,
-                        int64_t filesBytes) {
+                        int64_t filesBytes, size_t classesBytes = runtimeClasses().size()) {
     if (form == JavaHalfForm::jarFile)
         names.emplace_back(kRuntimeJarName);
     if (config.hasFilesSection || form == JavaHalfForm::jarFile) {
@@ -137,7 +138,7 @@ void setIncludedRecords(PackConfig& config, std::vector<std::string> names, Java
     }
     if (form == JavaHalfForm::classes)
         setRuntimeClassesRecord(config.records.narrow,
-                                formatRuntimeClassesPlace({uint32_t(filesBytes), uint32_t(runtimeClasses().size())}));
+                                formatRuntimeClassesPlace({uint32_t(filesBytes), uint32_t(classesBytes)}));
 }
 
 std::vector<std::string> splitNames(std::string_view names) {
@@ -901,7 +902,7 @@ DumpResult dumpPackage(const DumpOptions& o) {
                            classes   ? JavaHalfForm::classes
                            : runtime ? JavaHalfForm::jarFile
                                      : JavaHalfForm::none,
-                           filesBytes);
+                           filesBytes, classes ? classes->place.length : 0);
         if (encodeBlock(again.records) != encodeBlock(block.records))
             throw PackError(o.input + ": internal error: the dump would not build back to the "
                             "same block");

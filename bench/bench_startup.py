@@ -17,7 +17,11 @@ milliseconds since the process was created:
   java run     one java.exe -version run as the probe makes it (hidden,
                output through a pipe), started by a Windows program;
 and with the real VM, the time until the Java launcher class's main is
-entered, for the launcher and for the bare loader.
+entered, for the launcher and for the bare loader (and the application's
+main, for a packed launcher and the bare loader calling it); and on HotSpot,
+through the HotSpot tier's host, the time until the application's main is
+entered with the Java half packed and with the benchmark's own launcher
+class.
 All kinds alternate in every round, so a machine that slows down slows
 them alike, in an order shuffled anew every round: a start right after one
 that ran java.exe or ended a VM meets Wine still busy with that, and a
@@ -135,9 +139,10 @@ class StandInSetup:
 class RealVmSetup:
     """The launcher and the bare loader on the real VM, both until the
     benchmark's Java code notes that a main was entered. `packed`: a launcher
-    as a vendor makes one, with kvo-pack, which packs in kvo-runtime.jar;
-    the launcher extracts it at every start, and its launcher class calls
-    the application's main (which the figure then is)."""
+    as a vendor makes one, with kvo-pack, which packs in the classes of
+    kvo-runtime.jar; the launcher defines them from its own file, and their
+    launcher class calls the application's main (which the figure then
+    is)."""
 
     def __init__(self, work, env, release=None, packed=False):
         from realvm import real_block
@@ -193,6 +198,56 @@ class RealVmSetup:
     def forget(self):
         key = CACHE_ROOT + "\\" + winpath(self.vm.parent.parent / "java.exe").lower().replace("\\", "/")
         reg("delete", key, "/f", check=False)
+
+
+class HotSpotPair:
+    """The launcher's JVM stage on HotSpot, through the HotSpot tier's host
+    and Debian's OpenJDK, until the application's main is entered: packed
+    (the Java half's classes defined from what kvo-pack appends, their
+    launcher class calling that main), and with the benchmark's own launcher
+    class calling the same main, so that the ratio is the Java half's own
+    cost on the VM users run. Timed on CLOCK_MONOTONIC from just before the
+    host is started; the host is a Linux process, not under Wine."""
+
+    def __init__(self, work):
+        sys.path.insert(0, str(ROOT / "tests" / "hotspot"))
+        import hotspot
+        self.hotspot = hotspot
+        self.where = work / "hotspot"
+        classes = self.where / "classes"
+        done = subprocess.run([str(hotspot.DEBIAN_JDK / "bin" / "javac"), "-nowarn", "-Xlint:-options", "--release",
+                               "8", "-d", str(classes), *map(str, (ROOT / "bench" / "java").rglob("*.java"))],
+                              capture_output=True, text=True)
+        if done.returncode != 0:
+            raise SystemExit(f"javac failed for the benchmark's classes:\n{done.stderr}")
+        self.records = {121: f"D0{classes}"}
+        self.out = self.where / "entered.txt"
+
+    @staticmethod
+    def available():
+        sys.path.insert(0, str(ROOT / "tests" / "hotspot"))
+        import hotspot
+        return hotspot.HOST.exists() and hotspot.libjvm(hotspot.DEBIAN_JDK).exists() and hotspot.PACKER.exists()
+
+    def _main_time(self, packed):
+        self.out.unlink(missing_ok=True)
+        command = self.hotspot.host_command(self.hotspot.DEBIAN_JDK, self.where / ("packed" if packed else "own"),
+                                            "kvobench.Main", records=self.records, runtime=packed)
+        env = dict(self.hotspot.ENV, KVO_BENCH_OUT=str(self.out))
+        env.pop("KVO_BENCH_CLOCK", None)
+        began = time.monotonic_ns()
+        done = subprocess.run(command, env=env, capture_output=True, timeout=120)
+        text = self.out.read_text() if self.out.exists() else ""
+        if not text.startswith("mono "):
+            raise SystemExit(f"the HotSpot host did not reach the Java main (exit {done.returncode}): "
+                             f"{done.stderr.decode(errors='replace')[-600:]}")
+        return (int(text.split()[1]) - began) / 1e6
+
+    def packed(self):
+        return self._main_time(True)
+
+    def own_launcher_class(self):
+        return self._main_time(False)
 
 
 def remove_extracted(directory, env):
@@ -319,6 +374,8 @@ def compared_with(kind):
     would often compare a slow spell with a quick one."""
     if kind.startswith("real VM"):
         return "packed" if "application's main" in kind else "real VM"
+    if kind.startswith("HotSpot"):
+        return "HotSpot"
     if "release file" in kind:
         return "release file"
     if kind.startswith("trivial console"):
@@ -376,6 +433,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("rounds", nargs="?", type=int, default=15, help="interleaved rounds (default 15)")
     parser.add_argument("--no-real-vm", action="store_true", help="leave out the real-VM figures")
+    parser.add_argument("--no-hotspot", action="store_true",
+                        help="leave out the HotSpot pair (the HotSpot tier's host, Debian's OpenJDK)")
     parser.add_argument("--also", action="append", default=[], metavar="STUB",
                         help="another launcher stub (e.g. one built from an older commit) measured warm in the "
                              "same rounds, on the same block and runtime (the stand-in's and the real VM's); "
@@ -435,6 +494,10 @@ def main():
             kinds["real VM: launcher with release file, to Java main"] = real_release.launcher
             kinds["real VM: bare loader, to the application's main"] = real_packed.bare_loader
             kinds["real VM: packed launcher, to the application's main"] = real_packed.launcher
+        if not options.no_hotspot and HotSpotPair.available():
+            pair = HotSpotPair(work)
+            kinds["HotSpot host: own launcher class, to the application's main"] = pair.own_launcher_class
+            kinds["HotSpot host: packed (Java half), to the application's main"] = pair.packed
         # Settle Wine and fill the version caches before anything counts.
         for run in kinds.values():
             run()
@@ -497,6 +560,13 @@ def main():
               "real VM, release file: launcher / bare loader, to main")
         ratio("real VM: packed launcher, to the application's main", "real VM: bare loader, to the application's main",
               "real VM, packed: launcher / bare loader, to app's main")
+    if "HotSpot host: packed (Java half), to the application's main" in figures:
+        ratio("HotSpot host: packed (Java half), to the application's main",
+              "HotSpot host: own launcher class, to the application's main",
+              "HotSpot host: Java half / own launcher class, to app's main")
+        difference("HotSpot host: the Java half's own cost, ms",
+                   [a - b for a, b in zip(figures["HotSpot host: packed (Java half), to the application's main"],
+                                          figures["HotSpot host: own launcher class, to the application's main"])])
     return 0
 
 

@@ -62,6 +62,8 @@ constexpr int32_t JavaDownloadUrl = 161;
 constexpr int32_t ProductFlavor = 2001;
 constexpr int32_t IncludedFileCount = 2002;
 constexpr int32_t IncludedFileNames = 2003;
+// Where the Java half's classes lie behind the block (services/RuntimeClasses.h).
+constexpr int32_t RuntimeClasses = 2005;
 constexpr int32_t InstallationDirectory = 10003;
 constexpr int32_t NativeLibraryPath = 10004;
 constexpr int32_t SingleInstance = 10005;

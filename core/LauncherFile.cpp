@@ -260,6 +260,30 @@ int64_t readLong(HANDLE file) {
     return value;
 }
 
+bool readLauncherBytes(uint64_t offset, uint32_t length, std::string& out) {
+    out.clear();
+    ScopedHandle file(openLauncherFile());
+    LARGE_INTEGER start;
+    start.QuadPart = static_cast<LONGLONG>(offset);
+    if (!file.valid() || !SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN)) {
+        logError("could not read %s at %llu (%lu)", launcherPath(), static_cast<unsigned long long>(offset),
+                 GetLastError());
+        return false;
+    }
+    out.resize(length);
+    DWORD done = 0;
+    while (done < length) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), out.data() + done, length - done, &got, nullptr) || got == 0) {
+            logError("ReadFile failed %lu %lu %lu", got, GetLastError(), done);
+            out.clear();
+            return false;
+        }
+        done += got;
+    }
+    return true;
+}
+
 static bool copyPart(const char* part, char* out, size_t capacity) {
     if (part[0] == '\0' || capacity < 3)
         return false;

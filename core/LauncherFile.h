@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "core/CommandLine.h"
 #include "core/Platform.h"
@@ -25,6 +26,10 @@ int32_t loadConfiguration(const WideArgs& arguments, LocaleFinder findLocale);
 // File offset of the first byte behind the block.
 uint32_t blockEndOffset();
 
+
+// `length` bytes of the launcher's file from `offset` into `out`; false
+// (and `out` empty) when the file cannot be opened or ends before them.
+bool readLauncherBytes(uint64_t offset, uint32_t length, std::string& out);
 
 // The typed 8-byte read of the launcher file at its current position; a
 // short read is fatal ("Internal Error: readLong").

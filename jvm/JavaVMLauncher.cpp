@@ -10,6 +10,7 @@
 #include "core/Log.h"
 #include "core/StartupState.h"
 #include "jvm/ApplicationThreads.h"
+#include "jvm/JavaHalf.h"
 #include "jvm/LaunchInputs.h"
 #include "jvm/LauncherArgs.h"
 #include "jvm/MainException.h"
@@ -185,6 +186,12 @@ bool launchProgram(const WideArgs& arguments, bool destroyAfterMain) {
         return false;
     }
     logMessage("JVM created");
+    // Before any other thread may attach (the splash controller's looks up
+    // a class of it once) and before anything looks up a class of it, the
+    // first-run check included.
+    std::string javaHalfFailure;
+    if (!defineJavaHalf(jniEnv, javaHalfFailure))
+        fatalErrorMessage(msg::MainClassNotLoaded, nullptr, javaHalfFailure.c_str());
     jvmCreated = true;
     if (!callMain(arguments)) {
         logError("could not call main");

@@ -1,6 +1,7 @@
 #include "jvm/LaunchInputs.h"
 
 #include <cwchar>
+#include <optional>
 #include <string>
 
 #include "core/CodePage.h"
@@ -11,6 +12,7 @@
 #include "core/Paths.h"
 #include "core/Platform.h"
 #include "core/StartupState.h"
+#include "services/RuntimeClasses.h"
 #include "services/SingleInstance.h"
 #include "services/TempDir.h"
 
@@ -128,6 +130,24 @@ std::string argumentForLog(const std::u16string& argument) {
 
 std::string javaTextForDisplay(std::u16string_view text) {
     return narrowForDisplay(CP_ACP, std::wstring_view(reinterpret_cast<const wchar_t*>(text.data()), text.size()));
+}
+
+bool readJavaHalfPack(std::string& pack, std::string& problem) {
+    pack.clear();
+    const std::string text = getConfigString(rec::RuntimeClasses);
+    if (text.empty())
+        return true;
+    logMessage("%s: %s", kRuntimeClassesReaderMark, text.c_str());
+    const std::optional<RuntimeClassesPlace> place = parseRuntimeClassesPlace(text);
+    if (!place) {
+        problem = "its record RuntimeClasses reads '" + text + "'";
+        return false;
+    }
+    if (!readLauncherBytes(uint64_t(blockEndOffset()) + place->offset, place->length, pack)) {
+        problem = "the launcher's file ends before them";
+        return false;
+    }
+    return true;
 }
 
 FILE* openDefaultOptionsFile() {

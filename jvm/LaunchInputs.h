@@ -32,6 +32,10 @@ std::string javaTextForDisplay(std::u16string_view text);
 // Writes what the VM printed to `stream` (the VM's standard output or
 // error, of its own C runtime) where that stream leads.
 void writeVmText(FILE* stream, const char* text, size_t length);
+// The pack of the Java half's classes as the launcher file carries it
+// (services/RuntimeClasses.h), unchecked; empty when it carries none. False
+// with `problem` when the record names no place or the file ends before it.
+bool readJavaHalfPack(std::string& pack, std::string& problem);
 // The options file named after the launcher, open for reading; null when
 // there is none.
 FILE* openDefaultOptionsFile();

@@ -13,6 +13,7 @@ list(APPEND KVO_PURE_SOURCES
 # they are built natively only into the HotSpot host, which supplies it.
 list(APPEND KVO_STAGE_SOURCES
     jvm/ApplicationThreads.cpp
+    jvm/JavaHalf.cpp
     jvm/JavaVMLauncher.cpp
     jvm/LauncherValues.cpp
     jvm/MainException.cpp

@@ -124,8 +124,8 @@ std::string downloadAddress() {
 // also "{3}", the download address. A record without "{1}" and "{2}" reads
 // as it always did.
 void showRuntimeMessage(int32_t id, const char* argument) {
-    const std::string range = describeVersionRange(getConfigString(rec::MinJavaVersion),
-                                                   getConfigString(rec::MaxJavaVersion));
+    const VersionBounds bounds = searchBounds(false);
+    const std::string range = describeVersionRange(bounds.lower, bounds.upper);
     const std::string found = describeRefusedRuntimes(refusedRuntimes(), kRefusedTextLimit);
     const std::string address = id == msg::NoJvm ? downloadAddress() : std::string();
     MessageSource source = findMessage(id);

@@ -16,6 +16,7 @@
 #include "runtime/RuntimeText.h"
 #include "runtime/SearchReport.h"
 #include "runtime/VersionRules.h"
+#include "services/RuntimeClasses.h"
 
 namespace {
 
@@ -97,11 +98,22 @@ bool searchPathForJava(const VersionBounds& bounds, std::string& javaExecutable)
 
 void setSearchTextExpander(SearchTextExpander expand) { searchTextExpander = expand; }
 
+VersionBounds searchBounds(bool log) {
+    VersionBounds bounds{getConfigString(rec::MinJavaVersion), getConfigString(rec::MaxJavaVersion)};
+    if (!carriesJavaHalf(configStore()) || !lowerBoundAdmitsBelowJavaHalf(bounds.lower))
+        return bounds;
+    if (log)
+        logMessage("lower bound %s taken as %s: the launcher's Java half (kvo-runtime.jar) needs Java 8 or later",
+                   bounds.lower.empty() ? "(none)" : bounds.lower.c_str(), kJavaHalfLowestVersion.data());
+    bounds.lower = lowerBoundForJavaHalf(bounds.lower);
+    return bounds;
+}
+
 FoundRuntime findJvm() {
     logMessage("Searching for a JVM");
     forgetRefusedRuntimes();
     const std::string sequence = getConfigString(rec::JreSearchSequence);
-    const VersionBounds bounds{getConfigString(rec::MinJavaVersion), getConfigString(rec::MaxJavaVersion)};
+    const VersionBounds bounds = searchBounds(true);
     std::string javaExecutable;
     std::string line;
 

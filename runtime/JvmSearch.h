@@ -20,6 +20,11 @@ struct VersionBounds {
     std::string upper;
 };
 
+// The bounds of the configuration, the lower one raised to 1.8 when the
+// launcher carries the Java half, which runs on Java 8 and later; with
+// `log`, a raise is logged.
+VersionBounds searchBounds(bool log);
+
 // Search entries may name the launcher's variables, which are expanded by a
 // layer above this one: the entry point registers that expansion here before
 // the search runs. Without one, entries are taken as written.

@@ -237,3 +237,19 @@ std::string describeVersionRange(std::string_view lower, std::string_view upper)
         return std::string(lower);
     return std::string(lower) + " to " + std::string(upper);
 }
+
+bool lowerBoundAdmitsBelowJavaHalf(std::string_view lower) {
+    if (lower.empty())
+        return true;
+    if (isNumericBound(lower))
+        return parseVersionNumbers(lower).part[0] < 8;
+    return compareVersionText(lower, kJavaHalfLowestVersion) < 0;
+}
+
+std::string lowerBoundForJavaHalf(std::string_view lower) {
+    return std::string(lowerBoundAdmitsBelowJavaHalf(lower) ? kJavaHalfLowestVersion : lower);
+}
+
+bool upperBoundBelowJavaHalf(std::string_view upper) {
+    return !upper.empty() && judgeVersion("1.8.0", "", upper, true) == VersionVerdict::AboveUpper;
+}

@@ -85,3 +85,16 @@ std::string reportedVersionOfKeyName(std::string_view name);
 // The range the bounds allow, in words for a message: "17 or later",
 // "1.8 or earlier", "1.6 to 1.8", "17" (equal bounds), "any version".
 std::string describeVersionRange(std::string_view lower, std::string_view upper);
+
+// The Java half (kvo-runtime.jar) consists of class files of Java 8.
+constexpr std::string_view kJavaHalfLowestVersion = "1.8";
+// Whether a lower bound admits runtimes older than Java 8: no bound, a
+// legacy bound that sorts below "1.8" ("1.6", "1", "1.7.0_80"), a numeric
+// one below 8 ("7").
+bool lowerBoundAdmitsBelowJavaHalf(std::string_view lower);
+// The lower bound a search with the Java half packed holds runtimes
+// against: "1.8" where `lower` admits older ones, else `lower` itself.
+std::string lowerBoundForJavaHalf(std::string_view lower);
+// Whether an upper bound admits only runtimes older than Java 8 ("1.7",
+// "7"): it refuses even 1.8.0, and with that every later version.
+bool upperBoundBelowJavaHalf(std::string_view upper);

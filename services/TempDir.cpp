@@ -232,41 +232,32 @@ int extractIncludedFile(HANDLE launcherFile, const char* target) {
     return extractIncludedFile(launcherFile, wide.c_str());
 }
 
-int extractIncludedFiles(bool createDirectory) {
-    logMessage("extracting files");
-    const int32_t count = getConfigInt(rec::IncludedFileCount);
-    logMessage("Included files: %d", static_cast<int>(count));
-    if (count == 0) {
-        if (createDirectory)
-            launcherTempDir[0] = '\0';
-        return 0;
-    }
+namespace {
 
-    // The names are read as characters: in a double-byte code page (932,
-    // 936, 949, 950) the second byte of a character can be the backslash's.
-    // Every name is checked before anything is written: the block, not the
-    // launcher, decides the names, and none may reach outside the directory.
+// The names of the included files to extract, read as characters: in a
+// double-byte code page (932, 936, 949, 950) the second byte of a character
+// can be the backslash's. Every name is checked before anything is written:
+// the block, not the launcher, decides the names, and none may reach
+// outside the directory. Ends the launcher on a name it refuses.
+std::vector<std::wstring> checkedIncludedFileNames(int32_t count) {
     std::wstring list;
     if (!widenText(fileApiCodePage(), getConfigString(rec::IncludedFileNames), list))
         failIncludedFile("included file names%s are not text of the code page", std::wstring());
-    const std::vector<std::wstring_view> names = includedFileNamesToHandle(list, count);
-    for (std::wstring_view name : names) {
+    std::vector<std::wstring> names;
+    for (std::wstring_view name : includedFileNamesToHandle(list, count)) {
         if (const char* problem = includedFileNameProblem(name)) {
             logError("included file name %s refused: %s", shown(name).c_str(), problem);
             fatalErrorMessage(msg::InternalError, "11");
         }
+        names.emplace_back(name);
     }
+    return names;
+}
 
-    if (createDirectory)
-        createLauncherTempDir();
-    if (launcherTempDir[0] == '\0') {
-        logError("no temporary directory to extract the included files into");
-        fatalErrorMessage(msg::InternalError, "11");
-    }
-    std::wstring directory;
-    if (!widenText(fileApiCodePage(), launcherTempDir, directory))
-        failIncludedFile("temporary directory%s is not text of the code page", std::wstring());
-
+// Writes the included files, which begin behind the block, into `directory`
+// (the first level of a name's folders made on the way); 0, or the failing
+// copy's code. Sets unextractedPosition behind the last one read.
+int extractIncludedFilesInto(const std::wstring& directory, const std::vector<std::wstring>& names) {
     ScopedHandle file(openLauncherFile());
     if (!file.valid()) {
         logError("Could not open %s", launcherPath());
@@ -279,12 +270,12 @@ int extractIncludedFiles(bool createDirectory) {
         return 1;
     }
 
-    for (std::wstring_view name : names) {
-        const std::wstring target = directory + L"\\" + std::wstring(name);
+    for (const std::wstring& name : names) {
+        const std::wstring target = directory + L"\\" + name;
         if (target.size() >= kTempPathCapacity)
             failIncludedFile("the path of included file %s is too long", name);
         const size_t slash = name.find(L'\\');
-        if (slash != std::wstring_view::npos) {
+        if (slash != std::wstring::npos) {
             const std::wstring level = target.substr(0, directory.size() + 1 + slash);
             logMessage("creating directory %s", shown(level).c_str());
             if (!CreateDirectoryW(level.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
@@ -301,7 +292,36 @@ int extractIncludedFiles(bool createDirectory) {
     zero.QuadPart = 0;
     if (SetFilePointerEx(file.get(), zero, &position, FILE_CURRENT))
         unextractedPosition = static_cast<uint32_t>(position.QuadPart);
-    file.close();
+    return 0;
+}
+
+}  // namespace
+
+int extractIncludedFiles(bool createDirectory) {
+    logMessage("extracting files");
+    const int32_t count = getConfigInt(rec::IncludedFileCount);
+    logMessage("Included files: %d", static_cast<int>(count));
+    // The folder is the included files' alone: without them none is made,
+    // and nothing is written into the temporary path.
+    if (count == 0) {
+        if (createDirectory)
+            launcherTempDir[0] = '\0';
+        return 0;
+    }
+    const std::vector<std::wstring> names = checkedIncludedFileNames(count);
+
+    if (createDirectory)
+        createLauncherTempDir();
+    if (launcherTempDir[0] == '\0') {
+        logError("no temporary directory to extract the included files into");
+        fatalErrorMessage(msg::InternalError, "11");
+    }
+    std::wstring directory;
+    if (!widenText(fileApiCodePage(), launcherTempDir, directory))
+        failIncludedFile("temporary directory%s is not text of the code page", std::wstring());
+    const int result = extractIncludedFilesInto(directory, names);
+    if (result != 0)
+        return result;
     logMessage("unextracted position: %u", static_cast<unsigned>(unextractedPosition));
     logMessage("extracting files done");
     return 0;

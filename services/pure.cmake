@@ -2,4 +2,5 @@
 list(APPEND KVO_PURE_SOURCES
     services/IncludedFileName.cpp
     services/InstanceText.cpp
+    services/RuntimeClasses.cpp
 )

@@ -10,6 +10,7 @@ from pathlib import Path
 from harness import SCRAMBLE_MASK, LauncherCase, base_block, winpath
 from jvmstart import (FIRST_RUN, WIN_LAUNCHER_E, WIN_LAUNCHER_I, Record, copy_classes, make_jar,
                       recording_home)
+from packing import pack
 
 
 def installer_block(**extra):
@@ -506,6 +507,49 @@ class FirstRun(JvmCase):
         r, _ = self.start(exe)
         self.assertEqual((r.code, [d[1].split("\n\nLog: ")[0] for d in r.dialogs]),
                          (1, ["An internal error occurred (error code: 14)"]))
+
+
+class TheJavaHalf(JvmCase):
+    """The Java half's classes, read from the launcher's own file and defined
+    in the VM; what the user is told when the file is damaged or the VM
+    refuses them."""
+
+    def packed(self, script=None):
+        self.vm = recording_home(self.dir / "jre", script)
+        return pack(self.dir, "MainClass = test.Main\nJreSearchSequence = B.\\jre\nExecutableType = 1\n")
+
+    def test_defined_in_the_class_path_loader_before_the_launcher_class(self):
+        r, rec = self.start(self.packed())
+        self.assertEqual((r.code, r.dialogs), (0, []), r)
+        half = [d for d in rec.values("define-class") if d[0] != "com/korvo/runtime/LauncherMainThread"]
+        self.assertIn(["com/korvo/runtime/WinLauncher", "class path loader", "class file"], half)
+        self.assertTrue(all(d[1:] == ["class path loader", "class file"] for d in half), half)
+        steps = [(row[0], row[1]) for row in rec.rows if row[0] in ("define-class", "findclass")]
+        launcher = "com/korvo/runtime/WinLauncher"
+        self.assertLess(steps.index(("define-class", launcher)), steps.index(("findclass", launcher)))
+        self.assertEqual(len(rec.values("main")), 1)
+        self.assertIn("-Dkorvo.tempDir=", rec.options)
+        self.assertLogHas(r, "Included files: 0")
+
+    def test_a_damaged_file_or_a_refusing_vm_is_told(self):
+        def flipped(data):
+            data[-100] ^= 0x20
+            return data
+
+        cases = [("a flipped byte", flipped, None, "its checksum does not match: the file is damaged"),
+                 ("cut short", lambda data: data[:-1000], None, "the launcher's file ends before them"),
+                 ("refused", lambda data: data, {"define": "refuse"},
+                  "cannot be defined: java.lang.RuntimeException: scripted")]
+        for name, damage, script, detail in cases:
+            with self.subTest(name):
+                exe = self.packed(script)
+                exe.write_bytes(bytes(damage(bytearray(exe.read_bytes()))))
+                r, rec = self.start(exe)
+                self.assertEqual(r.code, 1, r)
+                self.assertEqual(len(r.dialogs), 1, r)
+                self.assertTrue(r.dialogs[0][1].startswith("Couldn't load main class.\n\n"), r.dialogs)
+                self.assertIn(detail, r.dialogs[0][1])
+                self.assertEqual(rec.values("main"), [])
 
 
 if __name__ == "__main__":

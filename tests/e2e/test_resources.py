@@ -96,6 +96,9 @@ class SignedLauncher(JvmCase):
         r, rec = self.start(exe)
         self.assertEqual((r.code, r.dialogs), (0, []), r)
         self.assertEqual(len(rec.values("main")), 1, "the application starts")
+        # The Java half's classes, read in front of the signature.
+        self.assertIn(["com/vandrel/runtime/launcher/WinLauncher", "class path loader", "class file"],
+                      rec.values("define-class"))
         temp = [o for o in rec.options if o.startswith("-Dkorvo.tempDir=")][0].split("=", 1)[1]
         self.assertTrue(temp, "the included files were extracted into a directory")
         extracted = unix_path(temp) / "data" / "extra.txt"

@@ -14,10 +14,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/CommandLineNarrow.h"
+#include "core/ConfigBlock.h"
 #include "core/ConfigStore.h"
 #include "core/Errors.h"
 #include "core/Log.h"
@@ -29,6 +31,7 @@
 #include "jvm/LaunchInputs.h"
 #include "jvm/Variables.h"
 #include "jvm/VariableText.h"
+#include "services/RuntimeClasses.h"
 
 extern char** environ;
 
@@ -326,6 +329,57 @@ std::string javaTextForDisplay(std::u16string_view text) { return utf8(text); }
 void writeVmText(FILE* stream, const char* text, size_t length) {
     std::fwrite(text, 1, length, stream);
     std::fflush(stream);
+}
+
+// As the exe reads them from itself: the place its own block names, behind
+// that block. A file that begins as a PE image has the block behind its
+// last section; else (an overlay) at its start.
+bool readJavaHalfPack(std::string& pack, std::string& problem) {
+    pack.clear();
+    if (host.launcherFile.empty())
+        return true;
+    std::string file;
+    if (FILE* in = std::fopen(host.launcherFile.c_str(), "rb")) {
+        char buffer[65536];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
+            file.append(buffer, n);
+        std::fclose(in);
+    } else {
+        problem = "cannot open " + host.launcherFile;
+        return false;
+    }
+    MemorySource source(file);
+    ConfigStore own;
+    int64_t blockEnd = 0;
+    bool read = false;
+    if (file.compare(0, 2, "MZ") == 0) {
+        BlockFailure failure;
+        read = decodeConfigBlock(source, "", own, blockEnd, failure);
+    } else {
+        BlockDecoder decoder(source, nullptr);
+        read = decoder.readRecords(own) && decoder.readLocaleSections(own, "");
+        blockEnd = source.position();
+    }
+    if (!read) {
+        problem = "no block in " + host.launcherFile;
+        return false;
+    }
+    const std::string text = own.narrow[rec::RuntimeClasses];
+    if (text.empty())
+        return true;
+    logMessage("%s: %s", kRuntimeClassesReaderMark, text.c_str());
+    const std::optional<RuntimeClassesPlace> place = parseRuntimeClassesPlace(text);
+    if (!place) {
+        problem = "its record RuntimeClasses reads '" + text + "'";
+        return false;
+    }
+    const uint64_t start = uint64_t(blockEnd) + place->offset;
+    if (start > file.size() || file.size() - start < place->length) {
+        problem = "the launcher's file ends before them";
+        return false;
+    }
+    pack = file.substr(start, place->length);
+    return true;
 }
 
 FILE* openDefaultOptionsFile() {

@@ -10,8 +10,12 @@ struct HostSettings {
     std::string messagesFile;  // one line per message the launcher shows
     std::string optionsFile;   // the default options file; empty: none
     // Stands for the launcher's temporary directory with the included files
-    // it extracted (kvo-runtime.jar among them); empty: none.
+    // it extracted; empty: none.
     std::string tempDir;
+    // Stands for the launcher's own file, from which the Java half's classes
+    // are read: a packed launcher or what kvo-pack build --overlay writes;
+    // empty: none.
+    std::string launcherFile;
 };
 
 // Where a second start of the launcher of process `pid` leaves its

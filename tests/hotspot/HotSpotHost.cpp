@@ -5,13 +5,15 @@
 // thread that polls the splash controller as the splash thread does.
 //
 //   hotspot-host --jvm LIBJVM --dir DIR --records FILE --log FILE
-//                --messages FILE [--options FILE] [--temp DIR] [--controller]
-//                [-- ARG...]
+//                --messages FILE [--options FILE] [--temp DIR] [--launcher FILE]
+//                [--controller] [-- ARG...]
 //   hotspot-host --hand-over PID --dir DIR --log FILE --command-line TEXT
 //
 // FILE of --records: "ID<TAB>TEXT" lines, "\n", "\t" and "\\" escaped in TEXT.
 // --temp stands for the launcher's temporary directory, into which the exe
 // extracts its included files: its archives come first on the class path.
+// --launcher stands for the exe's own file, from which it reads the Java
+// half's classes: a launcher packed by kvo-pack (or its --overlay output).
 // The log and the messages shown end up in their files; the exit code is the
 // launcher's (or the application's System.exit).
 //
@@ -168,7 +170,8 @@ int handOver(long pid, const std::string& commandLine) {
 int usage() {
     std::fprintf(stderr,
                  "usage: hotspot-host --jvm LIBJVM --dir DIR --records FILE --log FILE --messages FILE\n"
-                 "                    [--options FILE] [--temp DIR] [--controller] [-- ARG...]\n"
+                 "                    [--options FILE] [--temp DIR] [--launcher FILE] [--controller]\n"
+                 "                    [-- ARG...]\n"
                  "       hotspot-host --hand-over PID --dir DIR --log FILE --command-line TEXT\n");
     return 2;
 }
@@ -210,6 +213,8 @@ int main(int argc, char** argv) {
             host.optionsFile = value;
         else if (option == "--temp")
             host.tempDir = value;
+        else if (option == "--launcher")
+            host.launcherFile = value;
         else if (option == "--hand-over")
             handOverTo = value;
         else if (option == "--command-line")

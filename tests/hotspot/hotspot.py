@@ -35,6 +35,7 @@ JAVAFX_JARS = [JAVAFX_MODULES / f"javafx.{name}.jar" for name in ("base", "graph
 # The launcher's Java half: the application classes of the real-VM tier use
 # its API, so they compile against it.
 RUNTIME_JAR = ROOT / "build" / "native" / "java" / "kvo-runtime.jar"
+PACKER = Path(os.environ.get("KVO_PACKER", ROOT / "build" / "native" / "kvo-pack"))
 
 MESSAGES = {1000: "Error", 1005: "The JVM could not be started.", 1009: "An internal error occurred (error code: {0})",
             1010: "Couldn't load main class.", 1011: "Main method not found."}
@@ -134,14 +135,33 @@ def report_classes():
     return _report_only[0]
 
 
+_packed = []
+
+
+def packed_java_half():
+    """What kvo-pack appends to a stub for a plain configuration (build
+    --overlay): the block with the Java half's classes behind it, which the
+    host reads as the exe reads them from its own file."""
+    if not _packed:
+        out = Path(tempfile.mkdtemp(prefix="kvo-hotspot-packed-"))
+        atexit.register(shutil.rmtree, out, True)
+        (out / "app.kvo").write_text("ApplicationName = HotSpot tier\nMainClass = kvotest.Probe\nExecutableType = 1\n")
+        done = subprocess.run([str(PACKER), "build", "--overlay", "--config", str(out / "app.kvo"), "--out",
+                               str(out / "app.bin")], capture_output=True, text=True)
+        if done.returncode != 0:
+            raise AssertionError(f"kvo-pack failed: {done.stderr}")
+        _packed.append(out / "app.bin")
+    return _packed[0]
+
+
 def host_command(home, directory, main_class, args=(), vm_options="", options_lines=None, controller=False,
-                 records=None, runtime=False, class_path=()):
+                 records=None, runtime=False, launcher=None, class_path=()):
     """The command of one start of the JVM stage on the VM of `home`, in
-    `directory`. With `runtime`, as kvo-pack packs a launcher: kvo-runtime.jar
-    in the launcher's temporary directory (where the exe extracts it, so it
-    is first on the class path), no launcher class of the test's, and no
-    message records (the built-in texts). `class_path` adds archives and
-    folders behind the test's trees."""
+    `directory`. With `runtime`, as kvo-pack packs a launcher: the Java
+    half's classes read from the launcher's file (`launcher`, a packed
+    launcher, or what kvo-pack appends for a plain configuration), no
+    launcher class of the test's, and no message records (the built-in
+    texts). `class_path` adds archives and folders behind the test's trees."""
     directory = Path(directory)
     directory.mkdir(parents=True, exist_ok=True)
     report, log, messages = directory / "report.txt", directory / "log.txt", directory / "messages.txt"
@@ -160,11 +180,7 @@ def host_command(home, directory, main_class, args=(), vm_options="", options_li
     command = [str(HOST), "--jvm", str(libjvm(home)), "--dir", str(directory), "--records", str(record_file),
                "--log", str(log), "--messages", str(messages)]
     if runtime:
-        temp = directory / "temp"
-        shutil.rmtree(temp, ignore_errors=True)
-        temp.mkdir()
-        shutil.copy(RUNTIME_JAR, temp / RUNTIME_JAR.name)
-        command += ["--temp", str(temp)]
+        command += ["--launcher", str(launcher or packed_java_half())]
     if options_lines is not None:
         options = directory / "app.vmoptions"
         options.write_text("".join(line + "\n" for line in options_lines), encoding="utf-8")

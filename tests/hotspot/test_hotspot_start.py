@@ -3,12 +3,13 @@ ends (exit codes, exceptions, threads), the splash controller polled, and
 kvo-runtime.jar as the launcher class of a vendor's plain configuration."""
 import os
 import re
+import shutil
 import subprocess
 import time
 import unittest
 from pathlib import Path
 
-from hotspot import JAVAFX_JARS, JAVAFX_MODULES, HotSpotCase, compiled, report_classes, unescape
+from hotspot import JAVAFX_JARS, JAVAFX_MODULES, PACKER, ROOT, HotSpotCase, compiled, report_classes, unescape
 
 USER_ARGS = ["plain", "two words", "\u00e9t\u00e9", "\u65e5\u672c\u8a9e", "\U0001F600 and \U00010348", "-console"]
 
@@ -166,12 +167,13 @@ class SplashController(HotSpotCase):
 
 
 class AVendorsFirstLauncher(HotSpotCase):
-    """kvo-runtime.jar first on the class path, as the exe extracts it, and
-    the records of a plain configuration: the Java half's scenarios of the
-    real-VM tier, with its application classes."""
+    """The Java half's classes read from the launcher's file and defined in
+    the VM, as the exe does, and the records of a plain configuration: the
+    Java half's scenarios of the real-VM tier, with its application
+    classes."""
 
     def test_plain_main_in_both_flavours(self):
-        properties = "korvo.guiApplication,korvo.isVandrel,java.class.path"
+        properties = "korvo.guiApplication,korvo.isVandrel,java.class.path,korvo.tempDir"
         for home, _ in self.vms():
             for flavour, launcher in (("e", "com/korvo/runtime/WinLauncher"),
                                       ("i", "com/vandrel/runtime/launcher/WinLauncher")):
@@ -184,9 +186,46 @@ class AVendorsFirstLauncher(HotSpotCase):
                     props = dict(v.split("\t", 1) for v in r.values("property"))
                     self.assertEqual(props["korvo.guiApplication"], "false")
                     self.assertEqual(props["korvo.isVandrel"], "true" if flavour == "i" else "null")
-                    self.assertEqual(props["java.class.path"].split(":")[0], str(r.directory / "temp" / "kvo-runtime.jar"))
+                    # No archive of the Java half, no temporary folder: its
+                    # classes are defined in the class path's loader.
+                    self.assertNotIn("kvo-runtime", props["java.class.path"])
+                    self.assertEqual(props["korvo.tempDir"], "")
+                    self.assertTrue(any(l.startswith("defining the Java half: ") for l in r.log), r)
                     # Loaded as java loads a main class, and so is what it loads.
-                    self.assertEqual(r.values("loader"), ["main class\ttrue", "context\ttrue"])
+                    self.assertEqual(r.values("loader"), ["main class\ttrue", "context\ttrue", "java half\ttrue"])
+
+    def test_the_java_half_from_a_signed_launcher_and_its_rebuild(self):
+        # The exe reads its classes in front of the signature that signing
+        # appends; a dump of the signed launcher builds the same launcher
+        # again.
+        stubs = [p for p in (ROOT / "build" / "win64" / "launcher.exe", ROOT / "build" / "win32" / "launcher.exe")
+                 if p.exists()]
+        if not stubs or not shutil.which("osslsigncode"):
+            self.skipTest("needs a launcher stub (make builds build/win64) and osslsigncode")
+        work = self.dir / "signing"
+        work.mkdir()
+        (work / "app.kvo").write_text("MainClass = kvotest.Probe\nExecutableType = 1\n")
+        key, cert = work / "key.pem", work / "cert.pem"
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                        "-days", "2", "-subj", "/CN=kvo hotspot test"], check=True, capture_output=True)
+
+        def packer(*args):
+            done = subprocess.run([str(PACKER), *map(str, args)], capture_output=True, text=True)
+            self.assertEqual(done.returncode, 0, done.stderr)
+
+        packer("build", "--stub", stubs[0], "--config", work / "app.kvo", "--out", work / "app.exe")
+        subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", work / "app.exe", "-out",
+                        work / "signed.exe"], check=True, capture_output=True)
+        packer("dump", "--out", work / "dump.kvo", work / "signed.exe")
+        packer("build", "--stub", stubs[0], "--config", work / "dump.kvo", "--out", work / "again.exe")
+        self.assertEqual((work / "again.exe").read_bytes(), (work / "app.exe").read_bytes())
+        for home, _ in self.vms():
+            for name in ("signed.exe", "again.exe"):
+                with self.subTest(home=str(home), launcher=name):
+                    r = self.start(home, "kvotest.Probe", runtime=True, launcher=work / name,
+                                   vm_options="-Dkvotest.loaders=true")
+                    self.assertEqual((r.code, r.messages), (0, []), r)
+                    self.assertEqual(r.values("loader")[-1], "java half\ttrue")
 
     def test_what_the_user_sees_when_java_fails(self):
         cases = [("kvotest.Mian", "java.lang.ClassNotFoundException: kvotest.Mian"),

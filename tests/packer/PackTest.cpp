@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "core/ConfigBlock.h"
 #include "core/ConfigStore.h"
 #include "tests/packer/PackerTestSupport.h"
@@ -154,7 +158,7 @@ protected:
     std::string big;
 };
 
-TEST_F(Packing, IncludedFilesFollowTheBlockScrambled) {
+TEST_F(Packing, IncludedFilesFollowTheBlockScrambledThenTheJavaHalfsClasses) {
     buildPackage(options());
     const std::string file = readFile(dir / "app.exe");
     const std::string image = makePe32();
@@ -164,22 +168,95 @@ TEST_F(Packing, IncludedFilesFollowTheBlockScrambled) {
     int64_t end = 0;
     BlockFailure failure;
     ASSERT_TRUE(decodeConfigBlock(source, "", store, end, failure));
-    EXPECT_EQ(store.narrow[rec::IncludedFileCount], "3");
-    EXPECT_EQ(store.narrow[rec::IncludedFileNames], "lib\\big.bin;empty.txt;kvo-runtime.jar");
+    EXPECT_EQ(store.narrow[rec::IncludedFileCount], "2");
+    EXPECT_EQ(store.narrow[rec::IncludedFileNames], "lib\\big.bin;empty.txt");
     // What the launcher reads behind the block: length, scrambled bytes, and
-    // for the empty file a length of 0 right behind; the runtime last.
-    const std::string_view jar = runtimeJar();
+    // for the empty file a length of 0 right behind; then the classes, where
+    // record RuntimeClasses says.
+    const std::string_view classes = runtimeClasses();
+    const size_t files = 8 + big.size() + 8;
     std::string data = file.substr(size_t(end));
-    ASSERT_EQ(data.size(), 8 + big.size() + 8 + 8 + jar.size());
+    ASSERT_EQ(data.size(), files + classes.size());
     EXPECT_EQ(data.substr(0, 8), bytes({0x01, 0x40, 0, 0, 0, 0, 0, 0}));
     std::string content = data.substr(8, big.size());
     scramble(content.data(), content.size());
     EXPECT_EQ(content, big);
     EXPECT_EQ(data.substr(8 + big.size(), 8), std::string(8, '\0'));
-    std::string runtime = data.substr(8 + big.size() + 16);
-    scramble(runtime.data(), runtime.size());
-    EXPECT_EQ(runtime, jar);
-    EXPECT_EQ(runtime.substr(0, 4), "PK\x03\x04");
+    EXPECT_EQ(store.narrow[rec::RuntimeClasses], std::to_string(files) + "," + std::to_string(classes.size()));
+    EXPECT_EQ(data.substr(files), classes);
+    EXPECT_TRUE(carriesJavaHalf(store));
+}
+
+TEST(JavaHalf, TheClassesThePackerCarriesReadAsTheLauncherReadsThem) {
+    std::vector<RuntimeClass> classes;
+    ASSERT_EQ(readRuntimeClasses(runtimeClasses(), classes), nullptr);
+    std::vector<std::string> names;
+    for (const RuntimeClass& c : classes)
+        names.emplace_back(c.name);
+    for (const char* needed : {"com/korvo/runtime/WinLauncher", "com/korvo/runtime/Splash",
+                               "com/korvo/runtime/KorvoController", "com/vandrel/runtime/launcher/FirstRun",
+                               "com/vandrel/runtime/launcher/WinLauncher"})
+        EXPECT_NE(std::find(names.begin(), names.end(), needed), names.end()) << needed;
+    for (const std::string& name : names)
+        EXPECT_EQ(name.find("TempLeftovers"), std::string::npos) << "the sweeper is retired";
+    // The jar vendors compile against holds the same classes.
+    for (const std::string& name : names)
+        EXPECT_NE(runtimeJar().find(name + ".class"), std::string_view::npos) << name;
+}
+
+TEST_F(Packing, DumpFindsTheClassesLastOrSaysWhereNot) {
+    buildPackage(options());
+    const std::string packed = readFile(dir / "app.exe");
+    std::string flipped = packed;
+    flipped[flipped.size() - 7] ^= 1;
+    const struct {
+        std::string file, problem;
+    } cases[] = {{packed + "junk", "4 bytes follow them"},
+                 {packed.substr(0, packed.size() - 1), "they run past the end of the file"},
+                 {flipped, "its checksum does not match"}};
+    for (const auto& c : cases) {
+        writeFile(dir / "odd.exe", c.file);
+        DumpOptions d;
+        d.input = (dir / "odd.exe").string();
+        try {
+            dumpPackage(d);
+            ADD_FAILURE() << "dumped: " << c.problem;
+        } catch (const PackError& e) {
+            EXPECT_NE(std::string(e.what()).find("the classes of kvo-runtime.jar are not where kvo-pack puts them (" +
+                                                 c.problem),
+                      std::string::npos)
+                << e.what();
+        }
+        d.recordsOnly = true;
+        const DumpResult records = dumpPackage(d);
+        EXPECT_NE(records.text.find("RuntimeClasses = "), std::string::npos) << c.problem;
+    }
+}
+
+TEST_F(Packing, DumpOfAnotherBuildsClassesSaysSoAndBuildsThisOnesBack) {
+    writeFile(dir / "app.kvo", "ApplicationName = x\nMainClass = demo.Main\n");
+    buildPackage(options());
+    const std::string file = readFile(dir / "app.exe");
+    MemorySource source(file);
+    DecodedBlock block = readBlock(source, imageEnd(source, "app.exe"), "app.exe");
+    // One class, as another build of the Java half might be.
+    std::string body = std::string("\3\0a/B\x08\0\0\0", 9) + std::string("\xCA\xFE\xBA\xBE\0\0\0\x34", 8);
+    std::string other = "KVOC" + std::string("\1\0\0\0", 4);
+    for (int i = 0; i < 4; ++i)
+        other += char((crc32(body) >> (8 * i)) & 0xFF);
+    other += body;
+    setRuntimeClassesRecord(block.records.narrow, formatRuntimeClassesPlace({0, uint32_t(other.size())}));
+    writeFile(dir / "other.exe", file.substr(0, size_t(block.start)) + encodeBlock(block.records) + other);
+    DumpOptions d;
+    d.input = (dir / "other.exe").string();
+    const DumpResult dumped = dumpPackage(d);
+    EXPECT_NE(dumped.text.find("(1 classes, 29 bytes, another build than this kvo-pack's"), std::string::npos)
+        << dumped.text;
+    writeFile(dir / "dump.kvo", dumped.text);
+    BuildOptions again = options();
+    again.config = (dir / "dump.kvo").string();
+    buildPackage(again);
+    EXPECT_EQ(readFile(dir / "app.exe"), file);
 }
 
 TEST_F(Packing, PackingAPackedLauncherAgainGivesTheSameFile) {

@@ -8,6 +8,8 @@
 #include <iterator>
 #include <string>
 
+#include "services/RuntimeClasses.h"
+
 namespace packertest {
 
 inline void put(std::string& image, size_t at, uint32_t value, int width) {
@@ -17,8 +19,10 @@ inline void put(std::string& image, size_t at, uint32_t value, int width) {
 
 // A minimal PE32 image: headers, then `sections` sections of 0x200 bytes of
 // raw data each. `lastFirst` puts the last header's data before the others.
+// Unless `olderStub`, it carries the text by which the packer knows a stub
+// that reads the Java half's classes from its own file.
 inline std::string makePe32(int sections = 2, uint16_t optionalMagic = 0x10B,
-                            bool lastFirst = false) {
+                            bool lastFirst = false, bool olderStub = false) {
     const size_t peOffset = 0x80, optionalSize = 0xE0;
     std::string image(0x200 + size_t(sections) * 0x200, '\0');
     image[0] = 'M', image[1] = 'Z';
@@ -40,6 +44,8 @@ inline std::string makePe32(int sections = 2, uint16_t optionalMagic = 0x10B,
         for (size_t b = 0; b < 0x200; ++b)
             image[0x200 + size_t(slot) * 0x200 + b] = char(i * 31 + b);
     }
+    if (!olderStub && sections > 0)
+        image.replace(0x200 + 0x40, sizeof kRuntimeClassesReaderMark - 1, kRuntimeClassesReaderMark);
     return image;
 }
 

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "services/RuntimeClasses.h"
 #include "tests/packer/PackerTestSupport.h"
 #include "tools/kvo-pack/Block.h"
 #include "tools/kvo-pack/Pack.h"
@@ -77,6 +78,8 @@ std::string makeImage(bool plus, bool withResources = true) {
         put(image, h + 20, 0x400 * (i + 1), 4);
     }
     image.resize(0x1000, '\x90');
+    // A current stub: it reads the Java half's classes from its own file.
+    image.replace(0x440, sizeof kRuntimeClassesReaderMark - 1, kRuntimeClassesReaderMark);
     if (withResources) {
         Resource manifest;
         manifest.type = ResourceKey::number(rt::manifest);

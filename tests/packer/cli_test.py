@@ -26,11 +26,15 @@ RUNNER = shlex.split(os.environ.get("KVO_PACK_RUNNER", ""))
 SEP = "\\" if RUNNER else "/"
 LAUNCHERS = []
 SCRAMBLE = 0x5A
+# What a stub that reads the Java half's classes from its own file logs, and
+# so carries; an older stub gets kvo-runtime.jar as an included file.
+READS_CLASSES = b"Java half: classes at (record RuntimeClasses)"
 
 
-def make_pe32(sections=2, machine=0x14C, magic=0x10B):
+def make_pe32(sections=2, machine=0x14C, magic=0x10B, older=False):
     """A minimal PE32 (or, with magic 0x20B, PE32+) image: headers, then
-    0x200 bytes per section."""
+    0x200 bytes per section; unless `older`, a stub that reads the Java
+    half's classes."""
     pe_offset, optional_size = 0x80, 0xE0
     image = bytearray(0x200 + sections * 0x200)
     image[0:2] = b"MZ"
@@ -51,6 +55,8 @@ def make_pe32(sections=2, machine=0x14C, magic=0x10B):
         struct.pack_into("<8sIIII", image, table + 40 * i, b".s%d" % i, 0x200, 0x1000 * (i + 1),
                          0x200, 0x200 * (i + 1))
         image[0x200 * (i + 1):0x200 * (i + 2)] = bytes([(i * 31 + b) & 0xFF for b in range(0x200)])
+    if sections and not older:
+        image[0x240:0x240 + len(READS_CLASSES)] = READS_CLASSES
     return bytes(image)
 
 
@@ -280,11 +286,12 @@ class RoundTrip(Base):
         self.assertNotIn("IncludedFileCount", text)
         self.assertEqual(self.read("d/files/data/big.bin"), big)
         self.assertEqual(self.read("d/files/empty.txt"), b"")
-        # The runtime went in last; it is no file of the user's.
-        self.assertIn(b"data\\big.bin;empty.txt;lib\\small.jar;kvo-runtime.jar", packed)
-        self.assertRegex(text, r"# It carries kvo-runtime.jar, the launcher's Java half \(\d+ bytes, the build this "
-                               r"kvo-pack packs and `kvo-pack runtime-jar` writes\)")
+        # The Java half's classes went in last; they are no file of the user's.
+        self.assertIn(b"data\\big.bin;empty.txt;lib\\small.jar\xd5\x07\x00\x00", packed)
+        self.assertRegex(text, r"# It carries the classes of kvo-runtime.jar, the launcher's Java half \(\d+ classes, "
+                               r"\d+ bytes, the build this kvo-pack packs and `kvo-pack runtime-jar` writes\)")
         self.assertNotIn("kvo-runtime.jar =", text)
+        self.assertNotIn("RuntimeClasses", text)
         self.assertEqual(sorted(os.listdir(self.path("d/files"))), ["data", "empty.txt", "lib"])
 
         self.assert_ok(self.build(config="d/dump.kvo", out="again.exe"))
@@ -292,23 +299,54 @@ class RoundTrip(Base):
 
     def test_the_runtime_on_and_off(self):
         # A configuration that says "no files" in the records (as the example
-        # did) still gets the runtime; one that turns it off gets nothing.
+        # does) still gets the Java half, and no included file (so its
+        # launcher makes no temporary folder); one that turns it off gets
+        # nothing. A stub older than the launchers that read the classes
+        # gets the jar as an included file, with a warning.
         self.write("on.kvo", "ApplicationName = x\nIncludedFileCount = 0\nIncludedFileNames =\n")
         self.write("off.kvo", "ApplicationName = x\n[kvo-runtime]\ninclude = no\n")
-        for name, carried in (("on", True), ("off", False)):
-            with self.subTest(name):
-                self.assert_ok(self.build(f"{name}.kvo", f"{name}.exe"))
+        self.write("old.exe", make_pe32(older=True))
+        for name, stub, carried in (("on", "stub.exe", "classes"), ("off", "stub.exe", None),
+                                    ("on", "old.exe", "jar")):
+            with self.subTest(name=name, stub=stub):
+                result = self.build(f"{name}.kvo", f"{name}.exe", stub)
+                self.assert_ok(result)
+                self.assertEqual("this stub is older than the launchers that read kvo-runtime.jar's classes"
+                                 in result.stderr, carried == "jar")
                 packed = self.read(f"{name}.exe")
-                self.assertEqual(struct.pack("<ii", 2002, 1) + b"1" in packed, carried)
+                self.assertEqual(struct.pack("<ii", 2002, 1) + b"1" in packed, carried == "jar")
+                place = narrow_records(packed).get(2005)
+                self.assertEqual(place is not None, carried == "classes")
+                if place:
+                    # Right behind the block (no included files), up to the end.
+                    offset, length = map(int, place.split(b","))
+                    self.assertEqual((offset, packed[-length:][:4]), (0, b"KVOC"))
                 dumped = run("dump", "--out", self.path(f"{name}-dump.kvo"), self.path(f"{name}.exe"))
                 self.assert_ok(dumped)
                 text = self.read(f"{name}-dump.kvo").decode()
                 self.assertEqual("[kvo-runtime]\ninclude = no\n" in text, not carried)
-                self.assertNotIn("IncludedFile", text)
-                self.assert_ok(self.build(f"{name}-dump.kvo", f"{name}-again.exe"))
+                self.assertEqual("# It carries kvo-runtime.jar, the launcher's Java half, as an included file" in text,
+                                 carried == "jar")
+                self.assertNotIn("RuntimeClasses", text)
+                self.assertNotIn("kvo-runtime.jar =", text)
+                self.assert_ok(self.build(f"{name}-dump.kvo", f"{name}-again.exe", stub))
                 self.assertEqual(self.read(f"{name}-again.exe"), packed)
+        # The older stub's launcher, dumped and built on a current stub,
+        # carries the classes and no included file.
+        self.assert_ok(self.build("on-dump.kvo", "current.exe"))
+        records = narrow_records(self.read("current.exe"))
+        self.assertIn(2005, records)
+        self.assertNotIn(2002, records)
         for config, error in (("[files]\nKVO-Runtime.jar = stub.exe\n",
                                "app.kvo:2: 'KVO-Runtime.jar' is the name of the Java half"),
+                              ("ApplicationName = x\nRuntimeClasses = 0,100\n",
+                               "app.kvo:2: RuntimeClasses is written by the packer"),
+                              ("MaxJavaVersion = 1.7\n",
+                               "app.kvo:1: MaxJavaVersion '1.7' admits only runtimes older than Java 8, on which "
+                               "kvo-runtime.jar (the launcher's Java half) cannot run: write MaxJavaVersion = 1.8 "
+                               "or later"),
+                              ("MinJavaVersion = 1.6\nMaxJavaVersion = 7\n",
+                               "app.kvo:2: MaxJavaVersion '7' admits only runtimes older than Java 8"),
                               ("[kvo-runtime]\ninclude = off\n", "app.kvo:2: include = 'off': write yes"),
                               ("[kvo-runtime]\njar = no\n", "app.kvo:2: unknown setting 'jar' in [kvo-runtime]")):
             with self.subTest(config):
@@ -317,6 +355,22 @@ class RoundTrip(Base):
                 self.assertEqual(result.returncode, 1)
                 self.assertIn(error, result.stderr)
                 self.assertFalse(os.path.exists(self.path("refused.exe")))
+
+    def test_the_java_halfs_lower_bound(self):
+        # The Java half needs Java 8: a lower bound that admits older
+        # runtimes is taken as 1.8, and kvo-pack says so.
+        warning = "admits runtimes older than Java 8, on which kvo-runtime.jar cannot run; the launcher takes 1.8"
+        for config, warned in (("MinJavaVersion = 1.6\n", True), ("MinJavaVersion = 7\n", True),
+                               ("MinJavaVersion = 1.8\n", False), ("MinJavaVersion = 11\n", False),
+                               ("ApplicationName = x\n", False),
+                               ("MinJavaVersion = 1.6\nMaxJavaVersion = 1.7\n[kvo-runtime]\ninclude = no\n", False)):
+            with self.subTest(config):
+                self.write("app.kvo", config)
+                result = self.build()
+                self.assert_ok(result)
+                self.assertEqual(warning in result.stderr, warned, result.stderr)
+                if warned:
+                    self.assertIn("app.kvo:1: warning: MinJavaVersion", result.stderr)
 
     def test_repacking_replaces_the_old_configuration(self):
         self.write("a.kvo", "ApplicationName = first\n[files]\nx.bin = stub.exe\n")
@@ -355,6 +409,17 @@ class RoundTrip(Base):
         dumped = run("dump", "--overlay", self.path("o.bin"))
         self.assert_ok(dumped)
         self.assertIn("ApplicationName = x\n", dumped.stdout)
+
+
+def narrow_records(packed):
+    """The narrow records of a packed launcher's block: id -> bytes."""
+    at = pe_image_end(packed) + 20
+    records = {}
+    for _ in range(struct.unpack_from("<i", packed, at)[0]):
+        record_id, length = struct.unpack_from("<ii", packed, at + 4)
+        records[record_id] = packed[at + 12:at + 12 + length]
+        at += 8 + length
+    return records
 
 
 def pe_image_end(data):
@@ -798,17 +863,18 @@ class Example(Base):
         self.assertEqual(result.stderr, "")  # no warnings
         packed_bytes = self.read("app.exe")
         block = packed_bytes[pe_image_end(packed_bytes):]
-        # The 80 records of the shipped configuration, and the question
-        # below the download address.
-        self.assertEqual(struct.unpack_from("<I", block, 20)[0], 81)
+        # The 80 records of the shipped configuration, the question below the
+        # download address, and the one that says where the Java half lies.
+        self.assertEqual(struct.unpack_from("<I", block, 20)[0], 82)
         ids, at = [], 24
-        for _ in range(81):
+        for _ in range(82):
             record_id, length = struct.unpack_from("<ii", block, at)
             ids.append(record_id)
             at += 8 + length
         self.assertEqual(ids, sorted(ids))
         self.assertEqual((ids[0], ids[-1]), (101, 10123))
         self.assertIn(1021, ids)
+        self.assertIn(2005, ids)
         # No [wide] records, and one locale section: German.
         self.assertEqual(struct.unpack_from("<iii", block, at), (0, 1, 2))
         self.assertEqual(block[at + 12:at + 14], b"de")

@@ -7,8 +7,11 @@ import subprocess
 import time
 import unittest
 
-from harness import winpath
-from realvm import RealVmCase, copy_classes, make_jar
+import shutil
+
+from harness import PACKER, STUB, make_runtime_home, winpath
+from packing import pack
+from realvm import JVM_DLL, LAUNCHER_CLASSES, RealVmCase, copy_classes, make_jar
 from test_included_files import unix_path
 
 PROPERTIES = ["korvo.semaphoreName", "korvo.moduleName", "sun.java.command", "korvo.tempDir",
@@ -140,8 +143,9 @@ class HowItEnds(RealVmCase):
 class AVendorsFirstLauncher(RealVmCase):
     """Launchers packed by kvo-pack from a plain configuration: the launcher
     class and everything around the application's main come from
-    kvo-runtime.jar. The same Java classes can run on any VM the launcher
-    creates: they see only the launcher's array and their own report."""
+    kvo-runtime.jar, whose classes the launcher reads from its own file. The
+    same Java classes can run on any VM the launcher creates: they see only
+    the launcher's array and their own report."""
 
     def values_of(self, key):
         return [v.split("\t", 1)[1] for v in self.values(key)]
@@ -154,7 +158,8 @@ class AVendorsFirstLauncher(RealVmCase):
             with self.subTest(flavour=flavour):
                 self.report_path.unlink(missing_ok=True)
                 exe = self.packed_app("kvotest.Probe", f"ProductFlavor = {flavour}", "Arguments = fixed",
-                                      vm_options="-Dkvotest.properties=korvo.guiApplication,java.class.path",
+                                      vm_options="-Dkvotest.properties=korvo.guiApplication,java.class.path,"
+                                                 "korvo.tempDir",
                                       where=self.dir / flavour)
                 r = self.start(exe, line, unix_env={"LC_ALL": "C.UTF-8"})
                 self.assertEqual((r.code, r.dialogs), (0, []), r)
@@ -162,8 +167,11 @@ class AVendorsFirstLauncher(RealVmCase):
                 self.assertEqual(self.values_of("arg"), ["fixed"] + user)
                 props = dict(v.split("\t", 1) for v in self.values("property"))
                 self.assertEqual(props["korvo.guiApplication"], "false")
-                # Extracted archives come first on the class path.
-                self.assertRegex(props["java.class.path"].split(";")[0], r"_dir-?\d+\\kvo-runtime\.jar$")
+                # No archive of the Java half, no temporary folder.
+                self.assertTrue(any(l.startswith("defining the Java half: ") for l in r.log), r)
+                self.assertNotIn("kvo-runtime", props["java.class.path"])
+                self.assertEqual(props["korvo.tempDir"], "")
+                self.assertNotIn("Included files: 1", r.log)
 
     def test_the_main_java_would_start(self):
         # As java of Java 25 chooses: the argument array before static, any
@@ -221,43 +229,115 @@ class AVendorsFirstLauncher(RealVmCase):
         self.assertEqual(self.dialog_texts(r),
                          ["The application could not be started.\n\njava.lang.ClassNotFoundException: kvotest.Mian"])
 
-    def test_a_start_removes_the_runtime_copies_of_earlier_ones(self):
-        # Every start leaves its directory with kvo-runtime.jar behind; a
-        # later one removes those old enough, but not one a running instance
-        # holds open.
-        def empty_file(directory):
-            return directory.with_name(directory.name.split("_dir")[0])
-
-        exe = self.packed_app("kvotest.Probe", "AcceptJOptions = 1", vm_options="-Dkvotest.properties=korvo.tempDir")
-        self.assertEqual(self.start(exe).code, 0)
-        release = self.dir / "release"
-        argv, env = self.runner_command(exe, f'"-J-Dkvotest.waitFor={winpath(release)}"', {"MANPATH": "<unset>"},
-                                        "ok", 60000, None, True, None, None, None)
-        with open(self.dir / "running.txt", "wb") as sink:
-            running = subprocess.Popen(argv, env=env, stdout=sink, stderr=subprocess.DEVNULL,
-                                       stdin=subprocess.DEVNULL)
-        try:
-            end = time.time() + 60
-            while time.time() < end and len(self.values("property")) < 2:
-                time.sleep(0.1)
-            first, held = [unix_path(v.split("\t", 1)[1]) for v in self.values("property")]
-            stale = time.time() - 2 * 3600
-            for directory in (first, held):
-                for path in (directory / "kvo-runtime.jar", empty_file(directory)):
-                    os.utime(path, (stale, stale))
-            # The application of this start runs until the leftover is gone.
-            r = self.start(exe, f'"-J-Dkvotest.waitGone={winpath(empty_file(first))}"')
+    def test_starts_leave_tmp_as_they_found_it(self):
+        # Nothing of the Java half is written, so nothing is left and
+        # nothing needs sweeping: what looks like the copies that earlier
+        # builds left (a link to a user's folder, names that only Unicode
+        # case folding makes alike, a user's own folder) stays as it is.
+        users = self.dir / "users-folder"
+        users.mkdir()
+        (users / "kvo-runtime.jar").write_bytes(b"the user's own")
+        (users / "notes.txt").write_text("the user's notes")
+        look_alikes = {"kvo1A2B.tmp_dir12345": None, "kvo2024_dir1": "kvo-runtime.jar", "kvo2024": "",
+                       "\u212avo2_dir1": "kvo-runtime.jar", "\u212avo2": "", "kvo3_d\u0130r1": "kvo-runtime.jar"}
+        for name, content in look_alikes.items():
+            if content is None:
+                (self.tmp / name).symlink_to(users, target_is_directory=True)
+            elif content:
+                (self.tmp / name).mkdir()
+                (self.tmp / name / content).write_bytes(b"PK\x03\x04")
+            else:
+                (self.tmp / name).write_bytes(b"")
+        stale = time.time() - 2 * 3600
+        for path in [*self.tmp.rglob("*"), *users.iterdir()]:
+            os.utime(path, (stale, stale), follow_symlinks=False)
+        before = sorted(str(p.relative_to(self.tmp)) for p in self.tmp.rglob("*"))
+        exe = self.packed_app("kvotest.Probe", vm_options="-Dkvotest.properties=korvo.tempDir")
+        for start in range(3):
+            r = self.start(exe, str(start), log=False)
             self.assertEqual((r.code, r.dialogs), (0, []), r)
-            own = unix_path(self.values("property")[2].split("\t", 1)[1])
-            self.assertFalse(first.exists())
-            self.assertFalse(empty_file(first).exists())
-            self.assertEqual([p.name for p in held.iterdir()], ["kvo-runtime.jar"], "held by the running instance")
-            self.assertTrue(empty_file(held).exists())
-            self.assertEqual([p.name for p in own.iterdir()], ["kvo-runtime.jar"], "the start's own")
-        finally:
-            release.write_text("")
-            running.wait(60)
-        self.assertIn("exit\t0", (self.dir / "running.txt").read_text())
+        self.assertEqual(self.values("property"), ["korvo.tempDir\t"] * 3)
+        self.assertEqual(sorted(str(p.relative_to(self.tmp)) for p in self.tmp.rglob("*")), before)
+        self.assertTrue((self.tmp / "kvo1A2B.tmp_dir12345").is_symlink())
+        self.assertEqual(sorted(p.name for p in users.iterdir()), ["kvo-runtime.jar", "notes.txt"])
+        self.assertEqual((users / "kvo-runtime.jar").read_bytes(), b"the user's own")
+
+    def test_a_signed_launcher_and_its_rebuild_run_main(self):
+        # Signing appends behind the classes; a dump of the signed launcher
+        # built again is the launcher as packed.
+        for tool in ("openssl", "osslsigncode"):
+            if not shutil.which(tool):
+                self.fail(f"{tool} is missing (scripts/install-deps.sh)")
+        exe = self.packed_app("kvotest.Probe", "ExecutableType = 1")
+        key, cert, signed = self.dir / "key.pem", self.dir / "cert.pem", self.dir / "signed.exe"
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                        "-days", "2", "-subj", "/CN=kvo realvm test"], check=True, capture_output=True)
+        subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", exe, "-out", signed],
+                       check=True, capture_output=True)
+        for args in (["dump", "--out", self.dir / "dump.kvo", signed],
+                     ["build", "--stub", STUB, "--config", self.dir / "dump.kvo", "--out", self.dir / "again.exe"]):
+            done = subprocess.run([str(PACKER), *map(str, args)], capture_output=True, text=True)
+            self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual((self.dir / "again.exe").read_bytes(), exe.read_bytes())
+        for launcher in (signed, self.dir / "again.exe"):
+            with self.subTest(launcher.name):
+                self.report_path.unlink(missing_ok=True)
+                r = self.start(launcher, "signed")
+                self.assertEqual((r.code, r.dialogs), (0, []), r)
+                self.assertEqual(self.values_of("arg"), ["signed"])
+
+    def test_an_older_stubs_launcher_with_the_jar_included_still_runs(self):
+        # A stub older than the classes' form gets kvo-runtime.jar as an
+        # included file, as older packers packed every launcher; such a
+        # launcher extracts it and runs as before, holding its runtimes to
+        # Java 8 all the same.
+        image = bytearray(STUB.read_bytes())
+        mark = image.index(b"Java half: classes at (record RuntimeClasses)")
+        image[mark:mark + 4] = b"Xava"
+        older = self.dir / "older-stub.exe"
+        older.write_bytes(image)
+        make_runtime_home(self.dir / "jre", vm_types=("server",), library=str(JVM_DLL), dependency=False)
+        make_jar(self.dir / "lib" / "app.jar", "app", ["kvotest/Probe"])
+        make_jar(self.dir / "lib" / "report.jar", "launcher", ["com/korvo/runtime/Report"])
+        exe = pack(self.dir, "MainClass = kvotest.Probe\nClassPath = A1.\\lib\\app.jar;A1.\\lib\\report.jar\n"
+                             "JreSearchSequence = B.\\jre\nMinJavaVersion = 1.6\n"
+                             f'VmOptions = "-Dkvotest.report={winpath(self.report_path)}" '
+                             "-Dkvotest.properties=java.class.path\n", stub=older)
+        r = self.start(exe, "older")
+        self.assertEqual((r.code, r.dialogs), (0, []), r)
+        self.assertEqual(self.values_of("arg"), ["older"])
+        props = dict(v.split("\t", 1) for v in self.values("property"))
+        self.assertRegex(props["java.class.path"].split(";")[0], r"_dir-?\d+\\kvo-runtime\.jar$")
+        self.assertLogHas(r, "lower bound 1.6 taken as 1.8: the launcher's Java half (kvo-runtime.jar) needs "
+                             "Java 8 or later")
+
+    def test_runtimes_older_than_java_8_are_never_chosen(self):
+        # The first runtime of the search is a Java 7: with the Java half
+        # packed it is passed over, whatever the lower bound says, and the
+        # log says so; without the Java half the bound is as written.
+        for bound, half, chosen in (("", True, "jre8"), ("MinJavaVersion = 1.6", True, "jre8"),
+                                    ("MinJavaVersion = 7", True, "jre8"), ("MinJavaVersion = 1.6", False, "jre7")):
+            with self.subTest(bound=bound, half=half):
+                where = self.dir / f"{bound[-3:].strip(' =')}-{half}"
+                for home, version in (("jre7", "1.7.0_80"), ("jre8", "1.8.0_402")):
+                    make_runtime_home(where / home, version, vm_types=("server",), library=str(JVM_DLL),
+                                      dependency=False)
+                make_jar(where / "lib" / "app.jar", "app", ["kvotest/Probe"])
+                lines = ["MainClass = kvotest.Probe", "JreSearchSequence = B.\\jre7;B.\\jre8", bound]
+                if half:
+                    make_jar(where / "lib" / "report.jar", "launcher", ["com/korvo/runtime/Report"])
+                    lines.append("ClassPath = A1.\\lib\\app.jar;A1.\\lib\\report.jar")
+                else:
+                    # A launcher class of the application's own.
+                    make_jar(where / "lib" / "launcher.jar", "launcher", LAUNCHER_CLASSES)
+                    lines += ["ClassPath = A1.\\lib\\app.jar;A1.\\lib\\launcher.jar", "[kvo-runtime]", "include = no"]
+                exe = pack(where, "\n".join(lines) + "\n")
+                r = self.start(exe)
+                self.assertEqual((r.code, r.dialogs), (0, []), r)
+                loaded = [l.lower() for l in r.log if l.startswith("Trying to load JVM-DLL from ")]
+                self.assertEqual(len(loaded), 1, r)
+                self.assertIn(f"\\{chosen}\\", loaded[0])
+                self.assertEqual(any("taken as 1.8" in l for l in r.log), half)
 
     def test_the_applications_handler_decides(self):
         exe = self.packed_app("kvotest.Handled", "ExecutableType = 1",

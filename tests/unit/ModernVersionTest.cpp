@@ -112,4 +112,31 @@ TEST(RegistryRanking, NumbersFirstThenCountThenText) {
                                               "21.0.10"}));
 }
 
+// The Java half runs on Java 8 and later: a bound that admits older
+// runtimes is raised to 1.8 (as a lower bound) or refused (as an upper one).
+TEST(ModernBounds, TheJavaHalfsJava8) {
+    const struct {
+        const char* bound;
+        bool lowerAdmitsOlder;
+        bool upperOnlyOlder;
+    } rows[] = {
+        {"", true, false},        {"1.6", true, true},      {"1.7.0_80", true, true},
+        {"1", true, true},        {"1.10", true, true},     {"7", true, true},
+        {"1.8", false, false},    {"1.8.0_20", false, false}, {"8", false, false},
+        {"9.0.4", false, false},  {"11", false, false},     {"1.9", false, false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(lowerBoundAdmitsBelowJavaHalf(row.bound), row.lowerAdmitsOlder) << row.bound;
+        EXPECT_EQ(upperBoundBelowJavaHalf(row.bound), row.upperOnlyOlder) << row.bound;
+        EXPECT_EQ(lowerBoundForJavaHalf(row.bound), row.lowerAdmitsOlder ? "1.8" : row.bound) << row.bound;
+    }
+    // Raised, it refuses every Java 7 and keeps what it accepted of 8 and later.
+    for (const char* lower : {"", "1.6", "7"}) {
+        const std::string raised = lowerBoundForJavaHalf(lower);
+        EXPECT_EQ(judgeVersion("1.7.0_80", raised, "", false), VersionVerdict::BelowLower) << lower;
+        for (const char* version : {"1.8.0_402", "9.0.4", "10.0.2", "17.0.10", "21.0.2"})
+            EXPECT_EQ(judgeVersion(version, raised, "", false), VersionVerdict::Accepted) << version;
+    }
+}
+
 }  // namespace

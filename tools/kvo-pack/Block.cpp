@@ -302,4 +302,11 @@ void addIncludedRecords(std::vector<NarrowRecord>& narrow, const std::vector<std
                        NarrowRecord{rec::IncludedFileNames, joinIncludedNames(names)}});
 }
 
+void setRuntimeClassesRecord(std::vector<NarrowRecord>& narrow, const std::string& value) {
+    std::erase_if(narrow, [](const NarrowRecord& r) { return r.id == rec::RuntimeClasses; });
+    const auto at = std::find_if(narrow.begin(), narrow.end(),
+                                 [](const NarrowRecord& r) { return r.id > rec::RuntimeClasses; });
+    narrow.insert(at, NarrowRecord{rec::RuntimeClasses, value});
+}
+
 }  // namespace kvopack

@@ -93,5 +93,8 @@ size_t includedRecordsPosition(const std::vector<NarrowRecord>& narrow);
 std::string joinIncludedNames(const std::vector<std::string>& names);
 // Inserts both records for these names (code page bytes) at that position.
 void addIncludedRecords(std::vector<NarrowRecord>& narrow, const std::vector<std::string>& names);
+// Puts record RuntimeClasses with `value` in front of the first record
+// with a greater id, in place of any it carries.
+void setRuntimeClassesRecord(std::vector<NarrowRecord>& narrow, const std::string& value);
 
 }  // namespace kvopack

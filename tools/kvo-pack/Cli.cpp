@@ -95,8 +95,9 @@ constexpr const char* kHelp =
     "                        LegalCopyright, OriginalFilename, InternalName,\n"
     "                        Comments, LegalTrademarks, PrivateBuild,\n"
     "                        SpecialBuild, Translation = 0409 04b0 (default)\n"
-    "  [kvo-runtime]         include = yes (default): kvo-runtime.jar is packed as an\n"
-    "                        included file and so comes first on the class path;\n"
+    "  [kvo-runtime]         include = yes (default): the classes of kvo-runtime.jar\n"
+    "                        are packed behind the included files, and the launcher\n"
+    "                        defines them from its own file before the class path;\n"
     "                        include = no for a launcher class of your own\n"
     "\n"
     "A signature of the stub is not copied (it would not match); sign the packed\n"
@@ -110,6 +111,9 @@ constexpr const char* kHelp =
     "                   that begins with it (17 accepts 17.0.10)\n"
     "  1.6, 1.8.0_402   a bound in the old form is compared byte by byte over its\n"
     "                   own length, as it always was (1.10 sorts below 1.6)\n"
+    "  kvo-runtime.jar runs on Java 8 and later: with it packed, a lower bound\n"
+    "  below 1.8 is taken as 1.8 (with a warning), and an upper bound below it is\n"
+    "  refused\n"
     "\n"
     "Exit status: 0 done, 1 failed (nothing is written), 2 wrong command line.\n";
 

@@ -400,17 +400,37 @@ ConfigFindings checkConfig(const PackConfig& config, std::string_view fileName, 
 
     const auto min = effective.find(rec::MinJavaVersion);
     const auto max = effective.find(rec::MaxJavaVersion);
+    bool boundsExclude = false;
     if (min != effective.end() && max != effective.end()) {
         const std::string_view lower = trimBlanks(min->second->value);
         const std::string_view upper = trimBlanks(max->second->value);
         bool satisfiable = false;
         for (const std::string& v : lowestVersionsMeeting(lower))
             satisfiable = satisfiable || judgeVersion(v, "", upper, true) == VersionVerdict::Accepted;
-        if (isVersionBound(lower) && isVersionBound(upper) && !satisfiable)
+        boundsExclude = isVersionBound(lower) && isVersionBound(upper) && !satisfiable;
+        if (boundsExclude)
             at(min->second->line)
                 .error("MinJavaVersion " + quoted(at(0), lower) + " is above MaxJavaVersion " +
                        quoted(at(0), upper) + " (line " + std::to_string(max->second->line) +
                        "), so no runtime can be accepted: swap them, or raise MaxJavaVersion");
+    }
+
+    // kvo-runtime.jar consists of class files of Java 8. (Bounds that
+    // exclude each other are refused already.)
+    if (config.includeRuntime && !boundsExclude) {
+        if (max != effective.end() && isVersionBound(trimBlanks(max->second->value)) &&
+            upperBoundBelowJavaHalf(trimBlanks(max->second->value)))
+            at(max->second->line)
+                .error("MaxJavaVersion " + quoted(at(0), trimBlanks(max->second->value)) +
+                       " admits only runtimes older than Java 8, on which kvo-runtime.jar (the launcher's Java "
+                       "half) cannot run: write MaxJavaVersion = 1.8 or later, or leave the Java half out "
+                       "([kvo-runtime] include = no) and bring a launcher class of your own");
+        if (min != effective.end() && isVersionBound(trimBlanks(min->second->value)) &&
+            lowerBoundAdmitsBelowJavaHalf(trimBlanks(min->second->value)))
+            at(min->second->line)
+                .warn("MinJavaVersion " + quoted(at(0), trimBlanks(min->second->value)) +
+                      " admits runtimes older than Java 8, on which kvo-runtime.jar cannot run; the launcher "
+                      "takes 1.8 as the lower bound instead: write MinJavaVersion = 1.8");
     }
 
     const auto on = [&](int32_t id) {

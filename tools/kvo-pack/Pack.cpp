@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "core/ConfigStore.h"
+#include "services/RuntimeClasses.h"
 #include "tools/kvo-pack/Block.h"
 #include "tools/kvo-pack/ConfigCheck.h"
 #include "tools/kvo-pack/ConfigText.h"
@@ -86,6 +87,17 @@ void writeIncludedFile(const OpenedFile& f, AtomicFile& out, const std::string& 
     }
 }
 
+// How a launcher carries the Java half: as its classes behind the included
+// files, which the launcher defines from its own file; as kvo-runtime.jar,
+// the last included file, for a stub older than that (its every start
+// extracts it); or not at all ([kvo-runtime] include = no).
+enum class JavaHalfForm { none, classes, jarFile };
+
+// A stub that reads the classes names the record in its log.
+bool readsRuntimeClasses(const std::string& image) {
+    return image.find(kRuntimeClassesReaderMark) != std::string::npos;
+}
+
 void writeRuntimeJar(AtomicFile& out) {
     std::string bytes(runtimeJar());
     std::string length;
@@ -107,19 +119,26 @@ bool isRuntimeJarName(std::string_view name) {
     return true;
 }
 
-// Records 2002 and 2003 describe the data behind the block, which only the
-// packer knows: it writes them for the [files] section and the runtime, the
-// runtime last. Without a [files] section a configuration may still carry
-// them to say "no files of mine"; the packer's count then takes their place.
-void setIncludedRecords(PackConfig& config, std::vector<std::string> names) {
-    if (!config.hasFilesSection && !config.includeRuntime)
-        return;
-    if (config.includeRuntime)
+// Records 2002, 2003 and 2005 describe the data behind the block, which
+// only the packer knows: it writes the first two for the [files] section
+// (and the jar of an older stub, last), and RuntimeClasses for the classes,
+// which follow the `filesBytes` of the included files (`classesBytes` of
+// them, this packer's unless a dump checks another build's). Without a
+// [files] section a configuration may still carry 2002 and 2003 to say "no
+// files of mine"; the packer's count then takes their place.
+void setIncludedRecords(PackConfig& config, std::vector<std::string> names, JavaHalfForm form,
+                        int64_t filesBytes, size_t classesBytes = runtimeClasses().size()) {
+    if (form == JavaHalfForm::jarFile)
         names.emplace_back(kRuntimeJarName);
-    std::erase_if(config.records.narrow, [](const NarrowRecord& r) {
-        return r.id == rec::IncludedFileCount || r.id == rec::IncludedFileNames;
-    });
-    addIncludedRecords(config.records.narrow, names);
+    if (config.hasFilesSection || form == JavaHalfForm::jarFile) {
+        std::erase_if(config.records.narrow, [](const NarrowRecord& r) {
+            return r.id == rec::IncludedFileCount || r.id == rec::IncludedFileNames;
+        });
+        addIncludedRecords(config.records.narrow, names);
+    }
+    if (form == JavaHalfForm::classes)
+        setRuntimeClassesRecord(config.records.narrow,
+                                formatRuntimeClassesPlace({uint32_t(filesBytes), uint32_t(classesBytes)}));
 }
 
 std::vector<std::string> splitNames(std::string_view names) {
@@ -408,6 +427,37 @@ bool sameAsRuntimeJar(const IncludedData& d, BlockSource& source, const std::str
     return bytes == jar;
 }
 
+// The Java half's classes as a dump finds them where record RuntimeClasses
+// says they lie.
+struct CarriedClasses {
+    RuntimeClassesPlace place;
+    size_t count = 0;
+    bool sameBuild = false;
+};
+
+// Why the classes are not where and as the packer puts them: last behind the
+// block, up to `end` (a signature's alignment to 8 bytes aside), intact.
+std::string runtimeClassesProblem(const std::string& text, const DecodedBlock& block, BlockSource& source,
+                                  int64_t end, bool signedFile, CarriedClasses& carried) {
+    const std::optional<RuntimeClassesPlace> place = parseRuntimeClassesPlace(text);
+    if (!place)
+        return "RuntimeClasses reads '" + escapedForLine(text) + "', not OFFSET,LENGTH";
+    const int64_t start = block.end + place->offset;
+    const int64_t after = start + place->length;
+    if (after > end)
+        return "they run past the end of the file";
+    if (after != end && !(signedFile && end - after < 8 && allZero(source, after, end)))
+        return std::to_string(end - after) + " bytes follow them";
+    std::string pack(place->length, '\0');
+    if (!source.seek(start) || source.read(pack.data(), uint32_t(pack.size())) != pack.size())
+        return "they cannot be read";
+    std::vector<RuntimeClass> classes;
+    if (const char* problem = readRuntimeClasses(pack, classes))
+        return problem;
+    carried = {*place, classes.size(), pack == runtimeClasses()};
+    return {};
+}
+
 // Drops a signature and writes the configured resources into `image`.
 // Returns where the checksum goes: when the headers changed or the stub
 // carries one.
@@ -443,6 +493,32 @@ std::optional<size_t> prepareImage(std::string& image, const ResourceInputs& inp
     if (!changed && le::get(image, headers.checksumOffset, 4) == 0)
         return std::nullopt;
     return headers.checksumOffset;
+}
+
+// The form in which the launcher will carry the Java half (an overlay goes
+// behind a current stub), and the record that only the packer writes
+// refused when the configuration writes it.
+JavaHalfForm javaHalfFormFor(const PackConfig& config, const BuildOptions& o, const std::string& image,
+                             const std::vector<std::string>& names, std::vector<std::string>& warnings) {
+    for (const NarrowRecord& r : config.records.narrow)
+        if (r.id == rec::RuntimeClasses)
+            throw PackError(lineOf(o.config, r.line) + "RuntimeClasses is written by the packer (where the "
+                            "classes of kvo-runtime.jar lie behind the block); remove this line");
+    if (!config.includeRuntime)
+        return JavaHalfForm::none;
+    if (!o.stub || readsRuntimeClasses(image))
+        return JavaHalfForm::classes;
+    std::vector<std::string> all = names;
+    all.emplace_back(kRuntimeJarName);
+    if (joinIncludedNames(all).size() > 8191)
+        throw PackError(*o.stub + " carries kvo-runtime.jar as an included file (it is older than the "
+                        "launchers that read its classes), and with it the names of the included files "
+                        "exceed the 8191 bytes the launcher reads of IncludedFileNames; build with a "
+                        "current stub");
+    warnings.push_back(*o.stub + ": warning: this stub is older than the launchers that read kvo-runtime.jar's "
+                       "classes from their own file; the jar goes in as an included file, which every start "
+                       "writes into a new temporary folder; build with a current stub to avoid that");
+    return JavaHalfForm::jarFile;
 }
 
 }  // namespace
@@ -554,10 +630,7 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
                             "named like the Java half that kvo-pack packs into every launcher; give the "
                             "folder another name");
         names.push_back(bytes);
-        std::vector<std::string> all = names;
-        if (config.includeRuntime)
-            all.emplace_back(kRuntimeJarName);
-        if (joinIncludedNames(all).size() > 8191)
+        if (joinIncludedNames(names).size() > 8191)
             throw PackError(lineOf(o.config, f.line) +
                             "the names of the included files exceed the 8191 bytes the launcher "
                             "reads of IncludedFileNames");
@@ -572,8 +645,6 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
                             "not --overlay");
         resourceInputs = loadResourceInputs(config, o.config);
     }
-    setIncludedRecords(config, names);
-    const std::string block = encodeBlock(config.records);
     std::vector<std::string> warnings = std::move(config.warnings);
 
     std::string image;
@@ -592,6 +663,12 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
         checksumAt = prepareImage(image, resourceInputs, config, wantsResources, *o.stub, warnings);
         mode = sys::fileMode(*o.stub, mode);
     }
+    const JavaHalfForm form = javaHalfFormFor(config, o, image, names, warnings);
+    int64_t filesBytes = 0;
+    for (const OpenedFile& f : files.list)
+        filesBytes += 8 + f.size;
+    setIncludedRecords(config, names, form, filesBytes);
+    const std::string block = encodeBlock(config.records);
     // The output replaces its file, which is never one of the inputs that
     // would be lost with it (the stub may be: it was read whole).
     if (const auto target = followed(o.out)) {
@@ -603,10 +680,10 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
                 throw PackError(lineOf(o.config, f.entry->line) + o.out + " is the included file " +
                                 f.fullPath + "; it is not replaced");
     }
-    int64_t total = int64_t(image.size()) + int64_t(block.size());
-    for (const OpenedFile& f : files.list)
-        total += 8 + f.size;
-    if (config.includeRuntime)
+    int64_t total = int64_t(image.size()) + int64_t(block.size()) + filesBytes;
+    if (form == JavaHalfForm::classes)
+        total += int64_t(runtimeClasses().size());
+    if (form == JavaHalfForm::jarFile)
         total += 8 + int64_t(runtimeJar().size());
     if (total > kLargestFile)
         throw PackError(o.out + " would be " + std::to_string(total) +
@@ -620,9 +697,11 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
     out.write(block);
     for (const OpenedFile& f : files.list)
         writeIncludedFile(f, out, o.config);
-    if (config.includeRuntime)
+    if (form == JavaHalfForm::classes)
+        out.write(runtimeClasses().data(), runtimeClasses().size());
+    if (form == JavaHalfForm::jarFile)
         writeRuntimeJar(out);
-    if (files.list.empty() && !config.includeRuntime)
+    if (files.list.empty() && form == JavaHalfForm::none)
         out.write(blockTrailer(out.written()));
     if (checksumAt) {
         std::string value;
@@ -680,14 +759,34 @@ DumpResult dumpPackage(const DumpOptions& o) {
         launcherView.narrow[r.id] = r.value;
     const int32_t count = parseConfigInt(launcherView.narrow[rec::IncludedFileCount]);
 
+    bool buildsBack = true;
+    // The included files end where the Java half's classes begin.
+    std::optional<CarriedClasses> classes;
+    int64_t filesEnd = contentEnd;
+    if (const std::string& place = launcherView.narrow[rec::RuntimeClasses]; !place.empty()) {
+        CarriedClasses found;
+        const std::string problem = runtimeClassesProblem(place, block, source, contentEnd, signedFile, found);
+        if (problem.empty()) {
+            classes = found;
+            filesEnd = block.end + found.place.offset;
+        } else if (o.recordsOnly) {
+            warn("the classes of kvo-runtime.jar are left out: " + problem);
+            buildsBack = false;
+        } else {
+            throw PackError(o.input + ": the classes of kvo-runtime.jar are not where kvo-pack puts them (" +
+                            problem + "); --records-only dumps the records alone");
+        }
+    }
+    // A signature's alignment follows whatever comes last.
+    const bool padded = signedFile && !classes;
+
     FilesLayout layout;
     bool withFiles = false;
     bool filesKnown = count <= 0;
     std::optional<IncludedData> runtime;
-    bool buildsBack = true;
     if (count > 0) {
         const std::string problem =
-            filesLayoutProblem(block, source, contentEnd, signedFile, page, layout);
+            filesLayoutProblem(block, source, filesEnd, padded, page, layout);
         if (problem.empty()) {
             filesKnown = true;
             // The packer puts the runtime last; it is no file of the user's.
@@ -705,14 +804,13 @@ DumpResult dumpPackage(const DumpOptions& o) {
                             "writes (" + problem + "); --records-only dumps the records alone");
         }
     } else {
-        std::string tail(static_cast<size_t>(std::max<int64_t>(0, contentEnd - block.end)), '\0');
+        std::string tail(static_cast<size_t>(std::max<int64_t>(0, filesEnd - block.end)), '\0');
         source.seek(block.end);
         if (source.read(tail.data(), uint32_t(tail.size())) != tail.size())
             throw PackError(systemError("cannot read " + o.input, int(source.lastError())));
         const size_t trailer = blockTrailer(block.end).size();
-        const bool padded = signedFile && tail.size() > trailer && tail.size() - trailer < 8 &&
-                            tail.find_first_not_of('\0', trailer) == std::string::npos;
-        if (padded)
+        if (padded && tail.size() > trailer && tail.size() - trailer < 8 &&
+            tail.find_first_not_of('\0', trailer) == std::string::npos)
             tail.resize(trailer);
         if (!tail.empty() && !isBlockTrailer(tail, block.end))
             warn(std::to_string(tail.size()) +
@@ -725,6 +823,8 @@ DumpResult dumpPackage(const DumpOptions& o) {
         std::erase_if(shown.narrow, [](const NarrowRecord& r) {
             return r.id == rec::IncludedFileCount || r.id == rec::IncludedFileNames;
         });
+    if (classes)
+        std::erase_if(shown.narrow, [](const NarrowRecord& r) { return r.id == rec::RuntimeClasses; });
     if (withFiles) {
         const fs::path textDir = o.textPath ? fs::absolute(sys::toPath(*o.textPath)).parent_path()
                                             : fs::current_path();
@@ -753,14 +853,21 @@ DumpResult dumpPackage(const DumpOptions& o) {
                    "# the [files] lines name the places where it would put them.\n";
     if (!buildsBack)
         heading += "# The included files are left out: this text does not build.\n";
-    if (runtime)
-        heading += "# It carries kvo-runtime.jar, the launcher's Java half (" + std::to_string(runtime->length) +
+    if (classes)
+        heading += "# It carries the classes of kvo-runtime.jar, the launcher's Java half (" +
+                   std::to_string(classes->count) + " classes, " + std::to_string(classes->place.length) +
                    " bytes, " +
-                   (sameAsRuntimeJar(*runtime, source, o.input)
-                        ? std::string("the build this kvo-pack packs and `kvo-pack runtime-jar` writes")
-                        : std::string("another build than this kvo-pack's, which a launcher built from\n"
-                                      "# this text carries instead")) +
+                   (classes->sameBuild ? std::string("the build this kvo-pack packs and `kvo-pack runtime-jar` writes")
+                                       : std::string("another build than this kvo-pack's, which a launcher built "
+                                                     "from\n# this text carries instead")) +
                    ").\n";
+    else if (runtime)
+        heading += "# It carries kvo-runtime.jar, the launcher's Java half, as an included file (" +
+                   std::to_string(runtime->length) + " bytes, " +
+                   (sameAsRuntimeJar(*runtime, source, o.input)
+                        ? std::string("the build this kvo-pack packs")
+                        : std::string("another build than this kvo-pack's")) +
+                   "); a launcher built\n# from this text on a current stub carries its classes instead.\n";
     else if (filesKnown)
         heading += "# It carries no kvo-runtime.jar: its launcher class comes from the application.\n";
     if (signedFile)
@@ -779,16 +886,23 @@ DumpResult dumpPackage(const DumpOptions& o) {
         };
     const ResourceDump images = describeResources(resources, imagePath);
     result.text = formatConfigText(shown, withFiles, lines, page, heading + "\n") + images.text;
-    if (filesKnown && !runtime)
+    if (filesKnown && !runtime && !classes && buildsBack)
         result.text += "\n[kvo-runtime]\ninclude = no\n";
 
     if (buildsBack) {
         // What build would make of this text must be the block that was read.
         PackConfig again = parseConfigText(result.text, o.input + " (dump)", page);
         std::vector<std::string> names;
-        for (const IncludedData& d : layout.data)
+        int64_t filesBytes = 0;
+        for (const IncludedData& d : layout.data) {
             names.push_back(d.name);
-        setIncludedRecords(again, names);
+            filesBytes += 8 + d.length;
+        }
+        setIncludedRecords(again, names,
+                           classes   ? JavaHalfForm::classes
+                           : runtime ? JavaHalfForm::jarFile
+                                     : JavaHalfForm::none,
+                           filesBytes, classes ? classes->place.length : 0);
         if (encodeBlock(again.records) != encodeBlock(block.records))
             throw PackError(o.input + ": internal error: the dump would not build back to the "
                             "same block");

@@ -56,7 +56,8 @@ constexpr std::array kNames = {
                "1: arguments beginning with -J become VM options (-J-Xmx1g gives -Xmx1g).",
                "AcceptJOptions = 1"},
     RecordName{"MinJavaVersion", rec::MinJavaVersion, K::version, kText, "no bound",
-               "Lowest Java version accepted, inclusive: 11, 17.0.2, or the old form 1.8.",
+               "Lowest Java version accepted, inclusive: 11, 17.0.2, or the old form 1.8. With "
+               "kvo-runtime.jar packed, never below 1.8.",
                "MinJavaVersion = 17"},
     RecordName{"MaxJavaVersion", rec::MaxJavaVersion, K::version, kText, "no bound",
                "Highest Java version accepted, inclusive; 17 accepts every 17.x.", "MaxJavaVersion = 21"},
@@ -108,6 +109,10 @@ constexpr std::array kNames = {
                "Number of included files; kvo-pack writes it from [files].", "IncludedFileCount = 0"},
     RecordName{"IncludedFileNames", rec::IncludedFileNames, K::text, kText, "empty",
                "Their names, separated by \";\"; kvo-pack writes it from [files].", "IncludedFileNames ="},
+    RecordName{"RuntimeClasses", rec::RuntimeClasses, K::text, kText, "no Java half of the launcher's",
+               "Where the classes of kvo-runtime.jar lie behind the block (offset and length); kvo-pack "
+               "writes it unless [kvo-runtime] says include = no.",
+               "RuntimeClasses ="},
     RecordName{"InstallationDirectory", rec::InstallationDirectory, K::text, kText, "the launcher's folder",
                "Installation root, relative to the launcher's folder; holds .vandrel\\.",
                "InstallationDirectory = ."},

@@ -5,11 +5,17 @@
 
 namespace kvopack {
 
-// The name it has among the included files (so in the launcher's
-// temporary directory, and thereby on the class path).
+// The name it had among the included files, as packers before the pack of
+// classes (and stubs older than it) carry it; reserved.
 constexpr std::string_view kRuntimeJarName = "kvo-runtime.jar";
 
-// Its bytes, built with the packer from java/.
+// The jar's bytes, built with the packer from java/: what vendors compile
+// against.
 std::string_view runtimeJar();
+
+// The same classes as a launcher carries them behind its block and defines
+// them from there (services/RuntimeClasses.h): uncompressed, in the order
+// they are defined.
+std::string_view runtimeClasses();
 
 }  // namespace kvopack

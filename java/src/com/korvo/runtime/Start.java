@@ -32,10 +32,6 @@ public final class Start {
         String[] arguments = new String[values.length - LEADING_VALUES];
         System.arraycopy(values, LEADING_VALUES, arguments, 0, arguments.length);
         ApplicationMain main = applicationMain(values[1]);
-        // Beside the application, at low priority; only once main is found:
-        // on a VM that interprets, the removal's work would otherwise compete
-        // with the loading of the application's classes.
-        TempLeftovers.start();
         main.call(arguments);
     }
 

@@ -6,8 +6,8 @@ import java.io.InputStream;
 /** Notes what the application sees: its arguments, the properties named in
  * kvotest.properties (comma-separated), the classes named in
  * kvotest.classes, the resources named in kvotest.resources and, with
- * kvotest.loaders=true, whether its class and its thread's context loader
- * are the system class loader, as under java. Then, as an application that
+ * kvotest.loaders=true, whether its class, its thread's context loader and
+ * the launcher's Java half are of the system class loader, as under java. Then, as an application that
  * runs a while: with kvotest.waitFor it waits (at most a minute) until that
  * file exists, with kvotest.waitGone until that file is gone. */
 public class Probe {
@@ -35,6 +35,15 @@ public class Probe {
             ClassLoader system = ClassLoader.getSystemClassLoader();
             Report.line("loader", "main class\t" + (Probe.class.getClassLoader() == system));
             Report.line("loader", "context\t" + (Thread.currentThread().getContextClassLoader() == system));
+            // The launcher's Java half, as the application resolves it.
+            String half;
+            try {
+                half = String.valueOf(Class.forName("com.korvo.runtime.Splash", false,
+                        Probe.class.getClassLoader()).getClassLoader() == system);
+            } catch (ClassNotFoundException e) {
+                half = "missing";
+            }
+            Report.line("loader", "java half\t" + half);
         }
         String file = System.getProperty("kvotest.waitFor");
         for (long end = System.currentTimeMillis() + 60000; file != null && !new java.io.File(file).exists()

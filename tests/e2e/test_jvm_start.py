@@ -237,6 +237,24 @@ class OptionsFiles(JvmCase):
         self.assertLogHas(r, "options file (default) begins with a UTF-8 byte-order mark; skipped")
         self.assertLogHas(r, f"options file {self.path('inc.vmoptions')} begins with a UTF-8 byte-order mark; skipped")
 
+    def test_utf16_files_with_their_marks(self):
+        # Notepad's "Unicode" and PowerShell 5's ">": read as UTF-16, each
+        # option narrowed by the code page's rule (a letter it lacks ends the
+        # option, with an error), not passed on as "\xff\xfe-...".
+        exe = self.app(installer_block())
+        for first, second in (("utf-16-le", "utf-16-be"), ("utf-16-be", "utf-16-le")):
+            with self.subTest(first=first):
+                (self.dir / "app.vmoptions").write_bytes(
+                    "\ufeff# c\r\n-Dfirst=caf\u00e9 \u20ac\r\n-include-options inc.vmoptions\r\n".encode(first))
+                (self.dir / "inc.vmoptions").write_bytes("\ufeff-Dincluded=1\r\n-Dcut=ab\u65e5cd\r\n".encode(second))
+                r, rec = self.start(exe)
+                self.assertEqual(r.code, 0, r)
+                i = rec.options.index("-Dvandrel.swt=false")
+                self.assertEqual(rec.options[i + 1:-1], ["-Dfirst=caf\u00e9 \u20ac", "-Dincluded=1", "-Dcut=ab"])
+                self.assertLogHas(r, "ERROR: option -Dcut=ab cut before character U+65E5, which the ANSI code page "
+                                     "(1252) lacks")
+                (self.vm / "jvm-record.txt").unlink()
+
     def test_a_file_including_itself_stops_at_the_limit(self):
         exe = self.app(installer_block())
         (self.dir / "app.vmoptions").write_text("-Dloop=1\n-include-options app.vmoptions\n")
@@ -416,6 +434,16 @@ class Failures(JvmCase):
                 else:
                     self.assertLogHas(r, "ERROR: the JVM ends the process while starting")
                     self.assertTrue(rec.has("create", "aborts"))
+                (self.vm / "jvm-record.txt").unlink()
+        # One print of the size of the launcher's own buffer, and one past it:
+        # whole, and what follows on lines of its own.
+        for size in (1024, 1025):
+            with self.subTest(size=size):
+                r, rec = self.expect(installer_block(), {"create": "fail-heap", "say": str(size)}, 1,
+                                     "The JVM could not be started.", "ERROR: could not initialize JVM")
+                self.assertEqual([line for line in r.log if line.startswith("JVM: ")],
+                                 ["JVM: " + "x" * (size - 1)] + ["JVM: " + line for line in words.split("\n")])
+                self.assertIn("x" * (size - 1) + "\n" + words, r.stderr.replace("\r\n", "\n"))
                 (self.vm / "jvm-record.txt").unlink()
 
     def test_launcher_class_or_main_missing(self):

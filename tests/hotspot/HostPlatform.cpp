@@ -312,7 +312,7 @@ void writeVmText(FILE* stream, const char* text, size_t length) {
 }
 
 FILE* openDefaultOptionsFile() {
-    FILE* file = host.optionsFile.empty() ? nullptr : std::fopen(host.optionsFile.c_str(), "r");
+    FILE* file = host.optionsFile.empty() ? nullptr : std::fopen(host.optionsFile.c_str(), "rb");
     logMessage("vmoptions: %s, file: %p", host.optionsFile.c_str(), static_cast<void*>(file));
     return file;
 }

@@ -82,6 +82,19 @@ std::u16string utf8ToUtf16(std::string_view text) {
     return out;
 }
 
+std::string utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (char32_t(text[++i]) - 0xDC00);
+        else if (cp >= 0xD800 && cp <= 0xDFFF)
+            cp = 0xFFFD;
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
 std::string describeChar(char32_t cp) {
     char code[16];
     std::snprintf(code, sizeof code, "U+%04X", unsigned(cp));

@@ -22,6 +22,8 @@ bool isValidUtf8(std::string_view text);
 void appendUtf8(std::string& out, char32_t cp);
 // Valid UTF-8 in, UTF-16 out.
 std::u16string utf8ToUtf16(std::string_view text);
+// UTF-16 in, UTF-8 out; a surrogate without its partner becomes U+FFFD.
+std::string utf16ToUtf8(std::u16string_view text);
 std::string describeChar(char32_t cp);  // "'é' (U+00E9)"
 
 // Walks `text`: character(cp, bytes) for each UTF-8 character, stray(byte)

@@ -1,6 +1,8 @@
 #include "jvm/OptionText.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "core/AsciiCase.h"
 #include "core/PathText.h"
@@ -178,7 +180,8 @@ bool trimOptionLine(std::string& line) {
     return line[0] != '#';
 }
 
-OptionFileDecoder::OptionFileDecoder(Events events) : events_(std::move(events)) {}
+OptionFileDecoder::OptionFileDecoder(Events events, size_t piece)
+    : events_(std::move(events)), pieceSize_(std::max<size_t>(piece, 2)) {}
 
 void OptionFileDecoder::decide(bool atEnd) {
     constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
@@ -221,44 +224,83 @@ void OptionFileDecoder::feed(std::string_view bytes) {
 }
 
 void OptionFileDecoder::feedNarrow(std::string_view bytes) {
-    constexpr size_t kPiece = 8191;
-    for (const char c : bytes) {
-        if (ended_)
-            return;
-        if (c == '\x1A') {
+    while (!bytes.empty() && !ended_) {
+        const std::string_view span = bytes.substr(0, pieceSize_ - piece_.size());
+        const char* lineEnd = static_cast<const char*>(std::memchr(span.data(), '\n', span.size()));
+        const size_t taken = lineEnd ? size_t(lineEnd - span.data()) + 1 : span.size();
+        if (const void* stop = std::memchr(span.data(), '\x1A', taken)) {
+            piece_.append(span.data(), size_t(static_cast<const char*>(stop) - span.data()));
             ended_ = true;
             return;
         }
-        piece_ += c;
-        if (c == '\n' || piece_.size() == kPiece)
-            hand(piece_, c == '\n');
+        piece_.append(span.data(), taken);
+        bytes.remove_prefix(taken);
+        if (lineEnd || piece_.size() == pieceSize_)
+            hand(piece_, lineEnd != nullptr);
     }
 }
 
-void OptionFileDecoder::feedWide(std::string_view bytes) {
-    constexpr size_t kPiece = 8191;
-    const bool little = form_ == OptionFileForm::utf16le;
-    for (const char c : bytes) {
-        const int byte = static_cast<unsigned char>(c);
-        if (oddByte_ < 0) {
-            oddByte_ = byte;
-            continue;
+namespace {
+
+// How many of the first `most` UTF-16 units of `bytes` make the rest of a
+// line: up to its line feed (`lineEnd` set), or all of them.
+size_t unitsOfLine(std::string_view bytes, size_t most, bool little, bool& lineEnd) {
+    const size_t limit = 2 * most;
+    for (size_t from = 0; from < limit;) {
+        const void* hit = std::memchr(bytes.data() + from, '\n', limit - from);
+        if (!hit)
+            break;
+        const size_t at = size_t(static_cast<const char*>(hit) - bytes.data());
+        if (little ? at % 2 == 0 && bytes[at + 1] == '\0' : at % 2 == 1 && bytes[at - 1] == '\0') {
+            lineEnd = true;
+            return at / 2 + 1;
         }
-        const char16_t unit = little ? char16_t(oddByte_ | (byte << 8)) : char16_t((oddByte_ << 8) | byte);
-        oddByte_ = -1;
-        widePiece_ += unit;
-        if (unit != u'\n' && widePiece_.size() < kPiece)
-            continue;
-        // A pair cut at the piece's end waits for the next piece.
-        std::u16string carried;
-        if (unit >= 0xD800 && unit <= 0xDBFF) {
-            carried = widePiece_.substr(widePiece_.size() - 1);
-            widePiece_.pop_back();
-        }
-        std::string text = events_.narrow(widePiece_, line_);
-        widePiece_ = carried;
-        hand(text, unit == u'\n');
+        from = at + 1;
     }
+    lineEnd = false;
+    return most;
+}
+
+}  // namespace
+
+void OptionFileDecoder::feedWide(std::string_view bytes) {
+    const bool little = form_ == OptionFileForm::utf16le;
+    if (oddByte_ >= 0 && !bytes.empty()) {
+        const int next = static_cast<unsigned char>(bytes[0]);
+        widePiece_ += little ? char16_t(oddByte_ | (next << 8)) : char16_t((oddByte_ << 8) | next);
+        oddByte_ = -1;
+        bytes.remove_prefix(1);
+        if (widePiece_.back() == u'\n' || widePiece_.size() == pieceSize_)
+            handWide(widePiece_.back() == u'\n');
+    }
+    while (bytes.size() >= 2) {
+        bool lineEnd = false;
+        const size_t units = unitsOfLine(bytes, std::min(pieceSize_ - widePiece_.size(), bytes.size() / 2), little, lineEnd);
+        const size_t old = widePiece_.size();
+        widePiece_.resize(old + units);
+        std::memcpy(&widePiece_[old], bytes.data(), 2 * units);
+        if (little != (std::endian::native == std::endian::little))
+            for (size_t i = old; i < widePiece_.size(); ++i)
+                widePiece_[i] = char16_t((widePiece_[i] >> 8) | (widePiece_[i] << 8));
+        bytes.remove_prefix(2 * units);
+        if (lineEnd || widePiece_.size() == pieceSize_)
+            handWide(lineEnd);
+    }
+    if (!bytes.empty())
+        oddByte_ = static_cast<unsigned char>(bytes[0]);
+}
+
+void OptionFileDecoder::handWide(bool endsLine) {
+    // A pair cut at the piece's end waits for the next piece.
+    std::u16string carried;
+    const char16_t last = widePiece_.back();
+    if (!endsLine && last >= 0xD800 && last <= 0xDBFF) {
+        carried = widePiece_.substr(widePiece_.size() - 1);
+        widePiece_.pop_back();
+    }
+    std::string text = events_.narrow(widePiece_, line_);
+    widePiece_ = carried;
+    hand(text, endsLine);
 }
 
 void OptionFileDecoder::hand(std::string& text, bool endsLine) {

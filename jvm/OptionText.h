@@ -45,7 +45,10 @@ public:
         // A line to apply, and the number of the line it stands on (from 1).
         std::function<void(std::string& line, int number)> take;
     };
-    explicit OptionFileDecoder(Events events);
+    // The launcher's line buffer holds 8191 bytes and its terminator.
+    static constexpr size_t kLinePiece = 8191;
+    // `piece`: the longest piece of a line (at least 2, so a pair fits).
+    explicit OptionFileDecoder(Events events, size_t piece = kLinePiece);
     void feed(std::string_view bytes);
     // The end of the file: what is left of its last line.
     void finish();
@@ -55,9 +58,11 @@ private:
     void decide(bool atEnd);
     void feedNarrow(std::string_view bytes);
     void feedWide(std::string_view bytes);
+    void handWide(bool endsLine);
     void hand(std::string& text, bool endsLine);
 
     Events events_;
+    size_t pieceSize_;
     bool decided_ = false;
     bool ended_ = false;
     OptionFileForm form_ = OptionFileForm::ansi;

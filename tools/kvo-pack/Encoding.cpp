@@ -217,7 +217,8 @@ const CodePageTable& codePageTable(std::string_view name) {
 }
 
 bool isCodePageCharacter(const CodePageTable& table, char32_t cp) {
-    if (table.windows == 65001)
+    // ASCII is in no list below.
+    if (table.windows == 65001 || cp < 0x80)
         return true;
     if (table.undefinedAsC1 && cp >= 0x80 && cp <= 0x9F)
         return false;
@@ -235,11 +236,21 @@ bool CodePage::decodeOne(std::string_view bytes, size_t pos, char32_t& cp, size_
         length = next - pos;
         return true;
     }
+    const unsigned char first = static_cast<unsigned char>(bytes[pos]);
+    if (first < 0x80 && asciiKept_[first] == 1) {
+        cp = first;
+        length = 1;
+        return true;
+    }
     // Shown as a character only when that character is written as these
     // bytes: a second byte form of it would not survive a dump and build.
     std::string again;
-    return hostDecode(bytes, pos, cp, length) && length > 0 && isCodePageCharacter(*table_, cp) &&
-           hostEncode(cp, again) && again == bytes.substr(pos, length);
+    const bool whole = hostDecode(bytes, pos, cp, length) && length > 0 && isCodePageCharacter(*table_, cp) &&
+                       hostEncode(cp, again) && again == bytes.substr(pos, length);
+    // The same finding as encode's for the character (CodePage::asciiKept_).
+    if (whole && first < 0x80 && cp == first && length == 1)
+        asciiKept_[first] = 1;
+    return whole;
 }
 
 bool CodePage::encode(std::string_view utf8, std::string& out, char32_t& bad) const {
@@ -256,6 +267,11 @@ bool CodePage::encode(std::string_view utf8, std::string& out, char32_t& bad) co
             out.append(utf8.substr(start, pos - start));
             continue;
         }
+        // Most text is ASCII, and most pages keep it as it is: learnt once.
+        if (cp < 0x80 && asciiKept_[cp] == 1) {
+            out += char(cp);
+            continue;
+        }
         // A character counts only when its bytes read back as itself: a
         // table's one-way mappings would change it without a word.
         std::string bytes;
@@ -266,6 +282,8 @@ bool CodePage::encode(std::string_view utf8, std::string& out, char32_t& bad) co
             bad = cp;
             return false;
         }
+        if (cp < 0x80)
+            asciiKept_[cp] = bytes.size() == 1 && bytes[0] == char(cp) ? 1 : 2;
         out += bytes;
     }
     return true;

@@ -2,6 +2,7 @@
 // launcher stores: narrow texts in an ANSI code page, wide texts in UTF-16.
 #pragma once
 
+#include <array>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -103,6 +104,8 @@ private:
 
     std::string name_;
     const CodePageTable* table_ = nullptr;
+    // Per ASCII character: 0 not yet known, 1 written as its own byte, 2 not.
+    mutable std::array<unsigned char, 128> asciiKept_{};
     // The host's converters: iconv descriptors (none on Windows).
     void* toPage_ = nullptr;
     void* fromPage_ = nullptr;

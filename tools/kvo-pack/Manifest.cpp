@@ -1,5 +1,8 @@
 #include "tools/kvo-pack/Manifest.h"
 
+// A manifest is a few kilobytes: a parser that starts with 64 KiB of its own
+// in every document costs more than the parse. More comes from the heap.
+#define RAPIDXML_STATIC_POOL_SIZE (4 * 1024)
 #include <rapidxml.hpp>
 
 #include <algorithm>

@@ -46,7 +46,7 @@ const RecordName* findRecordById(int32_t id);
 // swap of two neighbours counting as one edit), or "" when none is close
 // enough to be the one meant.
 std::string_view nearestName(std::string_view name, const std::vector<std::string_view>& candidates);
-std::vector<std::string_view> recordNameList();
+const std::vector<std::string_view>& recordNameList();
 
 // The message records the launcher shows, by id; the configuration gives
 // them by number.

@@ -349,13 +349,29 @@ class ClassPathSources(JvmCase):
         exe = self.app(installer_block(r121="A0lib\\*;A1.\\lib\\*.JAR;A0nothing\\*;A0lib\\b.jar"))
         r, rec = self.start(exe)
         self.assertEqual(r.code, 0, r)
+        # The ".\\" of the second entry is dropped from what it stands for.
         archives = [self.path("lib", n) for n in ("A.JAR", "b.jar", "c.Jar")]
-        dotted = [self.path(".", "lib", n) for n in ("A.JAR", "b.jar", "c.Jar")]
-        self.assertTrue(rec.options[-1].endswith(";".join([""] + archives + dotted + [self.path("lib", "b.jar")]) + ";"),
+        self.assertTrue(rec.options[-1].endswith(";".join([""] + archives + archives + [self.path("lib", "b.jar")]) + ";"),
                         rec.options[-1])
         self.assertLogHas(r, "class path lib\\*: 3 archives in " + self.path("lib"))
         self.assertLogHas(r, "  " + self.path("lib", "A.JAR"))
         self.assertLogHas(r, "class path nothing\\*: 0 archives in " + self.path("nothing"))
+
+    def test_a_wildcard_names_an_archive_the_code_page_cannot_hold_by_its_short_name(self):
+        # On a Western code page the narrow calls would hand over "??.jar", a
+        # file that does not exist; its short name is the file itself: the
+        # launcher class is found in it.
+        make_jar(self.dir / "lib" / "\u65e5\u672c.jar", WIN_LAUNCHER_E)
+        (self.dir / "lib" / "a.jar").write_text("x")
+        exe = self.app(installer_block(r2001="e", r121="A1.\\lib\\*.jar"), flavour_i=False)
+        r, rec = self.start(exe)
+        self.assertEqual(r.code, 0, r)
+        entries = rec.options[-1].split("=", 1)[1].split(";")
+        self.assertEqual(entries[0], self.path("lib", "a.jar"))
+        self.assertRegex(entries[1], "^" + re.escape(self.path("lib") + "\\") + r"[!-~]+~[!-~]*\.JAR$")
+        self.assertEqual(entries[2:], [""])
+        self.assertTrue(rec.has("findclass", WIN_LAUNCHER_E, "found"), rec.rows)
+        self.assertLogHas(r, "class path .\\lib\\*.jar: 2 archives in " + self.path("lib"))
 
     def test_mandatory_entries(self):
         (self.dir / "empty").mkdir()

@@ -860,6 +860,17 @@ class Outputs(Base):
                 self.assertTrue(stat.S_ISFIFO(os.lstat(fifo).st_mode))
         self.assertEqual(sorted(os.listdir(self.dir)), ["app.exe", "app.kvo", "fifo", "stub.exe"])
 
+    def test_the_null_device_of_windows(self):
+        if not RUNNER:
+            self.skipTest("the Windows tool's NUL")
+        before = sorted(os.listdir(self.dir))
+        for args in (["dump", "--out", "NUL", self.path("app.exe")],
+                     ["build", "--stub", self.path("stub.exe"), "--config", self.path("app.kvo"), "--out", "NUL"]):
+            with self.subTest(args[0]):
+                result = run(*args, cwd=self.dir)
+                self.assert_ok(result)
+                self.assertEqual(sorted(os.listdir(self.dir)), before)
+
     def test_a_full_device_is_an_error_and_stays(self):
         if RUNNER or not os.path.exists("/dev/full"):
             self.skipTest("/dev/full of Linux")

@@ -240,17 +240,18 @@ class OptionsFiles(JvmCase):
     def test_utf16_files_with_their_marks(self):
         # Notepad's "Unicode" and PowerShell 5's ">": read as UTF-16, each
         # option narrowed by the code page's rule (a letter it lacks ends the
-        # option, with an error), not passed on as "\xff\xfe-...".
+        # option, with an error), not passed on as "\xff\xfe-...". U+201A is
+        # written 1A 20: read in text mode, the file would end there.
         exe = self.app(installer_block())
         for first, second in (("utf-16-le", "utf-16-be"), ("utf-16-be", "utf-16-le")):
             with self.subTest(first=first):
                 (self.dir / "app.vmoptions").write_bytes(
-                    "\ufeff# c\r\n-Dfirst=caf\u00e9 \u20ac\r\n-include-options inc.vmoptions\r\n".encode(first))
-                (self.dir / "inc.vmoptions").write_bytes("\ufeff-Dincluded=1\r\n-Dcut=ab\u65e5cd\r\n".encode(second))
+                    "\ufeff# c\r\n-Dfirst=caf\u00e9 \u20ac\u201a\r\n-include-options inc.vmoptions\r\n".encode(first))
+                (self.dir / "inc.vmoptions").write_bytes("\ufeff-Dincluded=\u201a\r\n-Dcut=ab\u65e5cd\r\n".encode(second))
                 r, rec = self.start(exe)
                 self.assertEqual(r.code, 0, r)
                 i = rec.options.index("-Dvandrel.swt=false")
-                self.assertEqual(rec.options[i + 1:-1], ["-Dfirst=caf\u00e9 \u20ac", "-Dincluded=1", "-Dcut=ab"])
+                self.assertEqual(rec.options[i + 1:-1], ["-Dfirst=caf\u00e9 \u20ac\u201a", "-Dincluded=\u201a", "-Dcut=ab"])
                 self.assertLogHas(r, "ERROR: option -Dcut=ab cut before character U+65E5, which the ANSI code page "
                                      "(1252) lacks")
                 (self.vm / "jvm-record.txt").unlink()

@@ -131,6 +131,8 @@ TEST(ConfigText, ErrorsNameFileAndLine) {
         {"MainClas = a.B\n", "app.kvo:1: unknown record name 'MainClas' (did you mean 'MainClass'?)"},
         // Two swapped pairs are two slips, as a typist makes them, not four.
         {"ManiClsas = a.B\n", "app.kvo:1: unknown record name 'ManiClsas' (did you mean 'MainClass'?)"},
+        // As far apart in length as the slips allowed: two in eleven letters.
+        {"SplshEnabld = 1\n", "app.kvo:1: unknown record name 'SplshEnabld' (did you mean 'SplashEnabled'?)"},
         {"icon = app.ico\n", "app.kvo:1: unknown record name 'icon' (icon is a setting of the [resources] section"},
         {"[resources]\nicon = a.ico\nMainClass = a.B\n", "app.kvo:3: MainClass is a record, but this line is in the [resources] section of line 1"},
         {"[resources]\n[version]\n122 = a.B\n", "app.kvo:3: 122 is a record, but this line is in the [version] section of line 2"},
@@ -193,6 +195,16 @@ TEST(ConfigText, CodePageConversion) {
             EXPECT_NE(errorOf(text, t.page).find("has no form in code page"), std::string::npos)
                 << t.page << " " << t.utf8;
     }
+    // The rule itself, whatever the host's table would make of a character.
+    const struct {
+        const char* page;
+        char32_t cp;
+        bool character;
+    } rule[] = {{"1252", U'A', true}, {"1252", 0x7F, true}, {"1252", 0x80, false}, {"1252", 0x9F, false},
+                {"1252", 0xA0, true}, {"437", 0x80, true},  {"1252", 0xE000, false}, {"950", 0x2550, false},
+                {"936", 0x2550, true}, {"65001", 0xE000, true}};
+    for (const auto& r : rule)
+        EXPECT_EQ(isCodePageCharacter(codePageTable(r.page), r.cp), r.character) << r.page << " " << unsigned(r.cp);
     for (const char* unknown : {"no-such-page", "EUC-JP", "CP858", "UTF-16", "CP", "cp650010", "1200"})
         EXPECT_THROW(CodePage{unknown}, PackError) << unknown;
 }

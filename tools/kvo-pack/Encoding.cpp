@@ -282,8 +282,8 @@ bool CodePage::encode(std::string_view utf8, std::string& out, char32_t& bad) co
             bad = cp;
             return false;
         }
-        if (cp < 0x80)
-            asciiKept_[cp] = bytes.size() == 1 && bytes[0] == char(cp) ? 1 : 2;
+        if (cp < 0x80 && bytes.size() == 1 && bytes[0] == char(cp))
+            asciiKept_[cp] = 1;
         out += bytes;
     }
     return true;

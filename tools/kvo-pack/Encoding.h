@@ -104,7 +104,8 @@ private:
 
     std::string name_;
     const CodePageTable* table_ = nullptr;
-    // Per ASCII character: 0 not yet known, 1 written as its own byte, 2 not.
+    // Per ASCII character: 1 once it is known to be written as its own byte
+    // (as it is in every page the packer knows).
     mutable std::array<unsigned char, 128> asciiKept_{};
     // The host's converters: iconv descriptors (none on Windows).
     void* toPage_ = nullptr;

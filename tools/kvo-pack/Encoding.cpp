@@ -257,6 +257,16 @@ bool CodePage::encode(std::string_view utf8, std::string& out, char32_t& bad) co
     out.clear();
     size_t pos = 0;
     while (pos < utf8.size()) {
+        // Most text is ASCII, and the pages keep it as it is (learnt once per
+        // character): a run of it goes over whole.
+        size_t run = pos;
+        while (run < utf8.size() && static_cast<unsigned char>(utf8[run]) < 0x80 &&
+               asciiKept_[static_cast<unsigned char>(utf8[run])] == 1)
+            ++run;
+        out.append(utf8.substr(pos, run - pos));
+        pos = run;
+        if (pos == utf8.size())
+            break;
         const size_t start = pos;
         char32_t cp;
         if (!decodeUtf8(utf8, pos, cp)) {
@@ -265,11 +275,6 @@ bool CodePage::encode(std::string_view utf8, std::string& out, char32_t& bad) co
         }
         if (table_->windows == 65001) {
             out.append(utf8.substr(start, pos - start));
-            continue;
-        }
-        // Most text is ASCII, and most pages keep it as it is: learnt once.
-        if (cp < 0x80 && asciiKept_[cp] == 1) {
-            out += char(cp);
             continue;
         }
         // A character counts only when its bytes read back as itself: a

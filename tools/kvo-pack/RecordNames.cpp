@@ -169,6 +169,29 @@ constexpr std::array kMessages = {
 char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
 // Optimal string alignment distance over letters folded to lower case.
+// A lower bound of the distance, in one pass over each text: the letters one
+// has more of than the other (an edit changes that count by one at most, a
+// swap not at all).
+size_t letterCountDistance(std::string_view a, std::string_view b) {
+    std::array<int, 256> count{};
+    for (char c : a)
+        ++count[static_cast<unsigned char>(lower(c))];
+    for (char c : b)
+        --count[static_cast<unsigned char>(lower(c))];
+    size_t more = 0, fewer = 0;
+    for (char c : a) {
+        int& n = count[static_cast<unsigned char>(lower(c))];
+        more += size_t(n > 0 ? n : 0);
+        n = 0;
+    }
+    for (char c : b) {
+        int& n = count[static_cast<unsigned char>(lower(c))];
+        fewer += size_t(n < 0 ? -n : 0);
+        n = 0;
+    }
+    return std::max(more, fewer);
+}
+
 // The longest name nearestName compares.
 constexpr size_t kLongestCompared = 64;
 
@@ -262,7 +285,10 @@ std::string_view nearestName(std::string_view name, const std::vector<std::strin
         if (apart > mostAllowed)
             continue;
         // Only one nearer than the best so far, and within the most allowed, counts.
-        const size_t d = editDistance(candidate, name, std::min(mostAllowed, bestDistance - 1));
+        const size_t cap = std::min(mostAllowed, bestDistance - 1);
+        if (letterCountDistance(candidate, name) > cap)
+            continue;
+        const size_t d = editDistance(candidate, name, cap);
         if (d < bestDistance) {
             best = candidate;
             bestDistance = d;

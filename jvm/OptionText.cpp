@@ -141,6 +141,9 @@ std::vector<std::string> OptionFileLines::finish() {
 }
 
 const char* javaCommandOnlyAdvice(std::string_view option) {
+    // Each of them begins with "-" or "@"; most options are asked here.
+    if (option.empty() || (option[0] != '-' && option[0] != '@'))
+        return nullptr;
     for (const JavaCommandOption& o : kJavaCommandOptions) {
         if (!startsWith(option, o.text))
             continue;
@@ -161,6 +164,8 @@ OptionLine classifyOptionLine(std::string_view text) {
         {"-classpath/p ", OptionLineKind::classPathPrepend},
         {"-classpath/a ", OptionLineKind::classPathAppend},
     };
+    if (!startsWith(text, "-classpath") && !startsWith(text, "-include-options "))
+        return {OptionLineKind::option, text};
     for (const Prefix& p : prefixes)
         if (startsWith(text, p.text))
             return {p.kind, text.substr(p.text.size())};
@@ -175,8 +180,8 @@ bool trimOptionLine(std::string& line) {
         line.clear();
         return false;
     }
-    const size_t last = line.find_last_not_of(' ');
-    line = line.substr(first, last - first + 1);
+    line.erase(line.find_last_not_of(' ') + 1);
+    line.erase(0, first);
     return line[0] != '#';
 }
 

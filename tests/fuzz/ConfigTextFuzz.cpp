@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "tools/kvo-pack/ConfigCheck.h"
-#include "tools/kvo-pack/ConfigText.h"
+#include "tools/kvo-pack/config/ConfigCheck.h"
+#include "tools/kvo-pack/config/ConfigText.h"
 
 using namespace kvopack;
 

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "core/ConfigStore.h"
-#include "tools/kvo-pack/ConfigCheck.h"
-#include "tools/kvo-pack/ConfigText.h"
+#include "tools/kvo-pack/config/ConfigCheck.h"
+#include "tools/kvo-pack/config/ConfigText.h"
 
 using namespace kvopack;
 

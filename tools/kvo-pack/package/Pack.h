@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/kvo-pack/OutputFile.h"
-#include "tools/kvo-pack/PeImage.h"
+#include "tools/kvo-pack/host/OutputFile.h"
+#include "tools/kvo-pack/image/PeImage.h"
 
 namespace kvopack {
 

@@ -28,8 +28,8 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/kvo-pack/Encoding.h"
-#include "tools/kvo-pack/ResourceFiles.h"
+#include "tools/kvo-pack/host/Encoding.h"
+#include "tools/kvo-pack/image/ResourceFiles.h"
 
 namespace kvopack {
 

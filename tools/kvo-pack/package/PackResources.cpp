@@ -1,4 +1,4 @@
-#include "tools/kvo-pack/PackResources.h"
+#include "tools/kvo-pack/package/PackResources.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -7,8 +7,8 @@
 #include <set>
 
 #include "core/ConfigStore.h"
-#include "tools/kvo-pack/RecordNames.h"
-#include "tools/kvo-pack/SystemFiles.h"
+#include "tools/kvo-pack/config/RecordNames.h"
+#include "tools/kvo-pack/host/SystemFiles.h"
 
 namespace kvopack {
 namespace {

@@ -4,9 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
-
-#include "tools/kvo-pack/PeImage.h"
 
 namespace kvopack {
 
@@ -35,8 +34,9 @@ public:
     void write(const char* data, size_t size);
     void write(const std::string& bytes) { write(bytes.data(), bytes.size()); }
     int64_t written() const { return written_; }
-    // Every byte written from now on is also added to `sum`.
-    void track(PeChecksum* sum) { sum_ = sum; }
+    // Every byte written from now on is also handed to `watch` (the image's
+    // checksum, which this layer below the image need not know).
+    void track(std::function<void(const char* data, size_t size)> watch) { watch_ = std::move(watch); }
     // Overwrites bytes already written.
     void patch(int64_t offset, const std::string& bytes);
     // Ends the writing; the file keeps its temporary name until commit().
@@ -48,7 +48,7 @@ public:
 private:
     void writeInPlace();
 
-    PeChecksum* sum_ = nullptr;
+    std::function<void(const char*, size_t)> watch_;
     std::string path_;    // as named, for messages
     std::string target_;  // what takes the bytes: the file itself, or the one a link names
     std::string temp_;    // the temporary sibling; empty for a file written in place

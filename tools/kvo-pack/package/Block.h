@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/ConfigBlock.h"
-#include "tools/kvo-pack/ConfigText.h"
+#include "tools/kvo-pack/config/ConfigText.h"
 
 namespace kvopack {
 

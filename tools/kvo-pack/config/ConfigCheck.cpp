@@ -1,4 +1,4 @@
-#include "tools/kvo-pack/ConfigCheck.h"
+#include "tools/kvo-pack/config/ConfigCheck.h"
 
 #include <algorithm>
 #include <map>
@@ -10,7 +10,7 @@
 #include "core/WebAddress.h"
 #include "jvm/OptionText.h"
 #include "runtime/VersionRules.h"
-#include "tools/kvo-pack/RecordNames.h"
+#include "tools/kvo-pack/config/RecordNames.h"
 
 namespace kvopack {
 namespace {

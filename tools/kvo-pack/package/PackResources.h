@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/kvo-pack/ConfigText.h"
-#include "tools/kvo-pack/ResourceFiles.h"
-#include "tools/kvo-pack/ResourceTree.h"
+#include "tools/kvo-pack/config/ConfigText.h"
+#include "tools/kvo-pack/image/ResourceFiles.h"
+#include "tools/kvo-pack/image/ResourceTree.h"
 
 namespace kvopack {
 

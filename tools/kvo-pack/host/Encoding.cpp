@@ -1,4 +1,4 @@
-#include "tools/kvo-pack/Encoding.h"
+#include "tools/kvo-pack/host/Encoding.h"
 
 #include <algorithm>
 #include <cerrno>

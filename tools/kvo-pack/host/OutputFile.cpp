@@ -1,11 +1,11 @@
-#include "tools/kvo-pack/OutputFile.h"
+#include "tools/kvo-pack/host/OutputFile.h"
 
 #include <cerrno>
 #include <algorithm>
 #include <cstring>
 
-#include "tools/kvo-pack/Encoding.h"
-#include "tools/kvo-pack/SystemFiles.h"
+#include "tools/kvo-pack/host/Encoding.h"
+#include "tools/kvo-pack/host/SystemFiles.h"
 
 namespace kvopack {
 namespace {
@@ -55,8 +55,8 @@ AtomicFile::~AtomicFile() {
 }
 
 void AtomicFile::write(const char* data, size_t size) {
-    if (sum_)
-        sum_->add(data, size);
+    if (watch_)
+        watch_(data, size);
     while (size > 0) {
         const int64_t n = sys::writeSome(fd_, data, size);
         if (n < 0 && errno == EINTR)

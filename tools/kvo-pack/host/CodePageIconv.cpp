@@ -1,6 +1,6 @@
 // Code pages through iconv (Linux): one character at a time, so the common
 // rules of Encoding.cpp decide what counts, as they do on Windows.
-#include "tools/kvo-pack/Encoding.h"
+#include "tools/kvo-pack/host/Encoding.h"
 
 #include <iconv.h>
 

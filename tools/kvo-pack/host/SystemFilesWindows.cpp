@@ -1,6 +1,6 @@
 // The packer's file operations on Windows: every path goes to the UTF-16
 // calls, so names outside the ANSI code page work as on Linux.
-#include "tools/kvo-pack/SystemFiles.h"
+#include "tools/kvo-pack/host/SystemFiles.h"
 
 #include <windows.h>
 

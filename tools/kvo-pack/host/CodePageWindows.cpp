@@ -1,7 +1,7 @@
 // Code pages through the system's own tables (Windows), one character at a
 // time; Encoding.cpp holds the rules both packers share. No best-fit
 // look-alikes: a character Windows would replace is no character of the page.
-#include "tools/kvo-pack/Encoding.h"
+#include "tools/kvo-pack/host/Encoding.h"
 
 #include <windows.h>
 

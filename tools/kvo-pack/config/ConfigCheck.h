@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/kvo-pack/ConfigText.h"
-#include "tools/kvo-pack/Encoding.h"
+#include "tools/kvo-pack/config/ConfigText.h"
+#include "tools/kvo-pack/host/Encoding.h"
 
 namespace kvopack {
 

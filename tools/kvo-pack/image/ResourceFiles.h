@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/kvo-pack/Manifest.h"
+#include "tools/kvo-pack/image/Manifest.h"
 
 namespace kvopack {
 

@@ -1,4 +1,4 @@
-#include "tools/kvo-pack/Block.h"
+#include "tools/kvo-pack/package/Block.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "core/ConfigStore.h"
-#include "tools/kvo-pack/SystemFiles.h"
+#include "tools/kvo-pack/host/SystemFiles.h"
 
 namespace kvopack {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/kvo-pack/Pack.h"
+#include "tools/kvo-pack/package/Pack.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,16 +10,16 @@
 
 #include "core/ConfigStore.h"
 #include "services/RuntimeClasses.h"
-#include "tools/kvo-pack/Block.h"
-#include "tools/kvo-pack/ConfigCheck.h"
-#include "tools/kvo-pack/ConfigText.h"
-#include "tools/kvo-pack/LittleEndian.h"
-#include "tools/kvo-pack/PackResources.h"
-#include "tools/kvo-pack/PeImage.h"
-#include "tools/kvo-pack/RecordNames.h"
-#include "tools/kvo-pack/ResourceTree.h"
-#include "tools/kvo-pack/RuntimeJar.h"
-#include "tools/kvo-pack/SystemFiles.h"
+#include "tools/kvo-pack/package/Block.h"
+#include "tools/kvo-pack/config/ConfigCheck.h"
+#include "tools/kvo-pack/config/ConfigText.h"
+#include "tools/kvo-pack/image/LittleEndian.h"
+#include "tools/kvo-pack/package/PackResources.h"
+#include "tools/kvo-pack/image/PeImage.h"
+#include "tools/kvo-pack/config/RecordNames.h"
+#include "tools/kvo-pack/image/ResourceTree.h"
+#include "tools/kvo-pack/package/RuntimeJar.h"
+#include "tools/kvo-pack/host/SystemFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -663,7 +663,7 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
     PeChecksum sum(checksumAt.value_or(0));
     AtomicFile out(o.out, mode, AtomicFile::namedByUser);
     if (checksumAt)
-        out.track(&sum);
+        out.track([&sum](const char* data, size_t size) { sum.add(data, size); });
     out.write(image);
     out.write(block);
     for (const OpenedFile& f : files.list)

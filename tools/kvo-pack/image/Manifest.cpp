@@ -1,4 +1,4 @@
-#include "tools/kvo-pack/Manifest.h"
+#include "tools/kvo-pack/image/Manifest.h"
 
 // A manifest is a few kilobytes: a parser that starts with 64 KiB of its own
 // in every document costs more than the parse. More comes from the heap.
@@ -10,7 +10,7 @@
 #include <set>
 #include <vector>
 
-#include "tools/kvo-pack/Encoding.h"
+#include "tools/kvo-pack/host/Encoding.h"
 
 namespace kvopack {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/kvo-pack/ResourceFiles.h"
+#include "tools/kvo-pack/image/ResourceFiles.h"
 
 #include <png.h>
 
@@ -8,8 +8,8 @@
 #include <map>
 #include <memory>
 
-#include "tools/kvo-pack/Encoding.h"
-#include "tools/kvo-pack/LittleEndian.h"
+#include "tools/kvo-pack/host/Encoding.h"
+#include "tools/kvo-pack/image/LittleEndian.h"
 
 namespace kvopack {
 namespace {

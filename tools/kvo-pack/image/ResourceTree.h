@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/kvo-pack/PeImage.h"
+#include "tools/kvo-pack/image/PeImage.h"
 
 namespace kvopack {
 

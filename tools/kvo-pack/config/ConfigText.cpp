@@ -1,4 +1,4 @@
-#include "tools/kvo-pack/ConfigText.h"
+#include "tools/kvo-pack/config/ConfigText.h"
 
 #include <algorithm>
 #include <array>
@@ -9,8 +9,8 @@
 
 #include "core/ConfigStore.h"
 #include "services/IncludedFileName.h"
-#include "tools/kvo-pack/RecordNames.h"
-#include "tools/kvo-pack/SystemFiles.h"
+#include "tools/kvo-pack/config/RecordNames.h"
+#include "tools/kvo-pack/host/SystemFiles.h"
 
 namespace kvopack {
 namespace {

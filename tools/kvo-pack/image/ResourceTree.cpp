@@ -1,12 +1,12 @@
-#include "tools/kvo-pack/ResourceTree.h"
+#include "tools/kvo-pack/image/ResourceTree.h"
 
 #include <algorithm>
 #include <iterator>
 #include <map>
 #include <set>
 
-#include "tools/kvo-pack/Encoding.h"
-#include "tools/kvo-pack/LittleEndian.h"
+#include "tools/kvo-pack/host/Encoding.h"
+#include "tools/kvo-pack/image/LittleEndian.h"
 
 namespace kvopack {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/kvo-pack/RecordNames.h"
+#include "tools/kvo-pack/config/RecordNames.h"
 
 #include <algorithm>
 #include <array>

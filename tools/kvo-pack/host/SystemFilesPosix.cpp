@@ -1,4 +1,4 @@
-#include "tools/kvo-pack/SystemFiles.h"
+#include "tools/kvo-pack/host/SystemFiles.h"
 
 #include <fcntl.h>
 #include <locale.h>
@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cwctype>
 
-#include "tools/kvo-pack/Encoding.h"
+#include "tools/kvo-pack/host/Encoding.h"
 
 namespace kvopack::sys {
 namespace {

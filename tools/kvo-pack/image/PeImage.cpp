@@ -1,10 +1,10 @@
-#include "tools/kvo-pack/PeImage.h"
+#include "tools/kvo-pack/image/PeImage.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "tools/kvo-pack/Encoding.h"
-#include "tools/kvo-pack/LittleEndian.h"
+#include "tools/kvo-pack/host/Encoding.h"
+#include "tools/kvo-pack/image/LittleEndian.h"
 
 namespace kvopack {
 namespace {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tools/kvo-pack/config/ConfigCheck.h"
+#include "tools/kvo-pack/config/ConfigFormat.h"
 #include "tools/kvo-pack/config/ConfigText.h"
 
 using namespace kvopack;

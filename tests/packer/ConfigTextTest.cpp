@@ -4,6 +4,7 @@
 
 #include "core/ConfigStore.h"
 #include "tools/kvo-pack/config/ConfigCheck.h"
+#include "tools/kvo-pack/config/ConfigFormat.h"
 #include "tools/kvo-pack/config/ConfigText.h"
 
 using namespace kvopack;

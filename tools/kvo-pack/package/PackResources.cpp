@@ -7,6 +7,7 @@
 #include <set>
 
 #include "core/ConfigStore.h"
+#include "tools/kvo-pack/config/ConfigFormat.h"
 #include "tools/kvo-pack/config/RecordNames.h"
 #include "tools/kvo-pack/host/SystemFiles.h"
 

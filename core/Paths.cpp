@@ -41,6 +41,8 @@ std::string directoryOfFile(const char* file) {
     return std::string(directoryOfFullPath(std::string_view(full, n), cut));
 }
 
+// LauncherFile.cpp calls back here (collapseBackslashes) without a loop: neither
+// side reports errors, so no path leads from here to Errors.cpp and back.
 const std::string& launcherDirectory() {
     static const std::string dir = directoryOfFile(launcherPath());
     return dir;

@@ -17,10 +17,13 @@
 #include "core/LauncherFile.h"
 #include "core/Log.h"
 #include "core/Paths.h"
+#include "services/FolderTree.h"
 #include "services/IncludedFileName.h"
+#include "services/IncludedFilesCache.h"
 
 char launcherTempDir[kTempPathCapacity] = "";
 uint32_t unextractedPosition = 0;
+bool launcherTempDirKept = false;
 
 namespace {
 
@@ -232,20 +235,18 @@ int extractIncludedFile(HANDLE launcherFile, const char* target) {
     return extractIncludedFile(launcherFile, wide.c_str());
 }
 
-namespace {
-
 // The names of the included files to extract, read as characters: in a
 // double-byte code page (932, 936, 949, 950) the second byte of a character
 // can be the backslash's. Every name is checked before anything is written:
 // the block, not the launcher, decides the names, and none may reach
 // outside the directory. Ends the launcher on a name it refuses.
-std::vector<std::wstring> checkedIncludedFileNames(int32_t count) {
+std::vector<std::wstring> checkedIncludedFileNames(int32_t count, bool anyDepth) {
     std::wstring list;
     if (!widenText(fileApiCodePage(), getConfigString(rec::IncludedFileNames), list))
         failIncludedFile("included file names%s are not text of the code page", std::wstring());
     std::vector<std::wstring> names;
     for (std::wstring_view name : includedFileNamesToHandle(list, count)) {
-        if (const char* problem = includedFileNameProblem(name)) {
+        if (const char* problem = includedFileNameProblem(name, anyDepth)) {
             logError("included file name %s refused: %s", shown(name).c_str(), problem);
             fatalErrorMessage(msg::InternalError, "11");
         }
@@ -254,10 +255,8 @@ std::vector<std::wstring> checkedIncludedFileNames(int32_t count) {
     return names;
 }
 
-// Writes the included files, which begin behind the block, into `directory`
-// (the first level of a name's folders made on the way); 0, or the failing
-// copy's code. Sets unextractedPosition behind the last one read.
-int extractIncludedFilesInto(const std::wstring& directory, const std::vector<std::wstring>& names) {
+int extractIncludedFilesInto(const std::wstring& directory, const std::vector<std::wstring>& names,
+                             bool allLevels) {
     ScopedHandle file(openLauncherFile());
     if (!file.valid()) {
         logError("Could not open %s", launcherPath());
@@ -274,8 +273,8 @@ int extractIncludedFilesInto(const std::wstring& directory, const std::vector<st
         const std::wstring target = directory + L"\\" + name;
         if (target.size() >= kTempPathCapacity)
             failIncludedFile("the path of included file %s is too long", name);
-        const size_t slash = name.find(L'\\');
-        if (slash != std::wstring::npos) {
+        for (size_t slash = name.find(L'\\'); slash != std::wstring::npos;
+             slash = allLevels ? name.find(L'\\', slash + 1) : std::wstring::npos) {
             const std::wstring level = target.substr(0, directory.size() + 1 + slash);
             logMessage("creating directory %s", shown(level).c_str());
             if (!CreateDirectoryW(level.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
@@ -295,8 +294,6 @@ int extractIncludedFilesInto(const std::wstring& directory, const std::vector<st
     return 0;
 }
 
-}  // namespace
-
 int extractIncludedFiles(bool createDirectory) {
     logMessage("extracting files");
     const int32_t count = getConfigInt(rec::IncludedFileCount);
@@ -308,7 +305,17 @@ int extractIncludedFiles(bool createDirectory) {
             launcherTempDir[0] = '\0';
         return 0;
     }
-    const std::vector<std::wstring> names = checkedIncludedFileNames(count);
+    // Kept files may lie deeper: a runtime's do.
+    const bool kept = getConfigBool(rec::IncludedFilesCache);
+    const std::vector<std::wstring> names = checkedIncludedFileNames(count, kept);
+    if (kept && createDirectory) {
+        if (useIncludedFilesCache(names)) {
+            logMessage("unextracted position: %u", static_cast<unsigned>(unextractedPosition));
+            logMessage("extracting files done");
+            return 0;
+        }
+        logMessage("the included files go into a fresh temporary folder instead");
+    }
 
     if (createDirectory)
         createLauncherTempDir();
@@ -319,7 +326,7 @@ int extractIncludedFiles(bool createDirectory) {
     std::wstring directory;
     if (!widenText(fileApiCodePage(), launcherTempDir, directory))
         failIncludedFile("temporary directory%s is not text of the code page", std::wstring());
-    const int result = extractIncludedFilesInto(directory, names);
+    const int result = extractIncludedFilesInto(directory, names, kept);
     if (result != 0)
         return result;
     logMessage("unextracted position: %u", static_cast<unsigned>(unextractedPosition));
@@ -376,8 +383,12 @@ void emptyDirectory(const char* directory, bool recurse) {
 }
 
 void removeLauncherTempDir() {
-    if (launcherTempDir[0] == '\0')
+    if (launcherTempDir[0] == '\0' || launcherTempDirKept)
         return;
     emptyDirectory(launcherTempDir, true);
-    RemoveDirectoryA(launcherTempDir);
+    // Names of a launcher that keeps its files may lie deeper than emptying reaches.
+    std::wstring wide;
+    if (!RemoveDirectoryA(launcherTempDir) && getConfigBool(rec::IncludedFilesCache) &&
+        widenText(fileApiCodePage(), launcherTempDir, wide))
+        removeFolderTree(wide);
 }

@@ -12,6 +12,7 @@
 #include "core/Platform.h"
 #include "services/CacheFolder.h"
 #include "services/FolderTree.h"
+#include "services/IncludedFileName.h"
 #include "services/TempDir.h"
 
 namespace {
@@ -384,4 +385,26 @@ bool useIncludedFilesCache(const std::vector<std::wstring>& names) {
     }
     logError("the folder %s could not be settled in %d attempts", narrow.c_str(), kAttempts);
     return false;
+}
+
+std::vector<std::string> keptIncludedFiles(std::string_view folder, std::string_view extension) {
+    std::vector<std::string> paths;
+    std::wstring list, directory;
+    if (!launcherTempDirKept || !widenText(fileApiCodePage(), getConfigString(rec::IncludedFileNames), list) ||
+        !widenText(fileApiCodePage(), launcherTempDir, directory))
+        return paths;
+    const std::wstring suffix = L"." + ascii(extension);
+    for (std::wstring_view name : includedFileNamesToHandle(list, getConfigInt(rec::IncludedFileCount))) {
+        const size_t slash = name.rfind(L'\\');
+        const std::wstring_view in = slash == std::wstring_view::npos ? std::wstring_view() : name.substr(0, slash);
+        if (!equalsIgnoringAsciiCase(in, folder) || name.size() - (slash + 1) <= suffix.size() ||
+            !equalsIgnoringAsciiCase(name.substr(name.size() - suffix.size()), std::wstring_view(suffix)))
+            continue;
+        const std::wstring path = directory + L"\\" + std::wstring(name);
+        std::string narrow;
+        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES &&
+            narrowExact(fileApiCodePage(), path, narrow))
+            paths.push_back(narrow);
+    }
+    return paths;
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Points launcherTempDir at the kept folder with every one of `names` as the
@@ -16,3 +17,9 @@
 // last file); false, with the reason logged, when the start should extract
 // into a fresh temporary folder instead.
 bool useIncludedFilesCache(const std::vector<std::wstring>& names);
+
+// The included files directly in `folder` ("" for the top) whose names end
+// in "." and `extension`, as paths in the kept folder, in their packed
+// order. The kept folder may also hold files the application put there,
+// which a listing of it would take for included ones.
+std::vector<std::string> keptIncludedFiles(std::string_view folder, std::string_view extension);

@@ -6,11 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/CodePage.h"
+#include "core/AsciiCase.h"
 #include "core/BoundedCopy.h"
 #include "core/ConfigStore.h"
 #include "core/Errors.h"
@@ -113,6 +115,12 @@ bool chooseFallback(char* out, size_t capacity) {
     return false;
 }
 
+std::wstring lowerAsciiText(std::wstring text) {
+    for (wchar_t& c : text)
+        c = lowerAscii(c);
+    return text;
+}
+
 // Paths are shown in the log as the file functions' code page writes them.
 std::string shown(std::wstring_view wide) { return narrowForDisplay(fileApiCodePage(), wide); }
 
@@ -213,7 +221,7 @@ void createLauncherTempDir() {
     fatalErrorMessage(msg::InternalError, "7");
 }
 
-int extractIncludedFile(HANDLE launcherFile, const wchar_t* target) {
+int extractIncludedFile(HANDLE launcherFile, const wchar_t* target, size_t chunkSize) {
     const int64_t length = readLong(launcherFile);
     logMessage("extracting %s (size: %lld)", shown(target).c_str(), static_cast<long long>(length));
     if (length <= 0)
@@ -225,7 +233,7 @@ int extractIncludedFile(HANDLE launcherFile, const wchar_t* target) {
     }
     // The file is closed on failure too, so that the error exit can delete
     // it along with the temporary directory.
-    return copyRange(launcherFile, out.get(), length, true);
+    return copyRange(launcherFile, out.get(), length, true, chunkSize);
 }
 
 int extractIncludedFile(HANDLE launcherFile, const char* target) {
@@ -256,7 +264,7 @@ std::vector<std::wstring> checkedIncludedFileNames(int32_t count, bool anyDepth)
 }
 
 int extractIncludedFilesInto(const std::wstring& directory, const std::vector<std::wstring>& names,
-                             bool allLevels) {
+                             bool allLevels, size_t chunkSize) {
     ScopedHandle file(openLauncherFile());
     if (!file.valid()) {
         logError("Could not open %s", launcherPath());
@@ -269,6 +277,9 @@ int extractIncludedFilesInto(const std::wstring& directory, const std::vector<st
         return 1;
     }
 
+    // Every level is made once: a runtime has hundreds of files in a few
+    // folders, and each attempt is a call into the system.
+    std::set<std::wstring> made;
     for (const std::wstring& name : names) {
         const std::wstring target = directory + L"\\" + name;
         if (target.size() >= kTempPathCapacity)
@@ -276,11 +287,13 @@ int extractIncludedFilesInto(const std::wstring& directory, const std::vector<st
         for (size_t slash = name.find(L'\\'); slash != std::wstring::npos;
              slash = allLevels ? name.find(L'\\', slash + 1) : std::wstring::npos) {
             const std::wstring level = target.substr(0, directory.size() + 1 + slash);
+            if (allLevels && !made.insert(lowerAsciiText(level)).second)
+                continue;
             logMessage("creating directory %s", shown(level).c_str());
             if (!CreateDirectoryW(level.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
                 logError("failed to create directory %s", shown(level).c_str());
         }
-        const int result = extractIncludedFile(file.get(), target.c_str());
+        const int result = extractIncludedFile(file.get(), target.c_str(), chunkSize);
         if (result != 0) {
             logError("Failed to extract %s", shown(target).c_str());
             return result;
@@ -326,7 +339,7 @@ int extractIncludedFiles(bool createDirectory) {
     std::wstring directory;
     if (!widenText(fileApiCodePage(), launcherTempDir, directory))
         failIncludedFile("temporary directory%s is not text of the code page", std::wstring());
-    const int result = extractIncludedFilesInto(directory, names, kept);
+    const int result = extractIncludedFilesInto(directory, names, kept, kept ? kKeptFilesChunk : 8192);
     if (result != 0)
         return result;
     logMessage("unextracted position: %u", static_cast<unsigned>(unextractedPosition));

@@ -44,13 +44,16 @@ int extractIncludedFiles(bool createDirectory);
 std::vector<std::wstring> checkedIncludedFileNames(int32_t count, bool anyDepth);
 // Writes the included files, which begin behind the block, into `directory`,
 // making the first folder level of each name (every level with
-// `allLevels`); 0, or the failing copy's code. Sets unextractedPosition
-// behind the last one read.
+// `allLevels`), copying pieces of at most `chunkSize` bytes; 0, or the
+// failing copy's code. Sets unextractedPosition behind the last one read.
 int extractIncludedFilesInto(const std::wstring& directory, const std::vector<std::wstring>& names,
-                             bool allLevels);
+                             bool allLevels, size_t chunkSize);
+// The piece size of extractions a launcher that keeps its files makes: a
+// runtime is large, and every read and write is a call into the system.
+constexpr size_t kKeptFilesChunk = 1024 * 1024;
 // Restores the next included file from `launcherFile` into `target`.
 int extractIncludedFile(HANDLE launcherFile, const char* target);
-int extractIncludedFile(HANDLE launcherFile, const wchar_t* target);
+int extractIncludedFile(HANDLE launcherFile, const wchar_t* target, size_t chunkSize = 8192);
 // Removes the launcher's temporary directory with what it holds (nothing
 // when there is none, or when it is kept); the launcher's last step before
 // it ends.

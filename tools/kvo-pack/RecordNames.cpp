@@ -111,7 +111,8 @@ constexpr std::array kNames = {
                "Their names, separated by \";\"; kvo-pack writes it from [files].", "IncludedFileNames ="},
     RecordName{"IncludedFilesCache", rec::IncludedFilesCache, K::flag, kText, "0",
                "1: the included files are extracted once per user into a folder of the application's under "
-               "%LOCALAPPDATA%\\korvo and reused by later starts; they may then lie in deeper folders.",
+               "%LOCALAPPDATA%\\korvo (the temporary folder when that is not set) and reused by later starts; "
+               "they may then lie in deeper folders.",
                "IncludedFilesCache = 1"},
     RecordName{"RuntimeClasses", rec::RuntimeClasses, K::text, kText, "no Java half of the launcher's",
                "Where the classes of kvo-runtime.jar lie behind the block (offset and length); kvo-pack "

@@ -296,7 +296,10 @@ Publish extractAndPublish(const std::wstring& content, std::string_view hash, co
         return Publish::failed;
     }
     logMessage("extracting into %s", shown(staging).c_str());
-    const int result = extractIncludedFilesInto(staging, names, true, kKeptFilesChunk);
+    // A file that cannot be written here (a path too long for this profile,
+    // say) sends the start to a fresh folder rather than ending it, and so
+    // no failing start leaves a sibling behind.
+    const int result = extractIncludedFilesInto(staging, names, true, kKeptFilesChunk, true);
     const bool written = result == 0 && writeIndex(staging, hash, names, data);
     hold.close();  // the rename needs the folder free
     if (!written) {

@@ -221,7 +221,7 @@ void createLauncherTempDir() {
     fatalErrorMessage(msg::InternalError, "7");
 }
 
-int extractIncludedFile(HANDLE launcherFile, const wchar_t* target, size_t chunkSize) {
+int extractIncludedFile(HANDLE launcherFile, const wchar_t* target, size_t chunkSize, bool recoverable) {
     const int64_t length = readLong(launcherFile);
     logMessage("extracting %s (size: %lld)", shown(target).c_str(), static_cast<long long>(length));
     if (length <= 0)
@@ -229,6 +229,8 @@ int extractIncludedFile(HANDLE launcherFile, const wchar_t* target, size_t chunk
     ScopedHandle out(CreateFileW(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out.valid()) {
         logError("could not create %s (%lu)", shown(target).c_str(), GetLastError());
+        if (recoverable)
+            return 2;
         fatalErrorMessage(msg::InternalError, "11");
     }
     // The file is closed on failure too, so that the error exit can delete
@@ -264,7 +266,7 @@ std::vector<std::wstring> checkedIncludedFileNames(int32_t count, bool anyDepth)
 }
 
 int extractIncludedFilesInto(const std::wstring& directory, const std::vector<std::wstring>& names,
-                             bool allLevels, size_t chunkSize) {
+                             bool allLevels, size_t chunkSize, bool recoverable) {
     ScopedHandle file(openLauncherFile());
     if (!file.valid()) {
         logError("Could not open %s", launcherPath());
@@ -282,8 +284,12 @@ int extractIncludedFilesInto(const std::wstring& directory, const std::vector<st
     std::set<std::wstring> made;
     for (const std::wstring& name : names) {
         const std::wstring target = directory + L"\\" + name;
-        if (target.size() >= kTempPathCapacity)
-            failIncludedFile("the path of included file %s is too long", name);
+        if (target.size() >= kTempPathCapacity) {
+            if (!recoverable)
+                failIncludedFile("the path of included file %s is too long", name);
+            logError("the path of included file %s is too long", shown(name).c_str());
+            return 2;
+        }
         for (size_t slash = name.find(L'\\'); slash != std::wstring::npos;
              slash = allLevels ? name.find(L'\\', slash + 1) : std::wstring::npos) {
             const std::wstring level = target.substr(0, directory.size() + 1 + slash);
@@ -293,7 +299,7 @@ int extractIncludedFilesInto(const std::wstring& directory, const std::vector<st
             if (!CreateDirectoryW(level.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
                 logError("failed to create directory %s", shown(level).c_str());
         }
-        const int result = extractIncludedFile(file.get(), target.c_str(), chunkSize);
+        const int result = extractIncludedFile(file.get(), target.c_str(), chunkSize, recoverable);
         if (result != 0) {
             logError("Failed to extract %s", shown(target).c_str());
             return result;
@@ -339,7 +345,7 @@ int extractIncludedFiles(bool createDirectory) {
     std::wstring directory;
     if (!widenText(fileApiCodePage(), launcherTempDir, directory))
         failIncludedFile("temporary directory%s is not text of the code page", std::wstring());
-    const int result = extractIncludedFilesInto(directory, names, kept, kept ? kKeptFilesChunk : 8192);
+    const int result = extractIncludedFilesInto(directory, names, kept, kept ? kKeptFilesChunk : 8192, false);
     if (result != 0)
         return result;
     logMessage("unextracted position: %u", static_cast<unsigned>(unextractedPosition));

@@ -46,14 +46,18 @@ std::vector<std::wstring> checkedIncludedFileNames(int32_t count, bool anyDepth)
 // making the first folder level of each name (every level with
 // `allLevels`), copying pieces of at most `chunkSize` bytes; 0, or the
 // failing copy's code. Sets unextractedPosition behind the last one read.
+// A file that cannot be created ends the launcher with message 1009 and
+// "11", unless `recoverable`: then the result is 2, for a caller that has
+// another place to put the files.
 int extractIncludedFilesInto(const std::wstring& directory, const std::vector<std::wstring>& names,
-                             bool allLevels, size_t chunkSize);
+                             bool allLevels, size_t chunkSize, bool recoverable);
 // The piece size of extractions a launcher that keeps its files makes: a
 // runtime is large, and every read and write is a call into the system.
 constexpr size_t kKeptFilesChunk = 1024 * 1024;
 // Restores the next included file from `launcherFile` into `target`.
 int extractIncludedFile(HANDLE launcherFile, const char* target);
-int extractIncludedFile(HANDLE launcherFile, const wchar_t* target, size_t chunkSize = 8192);
+int extractIncludedFile(HANDLE launcherFile, const wchar_t* target, size_t chunkSize = 8192,
+                        bool recoverable = false);
 // Removes the launcher's temporary directory with what it holds (nothing
 // when there is none, or when it is kept); the launcher's last step before
 // it ends.

@@ -601,6 +601,22 @@ class KeptFiles(IncludedFilesCase):
         self.assertEqual(r.code, 83)
         self.assertFalse(unix_path(self.temp_dir_of(r)).exists())
 
+    def test_a_first_start_that_cannot_write_a_file_leaves_no_half_folder(self):
+        # "a" is made as a file, so "a\b" cannot be: in the kept folder's
+        # sibling and again in the fresh folder, which ends the start. Every
+        # such start would otherwise leave another half-written sibling.
+        block = base_block(r2002="2", r2003="a;a\\b", r2004="1", r2006="0123456789abcdef", r101="Kept App")
+        exe = self.raw(block, entry(b"file a") + entry(b"file b"))
+        for _ in range(2):
+            r = self.start(exe)
+            self.assertEqual(r.code, 1, r)
+            self.assertEqual(r.dialogs[0][1].split("\n")[0], "An internal error occurred (error code: 11)")
+            self.assertLogMatches(r, r"ERROR: the included files could not be written into "
+                                     r".*\.new-\d+-\d+ \(2, \d+\)")
+            self.assertLogHas(r, "the included files go into a fresh temporary folder instead")
+            self.assertEqual(list(self.application().iterdir()), [])
+            self.assertFalse(unix_path(self.temp_dir_of(r)).exists())
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -469,6 +469,18 @@ class KeptFiles(IncludedFilesCase):
                                                                 (kept / "mine.jar").stat().st_mtime_ns // 100)})
         self.assertEqual(self.names_in_tmp(), [])
 
+        # A copy elsewhere, under another name, is the same application: it
+        # uses the folder as it is (and, finding no runtime there, leaves it).
+        (self.dir / "copy").mkdir()
+        copy = self.dir / "copy" / "other name.exe"
+        copy.write_bytes(exe.read_bytes())
+        r = self.start(copy)
+        self.assertEqual(r.code, 83, r)
+        self.assertLogHas(r, f"included files kept (record IncludedFilesCache) in {winpath(kept)}")
+        self.assertFalse([l for l in r.log if l.startswith(("extracting into", "restoring ", "removing "))], r.log)
+        self.assertEqual(sorted(p.name for p in self.application().iterdir()), [kept.name])
+        self.assertEqual(sorted(tree(kept)), sorted([*first, "mine.jar"]))
+
     def test_missing_and_changed_files_are_restored_and_an_error_exit_keeps_the_folder(self):
         exe = self.packed()
         self.assertEqual(self.start(exe).code, 0)

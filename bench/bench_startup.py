@@ -571,7 +571,7 @@ def main():
         ratio("real VM: packed launcher, to the application's main", "real VM: bare loader, to the application's main",
               "real VM, packed: launcher / bare loader, to app's main")
     if kept:
-        kept.per_round(figures, difference)
+        kept.per_round(figures, difference, ratio)
     if "HotSpot host: packed (Java half), to the application's main" in figures:
         ratio("HotSpot host: packed (Java half), to the application's main",
               "HotSpot host: own launcher class, to the application's main",

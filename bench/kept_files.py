@@ -107,9 +107,10 @@ class KeptFilesPair:
             self.copies.append(MEGABYTES / (time.perf_counter() - began))
             shutil.rmtree(target)
 
-    def per_round(self, figures, show):
+    def per_round(self, figures, show, ratio):
         show("kept files: later start - none included, ms (target <= 10)",
              [a - b for a, b in zip(figures[LATER], figures[NONE])])
+        ratio(LATER, NONE, "kept files: later start / none included")
         show("kept files: first start writes, MB/s (target >= 200)",
              [MEGABYTES / ((a - b) / 1000) for a, b in zip(figures[FIRST], figures[NONE])])
         show("a plain copy of the same files on the host, MB/s", self.copies)

@@ -375,7 +375,7 @@ PackConfig parseConfigText(std::string_view text, std::string_view fileName, con
     return config;
 }
 
-const char* includedNameProblem(std::string_view name) {
+const char* includedNameProblem(std::string_view name, bool anyDepth) {
     // What the configuration text and record 2003 add to the launcher's own
     // rules for where an included file may go.
     if (name.find(';') != std::string_view::npos)
@@ -388,7 +388,7 @@ const char* includedNameProblem(std::string_view name) {
     // A name is a key, written as it stands: nothing in it may end the line.
     if (!needsNoEscape(name))
         return "the name holds a control character or a line separator";
-    return includedFileNameProblem(name);
+    return includedFileNameProblem(name, anyDepth);
 }
 
 }  // namespace kvopack

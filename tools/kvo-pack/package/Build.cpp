@@ -5,8 +5,10 @@
 #include <filesystem>
 #include <optional>
 
+#include "services/CacheFolder.h"
 #include "tools/kvo-pack/config/ConfigCheck.h"
 #include "tools/kvo-pack/config/ConfigText.h"
+#include "tools/kvo-pack/config/KeptFiles.h"
 #include "tools/kvo-pack/config/RecordNames.h"
 #include "tools/kvo-pack/host/OutputFile.h"
 #include "tools/kvo-pack/host/SystemFiles.h"
@@ -14,6 +16,7 @@
 #include "tools/kvo-pack/image/PeImage.h"
 #include "tools/kvo-pack/image/ResourceTree.h"
 #include "tools/kvo-pack/package/Block.h"
+#include "tools/kvo-pack/package/ContentHash.h"
 #include "tools/kvo-pack/package/JavaHalf.h"
 #include "tools/kvo-pack/package/PackResources.h"
 #include "tools/kvo-pack/package/PackSupport.h"
@@ -53,7 +56,7 @@ struct OpenedFiles {
     }
 };
 
-void writeIncludedFile(const OpenedFile& f, AtomicFile& out, const std::string& config) {
+void writeIncludedFile(const OpenedFile& f, AtomicFile& out, const std::string& config, ContentHash* again) {
     std::string length;
     for (int i = 0; i < 8; ++i)
         length += char((uint64_t(f.size) >> (8 * i)) & 0xFF);
@@ -70,10 +73,36 @@ void writeIncludedFile(const OpenedFile& f, AtomicFile& out, const std::string& 
         if (n == 0)
             throw PackError(lineOf(config, f.entry->line) + f.fullPath +
                             " became shorter while it was being packed");
+        if (again)
+            again->addData(buffer.data(), size_t(n));
         scramble(buffer.data(), size_t(n));
         out.write(buffer.data(), size_t(n));
         left -= n;
     }
+}
+
+// The content hash of the files as they are now (IncludedFilesHash).
+std::string includedFilesHash(const std::vector<OpenedFile>& files, const std::vector<std::string>& names,
+                              const std::string& config) {
+    ContentHash hash(uint32_t(files.size()));
+    std::string buffer(1024 * 1024, '\0');
+    for (size_t i = 0; i < files.size(); ++i) {
+        const OpenedFile& f = files[i];
+        hash.beginFile(names[i], uint64_t(f.size));
+        for (int64_t done = 0; done < f.size;) {
+            const int64_t n = sys::readAt(f.fd, buffer.data(), size_t(std::min<int64_t>(f.size - done, buffer.size())),
+                                          done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                throw PackError(lineOf(config, f.entry->line) +
+                                (n < 0 ? systemError("cannot read " + f.fullPath, errno)
+                                       : f.fullPath + " became shorter while it was being packed"));
+            hash.addData(buffer.data(), size_t(n));
+            done += n;
+        }
+    }
+    return hash.finish();
 }
 
 void writeRuntimeJar(AtomicFile& out) {
@@ -259,6 +288,13 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
         mode = sys::fileMode(*o.stub, mode);
     }
     const JavaHalfForm form = javaHalfFormFor(config, o, image, names, warnings);
+    const bool keeps = keepsIncludedFiles(config.records.narrow) && !files.list.empty();
+    if (keeps) {
+        if (o.stub && image.find(kCacheReaderMark) == std::string::npos)
+            throw PackError(*o.stub + " is older than the launchers that keep their included files "
+                            "(IncludedFilesCache = 1); build with a current stub");
+        setIncludedFilesHashRecord(config.records.narrow, includedFilesHash(files.list, names, o.config));
+    }
     int64_t filesBytes = 0;
     for (const OpenedFile& f : files.list)
         filesBytes += 8 + f.size;
@@ -290,8 +326,14 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
         out.track([&sum](const char* data, size_t size) { sum.add(data, size); });
     out.write(image);
     out.write(block);
-    for (const OpenedFile& f : files.list)
-        writeIncludedFile(f, out, o.config);
+    // The data are read twice; the hash must be that of what was written.
+    ContentHash again(uint32_t(files.list.size()));
+    for (size_t i = 0; i < files.list.size(); ++i) {
+        again.beginFile(names[i], uint64_t(files.list[i].size));
+        writeIncludedFile(files.list[i], out, o.config, keeps ? &again : nullptr);
+    }
+    if (keeps && again.finish() != includedFilesHashRecord(config.records.narrow))
+        throw PackError("an included file changed while it was being packed; nothing was written");
     if (form == JavaHalfForm::classes)
         out.write(runtimeClasses().data(), runtimeClasses().size());
     if (form == JavaHalfForm::jarFile)

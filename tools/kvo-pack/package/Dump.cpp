@@ -9,11 +9,13 @@
 #include "services/RuntimeClasses.h"
 #include "tools/kvo-pack/config/ConfigFormat.h"
 #include "tools/kvo-pack/config/ConfigText.h"
+#include "tools/kvo-pack/config/KeptFiles.h"
 #include "tools/kvo-pack/config/RecordNames.h"
 #include "tools/kvo-pack/host/SystemFiles.h"
 #include "tools/kvo-pack/image/PeImage.h"
 #include "tools/kvo-pack/image/ResourceTree.h"
 #include "tools/kvo-pack/package/Block.h"
+#include "tools/kvo-pack/package/ContentHash.h"
 #include "tools/kvo-pack/package/Extract.h"
 #include "tools/kvo-pack/package/JavaHalf.h"
 #include "tools/kvo-pack/package/PackResources.h"
@@ -24,6 +26,25 @@ namespace fs = std::filesystem;
 
 namespace kvopack {
 namespace {
+
+// The content hash of included files as a launcher carries them.
+std::string dumpedFilesHash(const std::vector<IncludedData>& files, BlockSource& source, const std::string& what) {
+    ContentHash hash(uint32_t(files.size()));
+    std::string buffer(1024 * 1024, '\0');
+    for (const IncludedData& d : files) {
+        hash.beginFile(d.name, uint64_t(d.length));
+        for (int64_t done = 0; done < d.length;) {
+            const uint32_t n = uint32_t(std::min<int64_t>(d.length - done, int64_t(buffer.size())));
+            if (!source.seek(d.offset + done) || source.read(buffer.data(), n) != n)
+                throw PackError(systemError("cannot read " + what, int(source.lastError())));
+            scramble(buffer.data(), n);
+            hash.addData(buffer.data(), n);
+            done += n;
+        }
+    }
+    return hash.finish();
+}
+
 
 std::vector<std::string> splitNames(std::string_view names) {
     std::vector<std::string> out;
@@ -74,6 +95,7 @@ std::string filesLayoutProblem(const DecodedBlock& block, BlockSource& source, i
     if (narrow[countAt[0]].value != std::to_string(names.size()))
         return "IncludedFileCount is not the number of names in IncludedFileNames";
     std::map<std::string, std::string> files, folders;  // upper-cased name -> the name
+    const bool deep = keepsIncludedFiles(narrow);
     for (const std::string& name : names) {
         std::string utf8, back;
         bool whole = true;
@@ -84,22 +106,22 @@ std::string filesLayoutProblem(const DecodedBlock& block, BlockSource& source, i
         char32_t bad;
         if (!whole || !page.encode(utf8, back, bad) || back != name)
             return "a name in IncludedFileNames does not read in code page " + page.name();
-        if (const char* problem = includedNameProblem(utf8))
+        if (const char* problem = includedNameProblem(utf8, deep))
             return "included file name '" + escapedForLine(utf8) + "': " + problem;
         const std::string folded = sys::upperCaseName(utf8);
         if (files.count(folded))
             return "included file name '" + escapedForLine(utf8) + "' occurs twice";
-        const size_t slash = utf8.find('\\');
-        const std::string folder = slash == std::string::npos ? "" : sys::upperCaseName(utf8.substr(0, slash));
-        if (slash != std::string::npos && files.count(folder))
-            return "included file name '" + escapedForLine(utf8) + "' needs a folder that the included file '" +
-                   escapedForLine(files[folder]) + "' takes the name of";
-        if (slash == std::string::npos && folders.count(folded))
+        for (std::string_view prefix : folderPrefixes(utf8)) {
+            const std::string folder = sys::upperCaseName(prefix);
+            if (files.count(folder))
+                return "included file name '" + escapedForLine(utf8) + "' needs a folder that the included file '" +
+                       escapedForLine(files[folder]) + "' takes the name of";
+            folders.emplace(folder, utf8);
+        }
+        if (folders.count(folded))
             return "included file name '" + escapedForLine(utf8) + "' is the name of the folder that '" +
                    escapedForLine(folders[folded]) + "' needs";
         files.emplace(folded, utf8);
-        if (slash != std::string::npos)
-            folders.emplace(folder, utf8);
         layout.utf8Names.push_back(utf8);
     }
     int64_t pos = block.end;
@@ -270,6 +292,17 @@ DumpResult dumpPackage(const DumpOptions& o, const std::function<void(const std:
                  " bytes behind the block are not part of the dump (the launcher does not read them)");
     }
 
+    // A launcher that keeps its files names their folder by the hash that
+    // the packer writes; a build of the dump writes it anew, from the data.
+    std::optional<std::string> hash;
+    BlockRecords expected = block.records;
+    if (withFiles && keepsIncludedFiles(block.records.narrow)) {
+        hash = dumpedFilesHash(layout.data, source, o.input);
+        if (includedFilesHashRecord(block.records.narrow) != *hash)
+            warn("IncludedFilesHash is not the hash of the included files; a build of this dump carries " + *hash);
+        setIncludedFilesHashRecord(expected.narrow, *hash);
+    }
+
     BlockRecords shown = block.records;
     std::vector<FileLine> lines;
     if (withFiles || runtime)
@@ -278,6 +311,8 @@ DumpResult dumpPackage(const DumpOptions& o, const std::function<void(const std:
         });
     if (classes)
         std::erase_if(shown.narrow, [](const NarrowRecord& r) { return r.id == rec::RuntimeClasses; });
+    if (hash)
+        std::erase_if(shown.narrow, [](const NarrowRecord& r) { return r.id == rec::IncludedFilesHash; });
     if (withFiles) {
         const fs::path textDir = o.textPath ? fs::absolute(sys::toPath(*o.textPath)).parent_path()
                                             : fs::current_path();
@@ -356,7 +391,9 @@ DumpResult dumpPackage(const DumpOptions& o, const std::function<void(const std:
                            : runtime ? JavaHalfForm::jarFile
                                      : JavaHalfForm::none,
                            filesBytes, classes ? classes->place.length : 0);
-        if (encodeBlock(again.records) != encodeBlock(block.records))
+        if (hash)
+            setIncludedFilesHashRecord(again.records.narrow, *hash);
+        if (encodeBlock(again.records) != encodeBlock(expected))
             throw PackError(o.input + ": internal error: the dump would not build back to the "
                             "same block");
     }

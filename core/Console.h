@@ -1,5 +1,5 @@
 // Process-level services at fixed points of start-up: a console for the GUI
-// program, the reboot keyword, native library directories on PATH.
+// program, the reboot keyword.
 #pragma once
 
 // True when the process has a console afterwards.
@@ -10,8 +10,3 @@ bool attachConsole();
 // Explorer has none.
 bool standardErrorUsable();
 void rebootSystem();
-#include <string>
-
-// Puts the directories of record NativeLibraryPath in front of PATH;
-// `expand` replaces the variables in the list first.
-void setNativeLibraryPath(void (*expand)(std::string& text));

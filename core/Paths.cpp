@@ -41,6 +41,8 @@ std::string directoryOfFile(const char* file) {
     return std::string(directoryOfFullPath(std::string_view(full, n), cut));
 }
 
+// LauncherFile.cpp calls back into this file only for collapseBackslashes,
+// which calls nothing of it: two files that use each other, no loop of calls.
 const std::string& launcherDirectory() {
     static const std::string dir = directoryOfFile(launcherPath());
     return dir;

@@ -120,7 +120,7 @@ def rows_of(data: bytes) -> str:
 
 def write_source(jar: bytes, classes: bytes, source: Path) -> None:
     text = ("// Written by java/package.py from the Java half's classes; not edited by hand.\n"
-            "#include \"tools/kvo-pack/RuntimeJar.h\"\n\n"
+            "#include \"tools/kvo-pack/package/RuntimeJar.h\"\n\n"
             "namespace kvopack {\n"
             "namespace {\n"
             "const unsigned char kJar[] = {\n" + rows_of(jar) + "\n};\n"

@@ -10,6 +10,7 @@
 #include "core/Errors.h"
 #include "core/LauncherFile.h"
 #include "core/Log.h"
+#include "core/NativeLibraryPath.h"
 #include "core/Paths.h"
 #include "core/Platform.h"
 #include "core/StartupState.h"

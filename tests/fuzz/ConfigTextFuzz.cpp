@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "tools/kvo-pack/ConfigCheck.h"
-#include "tools/kvo-pack/ConfigText.h"
+#include "tools/kvo-pack/config/ConfigCheck.h"
+#include "tools/kvo-pack/config/ConfigFormat.h"
+#include "tools/kvo-pack/config/ConfigText.h"
 
 using namespace kvopack;
 

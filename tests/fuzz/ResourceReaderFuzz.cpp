@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <string>
 
-#include "tools/kvo-pack/Encoding.h"
-#include "tools/kvo-pack/PeImage.h"
-#include "tools/kvo-pack/ResourceFiles.h"
-#include "tools/kvo-pack/ResourceTree.h"
+#include "tools/kvo-pack/host/Encoding.h"
+#include "tools/kvo-pack/image/PeImage.h"
+#include "tools/kvo-pack/image/ResourceFiles.h"
+#include "tools/kvo-pack/image/ResourceTree.h"
 
 using namespace kvopack;
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tools/kvo-pack/ResourceFiles.h"
+#include "tools/kvo-pack/image/ResourceFiles.h"
 
 using namespace kvopack;
 

@@ -3,8 +3,9 @@
 #include <cstring>
 
 #include "core/ConfigStore.h"
-#include "tools/kvo-pack/ConfigCheck.h"
-#include "tools/kvo-pack/ConfigText.h"
+#include "tools/kvo-pack/config/ConfigCheck.h"
+#include "tools/kvo-pack/config/ConfigFormat.h"
+#include "tools/kvo-pack/config/ConfigText.h"
 
 using namespace kvopack;
 
@@ -227,7 +228,7 @@ TEST(ConfigText, IncludedFileNames) {
         EXPECT_EQ(includedNameProblem(good), nullptr) << good;
     for (const char* bad : {"", "a;b", "lib/x.jar", "\\abs", "C:x", "c:\\x", "..", "..\\x",
                             "a\\..", ".\\x", "a\\b\\c", "a\\\\b", "dir\\", "a|b", "nul",
-                            "Com1.txt", "name.", "#x", "[x", "a=b", "a\xC2\x80", "a\xC2\x85", "a\xE2\x80\xA8" "b"})
+                            "Com1.txt", "name.", "#x", "[x", "a=b", " lead", "tail\t", "a\xC2\x80", "a\xC2\x85", "a\xE2\x80\xA8" "b"})
         EXPECT_NE(includedNameProblem(bad), nullptr) << bad;
     EXPECT_EQ(errorOf("[files]\n..\\evil.dll = x\n").substr(0, 40),
               "app.kvo:2: included file name '..\\evil.d");

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "tools/kvo-pack/Encoding.h"
-#include "tools/kvo-pack/Manifest.h"
+#include "tools/kvo-pack/host/Encoding.h"
+#include "tools/kvo-pack/image/Manifest.h"
 
 using namespace kvopack;
 

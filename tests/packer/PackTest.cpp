@@ -7,10 +7,10 @@
 #include "core/ConfigBlock.h"
 #include "core/ConfigStore.h"
 #include "tests/packer/PackerTestSupport.h"
-#include "tools/kvo-pack/Block.h"
-#include "tools/kvo-pack/Pack.h"
-#include "tools/kvo-pack/RuntimeJar.h"
-#include "tools/kvo-pack/SystemFiles.h"
+#include "tools/kvo-pack/package/Block.h"
+#include "tools/kvo-pack/package/Pack.h"
+#include "tools/kvo-pack/package/RuntimeJar.h"
+#include "tools/kvo-pack/host/SystemFiles.h"
 
 using namespace kvopack;
 using packertest::makePe32;

@@ -11,12 +11,12 @@
 
 #include "services/RuntimeClasses.h"
 #include "tests/packer/PackerTestSupport.h"
-#include "tools/kvo-pack/Block.h"
-#include "tools/kvo-pack/Pack.h"
-#include "tools/kvo-pack/PackResources.h"
-#include "tools/kvo-pack/PeImage.h"
-#include "tools/kvo-pack/ResourceFiles.h"
-#include "tools/kvo-pack/ResourceTree.h"
+#include "tools/kvo-pack/package/Block.h"
+#include "tools/kvo-pack/package/Pack.h"
+#include "tools/kvo-pack/package/PackResources.h"
+#include "tools/kvo-pack/image/PeImage.h"
+#include "tools/kvo-pack/image/ResourceFiles.h"
+#include "tools/kvo-pack/image/ResourceTree.h"
 
 using namespace kvopack;
 using packertest::put;

@@ -8,11 +8,11 @@
 #include <new>
 #include <optional>
 
-#include "tools/kvo-pack/Block.h"
-#include "tools/kvo-pack/Encoding.h"
-#include "tools/kvo-pack/Pack.h"
-#include "tools/kvo-pack/RecordNames.h"
-#include "tools/kvo-pack/RuntimeJar.h"
+#include "tools/kvo-pack/package/Block.h"
+#include "tools/kvo-pack/host/Encoding.h"
+#include "tools/kvo-pack/package/Pack.h"
+#include "tools/kvo-pack/config/RecordNames.h"
+#include "tools/kvo-pack/package/RuntimeJar.h"
 
 namespace kvopack {
 namespace {

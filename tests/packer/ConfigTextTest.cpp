@@ -461,6 +461,9 @@ TEST(ConfigCheck, IncludedOptionsFilesAreReadAsTheLauncherReadsThem) {
         {utf16le(u"-Dok=caf\u00E9\r\n-Dx=\u0142\r\n"),
          "opts.vmoptions:2: '\xC5\x82' (U+0142) has no form in code page CP1252, and the launcher would end the "
          "option before it"},
+        // A letter beyond the first 65536 comes from its pair of units.
+        {utf16le(u"-Dx=\U0001F600\r\n"),
+         "opts.vmoptions:1: '\xF0\x9F\x98\x80' (U+1F600) has no form in code page CP1252"},
         {"--add-opens\n# value on the next line\n\njava.base/java.lang=ALL-UNNAMED\n-Dx=1\n", ""},
         {"-Dx=1\n--add-opens\n", "opts.vmoptions:2: warning: option: --add-opens has no value"},
         {"\xEF\xBB\xBF-Dq=\"-jar x\"\n-classpath/a lib\\x.jar\n", ""},

@@ -132,6 +132,11 @@ TEST(OptionsFile, FormsMarksPiecesAndEnds) {
         {utf16(u"-Da=1\n-Db=\u20AC\n", false), {{"-Da=1", "-Db=\xE2\x82\xAC"}, {1, 2}, {F::utf16be}}},
         {utf16(u"-Da\u001A-Db\n", true) + "\x41", {{"-Da\x1A-Db"}, {1}, {F::utf16le}}},  // an odd last byte is none
         {"\xFF\xFE", {{}, {}, {F::utf16le}}},
+        // A 0x0A byte in a unit that is no line feed ends no line.
+        {utf16(u"-Da=\u0A0A\u410A\u0A41\n-Db", true),
+         {{"-Da=\xE0\xA8\x8A\xE4\x84\x8A\xE0\xA9\x81", "-Db"}, {1, 2}, {F::utf16le}}},
+        {utf16(u"-Da=\u0A0A\u410A\u0A41\n-Db", false),
+         {{"-Da=\xE0\xA8\x8A\xE4\x84\x8A\xE0\xA9\x81", "-Db"}, {1, 2}, {F::utf16be}}},
         // A pair at the end of a piece goes whole into the next one.
         {utf16(wideLong, true), {{"-Dw=" + std::string(8186, 'x'), "\xF0\x9F\x98\x80z"}, {1, 1}, {F::utf16le}}},
         // Ctrl-Z ends a file in the code page, as text mode reads it; a NUL
@@ -329,6 +334,8 @@ TEST(ClassPathEntries, WildcardsTakeTheArchivesTheCodePageCanName) {
                         "class path .\\lib\\*: \\u4E2D.jar left out: the ANSI code page lacks letters of its name, "
                         "and it has no short name"),
               log.end());
+    // Only printable ASCII stands as itself in such a line.
+    EXPECT_EQ(escapedName(u" ~\u007F\u0080\t\U0001F600"), " ~\\u007F\\u0080\\u0009\\uD83D\\uDE00");
 }
 
 TEST(ClassPathEntries, VariableValues) {

@@ -181,7 +181,10 @@ class AVendorsFirstLauncher(HotSpotCase):
                     r = self.start(home, "kvotest.Probe", *USER_ARGS, runtime=True, records={2001: flavour, 124: "fixed"},
                                    vm_options=f"-Dkvotest.loaders=true -Dkvotest.properties={properties}")
                     self.assertEqual((r.code, r.messages), (0, []), r)
-                    self.assertLogHas(r, f"main class: {launcher}")
+                    # A public static main: the launcher calls it itself, the
+                    # launcher class is not needed.
+                    self.assertLogHas(r, "main class: kvotest/Probe")
+                    self.assertNotIn(f"main class: {launcher}", r.log)
                     self.assertEqual([v.split("\t", 1)[1] for v in r.values("arg")], ["fixed"] + USER_ARGS)
                     props = dict(v.split("\t", 1) for v in r.values("property"))
                     self.assertEqual(props["korvo.guiApplication"], "false")
@@ -266,6 +269,8 @@ class AVendorsFirstLauncher(HotSpotCase):
                 with self.subTest(home=str(home), form=form):
                     r = self.start(home, "kvotest.Mains$" + form, "one", "two words", runtime=True)
                     self.assertEqual((r.code, r.values("ran")), (0, [ran]) if ran else (1, []), r)
+                    # None of them is public static main(String[]): the launcher class chooses.
+                    self.assertLogHas(r, "main class: com/korvo/runtime/WinLauncher")
                     if found and int(found.group(1)) >= 25:
                         compared += 1
                         report = r.directory / "java-report.txt"

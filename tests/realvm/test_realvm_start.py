@@ -163,7 +163,10 @@ class AVendorsFirstLauncher(RealVmCase):
                                       where=self.dir / flavour)
                 r = self.start(exe, line, unix_env={"LC_ALL": "C.UTF-8"})
                 self.assertEqual((r.code, r.dialogs), (0, []), r)
-                self.assertLogHas(r, f"main class: {launcher}")
+                # A public static main: the launcher calls it itself, the
+                # launcher class is not needed.
+                self.assertLogHas(r, "main class: kvotest/Probe")
+                self.assertNotIn(f"main class: {launcher}", r.log)
                 self.assertEqual(self.values_of("arg"), ["fixed"] + user)
                 props = dict(v.split("\t", 1) for v in self.values("property"))
                 self.assertEqual(props["korvo.guiApplication"], "false")
@@ -194,6 +197,8 @@ class AVendorsFirstLauncher(RealVmCase):
                 exe = self.packed_app("kvotest." + name, where=self.dir / name, **how)
                 r = self.start(exe, 'one "two words"')
                 self.assertEqual((r.code, r.dialogs, self.report()), (0, [], report), r)
+                # None of them is public static main(String[]): the launcher class chooses.
+                self.assertLogHas(r, "main class: com/korvo/runtime/WinLauncher")
 
     def test_what_the_user_sees_when_java_fails(self):
         for main, app, text in (

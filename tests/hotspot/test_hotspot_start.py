@@ -257,6 +257,7 @@ class AVendorsFirstLauncher(HotSpotCase):
         # java must have started the same method, or refused as well.
         args = "one|two words"
         forms = {"StaticNone": "static main()", "InstanceArgs": "main(String[]) of InstanceArgs\t" + args,
+                 "PublicInstance": "main(String[]) of PublicInstance\t" + args,
                  "InstanceNone": "main()", "PackageStatic": "static main(String[])\t" + args,
                  "StaticBeforeInstance": "static main(String[])\t" + args,
                  "ArrayBeforeStatic": "main(String[])\t" + args, "Inherited": "main(String[]) of Inherited\t" + args,

@@ -183,6 +183,7 @@ class AVendorsFirstLauncher(RealVmCase):
         args = "one|two words"
         cases = [("Mains$StaticNone", {}, [("ran", "static main()")]),
                  ("Mains$InstanceArgs", {}, [("ran", "main(String[]) of InstanceArgs\t" + args)]),
+                 ("Mains$PublicInstance", {}, [("ran", "main(String[]) of PublicInstance\t" + args)]),
                  ("Mains$InstanceNone", {}, [("ran", "main()")]),
                  ("Mains$PackageStatic", {}, [("ran", "static main(String[])\t" + args)]),
                  ("Mains$StaticBeforeInstance", {}, [("ran", "static main(String[])\t" + args)]),

@@ -18,6 +18,11 @@ public class Mains {
         void main(String[] args) { ran("main(String[]) of " + getClass().getSimpleName(), args); }
     }
 
+    /** Public, not static: some VMs' JNI would hand it out as a static method. */
+    public static class PublicInstance {
+        public void main(String[] args) { ran("main(String[]) of PublicInstance", args); }
+    }
+
     public static class InstanceNone { protected void main() { ran("main()", null); } }
 
     static class PackageStatic { static void main(String[] args) { ran("static main(String[])", args); } }

@@ -384,6 +384,9 @@ class AVendorsFirstLauncher(RealVmCase):
         run(["OutputFile1Enabled = 1", "OutputFile1 = $APPLOG"], "5")
         self.assertIn("korvo.outputFile1\t$APPLOG", self.values("property"))
         self.assertEqual(text("out.log"), "out 4\n")
+        # The error stream's file alone.
+        run(["OutputFile2Enabled = 1", "OutputFile2 = logs\\err-only.log"], "6")
+        self.assertEqual(text("err-only.log"), "err 6\n")
 
     def test_first_run(self):
         marker = self.dir / ".vandrel" / "firstrun"

@@ -178,8 +178,14 @@ bool createJavaVM(const OptionList& systemProperties, const WideArgs& arguments,
     // over the options as its setting did.
     static OptionList directProperties;
     directProperties.clear();
-    if (direct && namesCommFile(options))
+    if (direct && namesCommFile(options)) {
+        logMessage("single-instance mode: main is left to the launcher class");
         direct.reset();
+    }
+    if (direct && othersMaySetLauncherProperties(options, vmOptionsFromEnvironment())) {
+        logMessage("the VM may set korvo.* properties from elsewhere: main is left to the launcher class");
+        direct.reset();
+    }
     if (direct) {
         directProperties.push_back(std::string("-Dkorvo.guiApplication=") +
                                    (direct->guiApplication ? "true" : "false"));

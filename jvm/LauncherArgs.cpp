@@ -99,6 +99,16 @@ bool namesCommFile(const std::deque<std::string>& vmOptions) {
     return names;
 }
 
+bool othersMaySetLauncherProperties(const std::deque<std::string>& vmOptions, std::string_view environmentOptions) {
+    if (environmentOptions.find("korvo.") != std::string_view::npos)
+        return true;
+    constexpr std::string_view optionsFile = "-XX:VMOptionsFile=";
+    for (const std::string& option : vmOptions)
+        if (std::string_view(option).substr(0, optionsFile.size()) == optionsFile)
+            return true;
+    return false;
+}
+
 const char* launcherClassName(char productFlavor) {
     return productFlavor == 'i' ? "com/vandrel/runtime/launcher/WinLauncher" : "com/korvo/runtime/WinLauncher";
 }

@@ -50,6 +50,12 @@ std::optional<DirectMain> directMainOf(const WideArgs& launcherValues);
 // setting counts, as for the VM): single-instance mode, whose hand-over the
 // launcher class starts before main.
 bool namesCommFile(const std::deque<std::string>& vmOptions);
+// Whether the VM may set a property the launcher sets from what it reads
+// besides the options it is given: `environmentOptions` (JAVA_TOOL_OPTIONS,
+// and _JAVA_OPTIONS, which HotSpot takes after the given options) naming a
+// korvo.* property, or an options file of HotSpot's own (-XX:VMOptionsFile).
+// The launcher class's setting then wins as it always did.
+bool othersMaySetLauncherProperties(const std::deque<std::string>& vmOptions, std::string_view environmentOptions);
 
 // "com/vandrel/runtime/launcher/WinLauncher" for the installer flavour.
 const char* launcherClassName(char productFlavor);

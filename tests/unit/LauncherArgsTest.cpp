@@ -195,3 +195,12 @@ TEST(DirectMain, SingleInstanceModeByTheLastSetting) {
     EXPECT_TRUE(namesCommFile(Options{"-Dkorvo.processCommFile=", "-Dkorvo.processCommFile=C:\\a"}));
     EXPECT_FALSE(namesCommFile(Options{"-Dkorvo.processCommFileX=C:\\a", "-dkorvo.processCommFile=C:\\a"}));
 }
+
+TEST(DirectMain, PropertiesTheVmMaySetFromElsewhere) {
+    using Options = std::deque<std::string>;
+    const Options plain{"-Dkorvo.tempDir=C:\\t", "-Xmx64m"};
+    EXPECT_FALSE(othersMaySetLauncherProperties(plain, ""));
+    EXPECT_FALSE(othersMaySetLauncherProperties(plain, "-Xmx1g -Dapp.korvo=1 "));
+    EXPECT_TRUE(othersMaySetLauncherProperties(plain, "-Xmx1g -Dkorvo.guiApplication=x "));
+    EXPECT_TRUE(othersMaySetLauncherProperties(Options{"-Xmx64m", "-XX:VMOptionsFile=C:\\o.txt"}, ""));
+}

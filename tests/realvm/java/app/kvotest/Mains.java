@@ -40,5 +40,20 @@ public class Mains {
 
     public static class Inherited extends InstanceArgs {}
 
+    public static class PublicStatic {
+        public static void main(String[] args) { ran("public static main(String[]) of PublicStatic", args); }
+    }
+
+    /** java calls a superclass's public static main for its subclass. */
+    public static class InheritedStatic extends PublicStatic {}
+
+    /** An interface's static main starts the interface; it is no member
+     * of a class that implements it, which java refuses. */
+    public interface InterfaceStatic {
+        static void main(String[] args) { ran("static main(String[]) of InterfaceStatic", args); }
+    }
+
+    public static class FromInterface implements InterfaceStatic {}
+
     public static class PrivateOnly { private static void main(String[] args) { ran("private main(String[])", args); } }
 }

@@ -121,7 +121,10 @@ bool callMain(const WideArgs& params, JavaHalf& javaHalf, const std::optional<Di
         logMessage("no main thread of its own: main runs on the launcher's thread");
     if (direct) {
         MainCall call{*direct, &params, &javaHalf};
+        prepareMainCall(jniEnv, call);
         const MainTurn turn = onMainThread(ownThread, callMainDirectly, &call);
+        if (call.methodType)
+            jniEnv->DeleteGlobalRef(call.methodType);
         if (turn != MainTurn::declined)
             return turn == MainTurn::returned;
     }

@@ -74,6 +74,14 @@ jthrowable asTheLauncherClassSaysIt(JNIEnv* env, const MainCall& call, jthrowabl
 
 }  // namespace
 
+void prepareMainCall(JNIEnv* env, MainCall& call) {
+    jclass methods = env->FindClass("java/lang/reflect/Method");
+    if (cleared(env) || !methods)
+        return;
+    call.methodType = static_cast<jclass>(env->NewGlobalRef(methods));
+    env->DeleteLocalRef(methods);
+}
+
 MainTurn callMainDirectly(JNIEnv* env, void* context) {
     const MainCall& call = *static_cast<const MainCall*>(context);
     const char* name = call.main.className.c_str();
@@ -95,9 +103,10 @@ MainTurn callMainDirectly(JNIEnv* env, void* context) {
         return declined(call, "no static main(String[])");
     }
     jobject reflected = env->ToReflectedMethod(mainClass, main, JNI_TRUE);
-    // By name: a VM may make the object before it has read the class's methods.
-    jclass methods = reflected ? env->FindClass("java/lang/reflect/Method") : nullptr;
-    jmethodID modifiersOf = methods ? env->GetMethodID(methods, "getModifiers", "()I") : nullptr;
+    // Not the object's class: a VM may make the object before it has read
+    // the class's methods.
+    jmethodID modifiersOf =
+        reflected && call.methodType ? env->GetMethodID(call.methodType, "getModifiers", "()I") : nullptr;
     const jint modifiers = modifiersOf ? env->CallIntMethod(reflected, modifiersOf) : 0;
     if (cleared(env) || (modifiers & (kPublic | kStatic)) != (kPublic | kStatic))
         return declined(call, "no public static main(String[])");
@@ -105,7 +114,12 @@ MainTurn callMainDirectly(JNIEnv* env, void* context) {
     const WideArgs& values = *call.launcherValues;
     const size_t count = values.size() - kLeadingLauncherValues;
     logMessage("param count: %d", static_cast<int>(count));
-    jclass stringClass = env->FindClass("java/lang/String");
+    // By an object of it: a name looked up from this thread goes to the
+    // class path's loader (prepareMainCall).
+    jstring empty = env->NewStringUTF("");
+    jclass stringClass = empty ? env->GetObjectClass(empty) : nullptr;
+    if (empty)
+        env->DeleteLocalRef(empty);
     jobjectArray arguments =
         stringClass ? env->NewObjectArray(static_cast<jsize>(count), stringClass, nullptr) : nullptr;
     for (size_t i = 0; arguments && i < count; ++i) {

@@ -15,7 +15,16 @@ struct MainCall {
     DirectMain main;
     const WideArgs* launcherValues = nullptr;  // the application's arguments follow the leading ones
     JavaHalf* javaHalf = nullptr;              // carried, with the class path's loader
+    // java.lang.reflect.Method (a global reference), found by the thread
+    // that created the VM (prepareMainCall): a name looked up from main's
+    // thread goes to the class path's loader, whose Java code an
+    // interpreting VM runs to hand it on (about 10 ms on the real VM).
+    jclass methodType = nullptr;
 };
+
+// On the thread that created the VM, before the call is handed to main's
+// thread; without what it finds the call is declined.
+void prepareMainCall(JNIEnv* env, MainCall& call);
 
 // A MainJob for main's thread (`context`: a MainCall), so that the class is
 // loaded and initialised there, as java does. Calls the class's main when

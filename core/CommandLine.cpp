@@ -7,35 +7,29 @@ constexpr size_t npos = std::u16string_view::npos;
 
 }  // namespace
 
+// One pass over the text: every search starts where the last one ended.
 void splitArguments(std::u16string_view text, WideArgs& out) {
     size_t p = 0;
     while (p < text.size()) {
-        const size_t dq = text.find(u'"', p);
-        const size_t sq = text.find(u'\'', p);
-        const size_t blank = text.find(kBlank, p);
-        if (blank == p) {
+        if (text[p] == kBlank) {
             ++p;
             continue;
         }
-        // npos is the largest size_t, so a missing quote never comes first.
-        if (blank != npos && blank < dq && blank < sq) {
-            out.emplace_back(text.substr(p, blank - p));
-            p = blank + 1;
-            continue;
-        }
-        size_t q = npos;
-        if (dq != npos && !(sq != npos && sq < dq))
-            q = dq;
-        else if (sq != npos)
-            q = sq;
-        if (q == npos) {
+        // The first blank or quote ends a plain word; a quote opens a group.
+        const size_t stop = text.find_first_of(u" \"'", p);
+        if (stop == npos) {
             out.emplace_back(text.substr(p));
             return;
         }
-        const size_t close = text.find(text[q], q + 1);
+        if (text[stop] == kBlank) {
+            out.emplace_back(text.substr(p, stop - p));
+            p = stop + 1;
+            continue;
+        }
+        const size_t close = text.find(text[stop], stop + 1);
         const size_t end = close == npos ? text.size() : close;
-        std::u16string arg(text.substr(p, q - p));
-        arg.append(text.substr(q + 1, end - q - 1));
+        std::u16string arg(text.substr(p, stop - p));
+        arg.append(text.substr(stop + 1, end - stop - 1));
         out.push_back(std::move(arg));
         p = close == npos ? text.size() : close + 1;
         if (p < text.size() && text[p] == kBlank)

@@ -25,3 +25,25 @@ bool isDriveRootText(std::string_view path) {
 std::string_view directoryOfFullPath(std::string_view fullPath, size_t filePartOffset) {
     return fullPath.substr(0, filePartOffset < fullPath.size() ? filePartOffset : fullPath.size());
 }
+
+std::string withoutDotParts(std::string_view path) {
+    std::string out;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find_first_of("\\/", start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        const std::string_view part = path.substr(start, end - start);
+        if (part != "." || (start == 0 && end == path.size())) {
+            out.append(part);
+            if (end < path.size())
+                out += path[end];
+        }
+        start = end + 1;
+    }
+    // A "." that was last leaves the separator before it, unless it is a root's.
+    const auto separator = [](char c) { return c == '\\' || c == '/'; };
+    if (out.size() > 1 && separator(out.back()) && !separator(path.back()) && out[out.size() - 2] != ':')
+        out.pop_back();
+    return out;
+}

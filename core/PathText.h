@@ -39,3 +39,7 @@ bool isDriveRootText(std::string_view path);
 // The directory part of a full path: everything up to the start of the file
 // part, trailing backslash kept.
 std::string_view directoryOfFullPath(std::string_view fullPath, size_t filePartOffset);
+
+// `path` without its "." parts ("C:\app\.\lib" is "C:\app\lib"); ".."
+// stays, and so does a path that is nothing but ".".
+std::string withoutDotParts(std::string_view path);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "core/CodePage.h"
 #include "core/ConfigStore.h"
 #include "core/Errors.h"
 #include "core/Log.h"
@@ -50,18 +51,23 @@ void appendVariableEntry(ClassPathText& classPath, const ClassPathEntry& entry) 
         fatalErrorMessage(msg::VariableUndefined, entry.text.c_str());
 }
 
-// The files (not folders) of a directory, in the order the system lists them.
-std::vector<std::string> listFolderFiles(const std::string& directory) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    ScopedFindHandle find(FindFirstFileA((directory + "\\*").c_str(), &data));
+// A folder's entries as the wide calls list them: the narrow ones would
+// hand over "??.jar" for a name the code page cannot hold.
+std::vector<FolderEntry> listFolderEntries(const std::string& folder) {
+    std::vector<FolderEntry> entries;
+    std::wstring wide;
+    if (!widenText(fileApiCodePage(), folder + "\\*", wide))
+        return entries;
+    WIN32_FIND_DATAW data;
+    ScopedFindHandle find(FindFirstFileW(wide.c_str(), &data));
     if (!find.valid())
-        return names;
+        return entries;
     do
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.emplace_back(data.cFileName);
-    while (FindNextFileA(find.get(), &data));
-    return names;
+        entries.push_back({std::u16string(reinterpret_cast<const char16_t*>(data.cFileName)),
+                           std::u16string(reinterpret_cast<const char16_t*>(data.cAlternateFileName)),
+                           (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    while (FindNextFileW(find.get(), &data));
+    return entries;
 }
 
 bool hasWildcardPiece(const std::string& text) {
@@ -71,32 +77,23 @@ bool hasWildcardPiece(const std::string& text) {
     return false;
 }
 
-// "A0.\lib\*" as the java command expands "lib/*": every archive of the
-// folder, in name order. The folder is listed whole and filtered here: a
-// "*.jar" search would also match "x.jarx" through its short name.
-// Found when every piece is: a wildcard by at least one archive.
+// "A0.\lib\*" as the java command expands "lib/*" (OptionText.h).
 bool appendWildcardEntry(ClassPathText& classPath, const std::string& text) {
-    bool found = true;
-    for (const std::string& piece : splitList(text)) {
-        const std::optional<std::string> folder = classPathWildcardFolder(piece);
-        if (!folder) {
-            const std::string absolute = resolvePath(piece);
-            found = found && pathExists(absolute);
-            appendOrLog(classPath, absolute + ";");
-            continue;
-        }
-        const std::string directory = resolvePath(*folder);
-        const std::vector<std::string> archives = wildcardArchives(listFolderFiles(directory));
-        logMessage("class path %s: %u archives in %s", piece.c_str(), static_cast<unsigned>(archives.size()),
-                   directory.c_str());
-        found = found && !archives.empty();
-        for (const std::string& name : archives) {
-            const std::string path = resolvePath(directory + "\\" + name);
-            logMessage("  %s", path.c_str());
-            appendOrLog(classPath, path + ";");
-        }
-    }
-    return found;
+    ArchiveSystem system;
+    system.absolute = [](const std::string& path) { return resolvePath(path); };
+    system.exists = pathExists;
+    system.list = listFolderEntries;
+    system.narrow = [](std::u16string_view name) -> std::optional<std::string> {
+        std::string narrow;
+        if (!narrowExact(fileApiCodePage(), name, narrow))
+            return std::nullopt;
+        return narrow;
+    };
+    system.log = [](const std::string& line) { logMessage("%s", line.c_str()); };
+    const ArchiveEntry entry = expandArchiveEntry(text, system);
+    for (const std::string& path : entry.paths)
+        appendOrLog(classPath, path + ";");
+    return entry.found;
 }
 
 }  // namespace

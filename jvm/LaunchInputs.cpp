@@ -43,7 +43,8 @@ std::string property(const char* name, const std::string& value) {
     return text;
 }
 
-FILE* openOptionsCandidate(const std::wstring& path) { return _wfopen(path.c_str(), L"rt"); }
+// Binary: the reader knows the text rules itself, UTF-16 files too.
+FILE* openOptionsCandidate(const std::wstring& path) { return _wfopen(path.c_str(), L"rb"); }
 
 FILE* openDefaultFor(const std::wstring& exe) {
     if (exe.size() >= 4) {

@@ -4,6 +4,7 @@
 
 #include "core/Log.h"
 #include "jvm/LaunchInputs.h"
+#include "jvm/ThrowableText.h"
 
 namespace {
 
@@ -13,8 +14,8 @@ constexpr size_t kLongestText = 2000;
 constexpr size_t kLongestFrame = 1000;
 // A stack overflow has a thousand frames; the top ones tell the story.
 constexpr int kLongestTrace = 200;
-// Causes may form a cycle; a real chain is never this deep.
-constexpr int kDeepestCause = 10;
+// Causes may form a cycle, which ends the walk; a real chain is never this deep.
+constexpr size_t kDeepestCause = 10;
 
 JavaFailure lastFailure;
 
@@ -31,8 +32,9 @@ std::string narrow(JNIEnv* env, jstring text, size_t longest) {
     const jchar* chars = env->GetStringChars(text, nullptr);
     if (failed(env) || !chars)
         return std::string();
-    const size_t shown = std::min(static_cast<size_t>(length > 0 ? length : 0), longest);
-    std::string out = javaTextForDisplay(std::u16string_view(reinterpret_cast<const char16_t*>(chars), shown));
+    const std::u16string_view whole(reinterpret_cast<const char16_t*>(chars), static_cast<size_t>(length > 0 ? length : 0));
+    const size_t shown = javaTextCut(whole, longest);
+    std::string out = javaTextForDisplay(whole.substr(0, shown));
     env->ReleaseStringChars(text, chars);
     if (shown < static_cast<size_t>(length))
         out += "...";
@@ -57,20 +59,39 @@ std::string describe(JNIEnv* env, jobject object, size_t longest) {
     return out;
 }
 
-// The cause of `current`, null at the chain's end (a throwable that is its
-// own cause ends it too). Releases `current` unless it is the chain's first,
-// which belongs to the caller.
-jobject nextInChain(JNIEnv* env, jmethodID getCause, jobject current, jobject first) {
-    jobject cause = env->CallObjectMethod(current, getCause);
-    if (failed(env))
-        cause = nullptr;
-    if (cause && env->IsSameObject(cause, current)) {
+// The causes of `exception` as Java walks them (ThrowableText.h); the
+// local references of those met are released at the end.
+template <class Visit>
+void forEachCause(JNIEnv* env, jmethodID getCause, jthrowable exception, size_t limit, Visit visit) {
+    const std::vector<jobject> met = walkCauses<jobject>(
+        exception, limit,
+        [&](jobject t) -> jobject {
+            jobject cause = env->CallObjectMethod(t, getCause);
+            return failed(env) ? nullptr : cause;
+        },
+        [&](jobject a, jobject b) { return env->IsSameObject(a, b) == JNI_TRUE; }, visit);
+    for (jobject cause : met)
         env->DeleteLocalRef(cause);
-        cause = nullptr;
+}
+
+// One throwable's line and frames, as printStackTrace shows them.
+void logThrowable(JNIEnv* env, jmethodID getStackTrace, jobject throwable, const char* caption, int& lines) {
+    logMessage("%s%s", caption, describe(env, throwable, kLongestText).c_str());
+    jobjectArray frames = static_cast<jobjectArray>(env->CallObjectMethod(throwable, getStackTrace));
+    const jsize count = !failed(env) && frames ? env->GetArrayLength(frames) : 0;
+    jsize shown = 0;
+    for (; shown < count && lines < kLongestTrace; ++shown, ++lines) {
+        jobject frame = env->GetObjectArrayElement(frames, shown);
+        if (failed(env))
+            break;
+        logMessage("\tat %s", frame ? describe(env, frame, kLongestFrame).c_str() : "?");
+        if (frame)
+            env->DeleteLocalRef(frame);
     }
-    if (current != first)
-        env->DeleteLocalRef(current);
-    return cause;
+    if (shown < count)
+        logMessage("\t... %d more", static_cast<int>(count - shown));
+    if (frames)
+        env->DeleteLocalRef(frames);
 }
 
 // The trace as Java prints it (causes included), one log line a frame.
@@ -87,49 +108,36 @@ void logStackTrace(JNIEnv* env, jthrowable exception) {
         return;
     }
     int lines = 0;
-    jobject current = exception;
-    for (int depth = 0; current && depth < kDeepestCause && lines < kLongestTrace; ++depth) {
-        logMessage("%s%s", depth ? "Caused by: " : "", describe(env, current, kLongestText).c_str());
-        jobjectArray frames = static_cast<jobjectArray>(env->CallObjectMethod(current, getStackTrace));
-        const jsize count = !failed(env) && frames ? env->GetArrayLength(frames) : 0;
-        jsize shown = 0;
-        for (; shown < count && lines < kLongestTrace; ++shown, ++lines) {
-            jobject frame = env->GetObjectArrayElement(frames, shown);
-            if (failed(env))
-                break;
-            logMessage("\tat %s", frame ? describe(env, frame, kLongestFrame).c_str() : "?");
-            if (frame)
-                env->DeleteLocalRef(frame);
-        }
-        if (shown < count)
-            logMessage("\t... %d more", static_cast<int>(count - shown));
-        if (frames)
-            env->DeleteLocalRef(frames);
-        current = nextInChain(env, getCause, current, exception);
-    }
-    if (current && current != exception)
-        env->DeleteLocalRef(current);
+    logThrowable(env, getStackTrace, exception, "", lines);
+    forEachCause(env, getCause, exception, kDeepestCause, [&](jobject cause, bool circular) {
+        if (lines >= kLongestTrace)
+            return false;
+        if (circular)
+            logMessage("Caused by: [CIRCULAR REFERENCE: %s]", describe(env, cause, kLongestText).c_str());
+        else
+            logThrowable(env, getStackTrace, cause, "Caused by: ", lines);
+        return true;
+    });
 }
 
 // toString() of the exception and, each on a line of its own, of its causes:
 // "java.lang.ExceptionInInitializerError" alone would not say what failed.
 // As short as a dialog needs.
 std::string describeWithCauses(JNIEnv* env, jthrowable exception) {
-    constexpr int kCausesShown = 3;
+    constexpr size_t kCausesShown = 3;
     std::string text = describe(env, exception, kLongestText);
     jclass throwable = env->FindClass("java/lang/Throwable");
     jmethodID getCause =
         throwable && !failed(env) ? env->GetMethodID(throwable, "getCause", "()Ljava/lang/Throwable;") : nullptr;
     if (failed(env) || !getCause)
         return text;
-    jobject current = exception;
-    for (int depth = 0; current && depth < kCausesShown && text.size() < kLongestText; ++depth) {
-        current = nextInChain(env, getCause, current, exception);
-        if (current)
-            text += "\nCaused by: " + describe(env, current, kLongestText - text.size());
-    }
-    if (current && current != exception)
-        env->DeleteLocalRef(current);
+    forEachCause(env, getCause, exception, kCausesShown, [&](jobject cause, bool circular) {
+        if (text.size() >= kLongestText)
+            return false;
+        const std::string said = describe(env, cause, kLongestText - text.size());
+        text += circular ? "\nCaused by: [CIRCULAR REFERENCE: " + said + "]" : "\nCaused by: " + said;
+        return true;
+    });
     return text;
 }
 

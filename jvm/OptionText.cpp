@@ -1,8 +1,12 @@
 #include "jvm/OptionText.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "core/AsciiCase.h"
+#include "core/PathText.h"
+#include "runtime/RuntimeText.h"
 
 namespace {
 
@@ -137,6 +141,9 @@ std::vector<std::string> OptionFileLines::finish() {
 }
 
 const char* javaCommandOnlyAdvice(std::string_view option) {
+    // Each of them begins with "-" or "@"; most options are asked here.
+    if (option.empty() || (option[0] != '-' && option[0] != '@'))
+        return nullptr;
     for (const JavaCommandOption& o : kJavaCommandOptions) {
         if (!startsWith(option, o.text))
             continue;
@@ -157,6 +164,8 @@ OptionLine classifyOptionLine(std::string_view text) {
         {"-classpath/p ", OptionLineKind::classPathPrepend},
         {"-classpath/a ", OptionLineKind::classPathAppend},
     };
+    if (!startsWith(text, "-classpath") && !startsWith(text, "-include-options "))
+        return {OptionLineKind::option, text};
     for (const Prefix& p : prefixes)
         if (startsWith(text, p.text))
             return {p.kind, text.substr(p.text.size())};
@@ -171,30 +180,164 @@ bool trimOptionLine(std::string& line) {
         line.clear();
         return false;
     }
-    const size_t last = line.find_last_not_of(' ');
-    line = line.substr(first, last - first + 1);
+    line.erase(line.find_last_not_of(' ') + 1);
+    line.erase(0, first);
     return line[0] != '#';
 }
 
-bool dropUtf8ByteOrderMark(std::string& firstLine) {
-    if (!startsWith(firstLine, "\xEF\xBB\xBF"))
-        return false;
-    firstLine.erase(0, 3);
-    return true;
+OptionFileDecoder::OptionFileDecoder(Events events, size_t piece)
+    : events_(std::move(events)), pieceSize_(std::max<size_t>(piece, 2)) {}
+
+void OptionFileDecoder::decide(bool atEnd) {
+    constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+    const auto begins = [&](std::string_view mark) { return startsWith(start_, mark); };
+    if (!atEnd && start_.size() < 3 && begins(kUtf8Mark.substr(0, start_.size())))
+        return;  // maybe a UTF-8 mark still
+    if (begins("\xFF\xFE"))
+        form_ = OptionFileForm::utf16le;
+    else if (begins("\xFE\xFF"))
+        form_ = OptionFileForm::utf16be;
+    else if (begins(kUtf8Mark))
+        form_ = OptionFileForm::utf8Mark;
+    else if (!atEnd && start_.size() < 2 && (begins("\xFF") || begins("\xFE")))
+        return;  // maybe a UTF-16 mark still
+    decided_ = true;
+    const size_t mark = form_ == OptionFileForm::ansi ? 0 : form_ == OptionFileForm::utf8Mark ? 3 : 2;
+    if (mark && events_.marked)
+        events_.marked(form_);
+    const std::string rest = start_.substr(mark);
+    start_.clear();
+    if (form_ == OptionFileForm::utf16le || form_ == OptionFileForm::utf16be)
+        feedWide(rest);
+    else
+        feedNarrow(rest);
 }
 
-void readOptionLines(std::FILE* file, const std::function<void()>& byteOrderMark,
-                     const std::function<void(std::string& line)>& take) {
-    char buffer[8192];
-    bool first = true;
-    while (std::fgets(buffer, sizeof buffer, file)) {
-        std::string line(buffer);
-        if (first && dropUtf8ByteOrderMark(line))
-            byteOrderMark();
-        first = false;
-        if (trimOptionLine(line))
-            take(line);
+void OptionFileDecoder::feed(std::string_view bytes) {
+    if (!decided_) {
+        const size_t taken = std::min(bytes.size(), size_t(3) - std::min(start_.size(), size_t(3)));
+        start_.append(bytes.substr(0, taken));
+        bytes.remove_prefix(taken);
+        decide(false);
+        if (!decided_)
+            return;
     }
+    if (form_ == OptionFileForm::utf16le || form_ == OptionFileForm::utf16be)
+        feedWide(bytes);
+    else
+        feedNarrow(bytes);
+}
+
+void OptionFileDecoder::feedNarrow(std::string_view bytes) {
+    while (!bytes.empty() && !ended_) {
+        const std::string_view span = bytes.substr(0, pieceSize_ - piece_.size());
+        const char* lineEnd = static_cast<const char*>(std::memchr(span.data(), '\n', span.size()));
+        const size_t taken = lineEnd ? size_t(lineEnd - span.data()) + 1 : span.size();
+        if (const void* stop = std::memchr(span.data(), '\x1A', taken)) {
+            piece_.append(span.data(), size_t(static_cast<const char*>(stop) - span.data()));
+            ended_ = true;
+            return;
+        }
+        piece_.append(span.data(), taken);
+        bytes.remove_prefix(taken);
+        if (lineEnd || piece_.size() == pieceSize_)
+            hand(piece_, lineEnd != nullptr);
+    }
+}
+
+namespace {
+
+// How many of the first `most` UTF-16 units of `bytes` make the rest of a
+// line: up to its line feed (`lineEnd` set), or all of them.
+size_t unitsOfLine(std::string_view bytes, size_t most, bool little, bool& lineEnd) {
+    const size_t limit = 2 * most;
+    for (size_t from = 0; from < limit;) {
+        const void* hit = std::memchr(bytes.data() + from, '\n', limit - from);
+        if (!hit)
+            break;
+        const size_t at = size_t(static_cast<const char*>(hit) - bytes.data());
+        if (little ? at % 2 == 0 && bytes[at + 1] == '\0' : at % 2 == 1 && bytes[at - 1] == '\0') {
+            lineEnd = true;
+            return at / 2 + 1;
+        }
+        from = at + 1;
+    }
+    lineEnd = false;
+    return most;
+}
+
+}  // namespace
+
+void OptionFileDecoder::feedWide(std::string_view bytes) {
+    const bool little = form_ == OptionFileForm::utf16le;
+    if (oddByte_ >= 0 && !bytes.empty()) {
+        const int next = static_cast<unsigned char>(bytes[0]);
+        widePiece_ += little ? char16_t(oddByte_ | (next << 8)) : char16_t((oddByte_ << 8) | next);
+        oddByte_ = -1;
+        bytes.remove_prefix(1);
+        if (widePiece_.back() == u'\n' || widePiece_.size() == pieceSize_)
+            handWide(widePiece_.back() == u'\n');
+    }
+    while (bytes.size() >= 2) {
+        bool lineEnd = false;
+        const size_t units = unitsOfLine(bytes, std::min(pieceSize_ - widePiece_.size(), bytes.size() / 2), little, lineEnd);
+        const size_t old = widePiece_.size();
+        widePiece_.resize(old + units);
+        std::memcpy(&widePiece_[old], bytes.data(), 2 * units);
+        if (little != (std::endian::native == std::endian::little))
+            for (size_t i = old; i < widePiece_.size(); ++i)
+                widePiece_[i] = char16_t((widePiece_[i] >> 8) | (widePiece_[i] << 8));
+        bytes.remove_prefix(2 * units);
+        if (lineEnd || widePiece_.size() == pieceSize_)
+            handWide(lineEnd);
+    }
+    if (!bytes.empty())
+        oddByte_ = static_cast<unsigned char>(bytes[0]);
+}
+
+void OptionFileDecoder::handWide(bool endsLine) {
+    // A pair cut at the piece's end waits for the next piece.
+    std::u16string carried;
+    const char16_t last = widePiece_.back();
+    if (!endsLine && last >= 0xD800 && last <= 0xDBFF) {
+        carried = widePiece_.substr(widePiece_.size() - 1);
+        widePiece_.pop_back();
+    }
+    std::string text = events_.narrow(widePiece_, line_);
+    widePiece_ = carried;
+    hand(text, endsLine);
+}
+
+void OptionFileDecoder::hand(std::string& text, bool endsLine) {
+    const int line = line_;
+    if (endsLine)
+        ++line_;
+    if (const size_t nul = text.find('\0'); nul != std::string::npos)
+        text.resize(nul);
+    if (trimOptionLine(text))
+        events_.take(text, line);
+    text.clear();
+}
+
+void OptionFileDecoder::finish() {
+    if (!decided_)
+        decide(true);
+    if (!piece_.empty())
+        hand(piece_, false);
+    if (!widePiece_.empty()) {
+        std::string text = events_.narrow(widePiece_, line_);
+        widePiece_.clear();
+        hand(text, false);
+    }
+}
+
+void readOptionLines(std::FILE* file, const OptionFileDecoder::Events& events) {
+    OptionFileDecoder decoder(events);
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        decoder.feed(std::string_view(buffer, n));
+    decoder.finish();
 }
 
 ClassPathEntry parseClassPathEntry(std::string_view entry) {
@@ -218,21 +361,76 @@ std::optional<std::string> classPathWildcardFolder(std::string_view path) {
     return std::string(path.substr(0, cut));
 }
 
-std::vector<std::string> wildcardArchives(std::vector<std::string> names) {
-    std::erase_if(names, [](const std::string& name) {
-        return name.size() <= 4 || !sameIgnoringCase(std::string_view(name).substr(name.size() - 4), ".jar");
+std::string escapedName(std::u16string_view name) {
+    std::string out;
+    for (const char16_t c : name) {
+        if (c >= 0x20 && c < 0x7F) {
+            out += char(c);
+            continue;
+        }
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        out += "\\u";
+        for (int shift = 12; shift >= 0; shift -= 4)
+            out += kHex[(c >> shift) & 0xF];
+    }
+    return out;
+}
+
+namespace {
+
+// The archives of a folder the wildcard stands for, as the code page names them.
+std::vector<std::string> folderArchives(const std::string& folder, const std::string& piece,
+                                        const ArchiveSystem& system) {
+    std::vector<FolderEntry> entries = system.list(folder);
+    std::erase_if(entries, [](const FolderEntry& e) {
+        constexpr std::u16string_view kJar = u".jar";
+        return e.directory || e.name.size() <= kJar.size() ||
+               !equalsIgnoringAsciiCase(std::u16string_view(e.name).substr(e.name.size() - kJar.size()), kJar);
     });
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        const auto folded = [](char x, char y) {
-            return static_cast<unsigned char>(lowerAscii(x)) < static_cast<unsigned char>(lowerAscii(y));
-        };
-        if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), folded))
+    std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
+        const auto folded = [](char16_t x, char16_t y) { return lowerAscii(x) < lowerAscii(y); };
+        if (std::lexicographical_compare(a.name.begin(), a.name.end(), b.name.begin(), b.name.end(), folded))
             return true;
-        if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), folded))
+        if (std::lexicographical_compare(b.name.begin(), b.name.end(), a.name.begin(), a.name.end(), folded))
             return false;
-        return a < b;
+        return a.name < b.name;
     });
+    std::vector<std::string> names;
+    for (const FolderEntry& e : entries) {
+        std::optional<std::string> name = system.narrow(e.name);
+        if (!name && !e.shortName.empty())
+            name = system.narrow(e.shortName);
+        if (name)
+            names.push_back(*name);
+        else
+            system.log("class path " + piece + ": " + escapedName(e.name) +
+                       " left out: the ANSI code page lacks letters of its name, and it has no short name");
+    }
     return names;
+}
+
+}  // namespace
+
+ArchiveEntry expandArchiveEntry(std::string_view text, const ArchiveSystem& system) {
+    ArchiveEntry entry;
+    for (const std::string& piece : splitList(text)) {
+        const std::optional<std::string> wildcard = classPathWildcardFolder(piece);
+        if (!wildcard) {
+            const std::string absolute = system.absolute(piece);
+            entry.found = entry.found && system.exists(absolute);
+            entry.paths.push_back(absolute);
+            continue;
+        }
+        const std::string folder = withoutDotParts(system.absolute(*wildcard));
+        const std::vector<std::string> archives = folderArchives(folder, piece, system);
+        system.log("class path " + piece + ": " + std::to_string(archives.size()) + " archives in " + folder);
+        entry.found = entry.found && !archives.empty();
+        for (const std::string& name : archives) {
+            entry.paths.push_back(folder + "\\" + name);
+            system.log("  " + entry.paths.back());
+        }
+    }
+    return entry;
 }
 
 std::string classPathValueOfVariable(std::string_view value) {

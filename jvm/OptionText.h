@@ -23,13 +23,59 @@ OptionLine classifyOptionLine(std::string_view text);
 // false for a line to skip: empty, or a comment starting with "#".
 bool trimOptionLine(std::string& line);
 
-// Reads an options file to its end as the launcher does: in pieces of at
-// most 8191 bytes up to a line end (a longer line arrives as several lines),
-// a UTF-8 byte-order mark dropped from the first (`byteOrderMark` is told),
-// each piece trimmed and handed to `take` unless it is to be skipped. The
-// file stays open.
-void readOptionLines(std::FILE* file, const std::function<void()>& byteOrderMark,
-                     const std::function<void(std::string& line)>& take);
+// How an options file is written, as its first bytes tell: a byte-order
+// mark of UTF-8 (Notepad's habit) or of UTF-16 (Notepad's "Unicode",
+// PowerShell 5's ">"); without one, in the ANSI code page.
+enum class OptionFileForm { ansi, utf8Mark, utf16le, utf16be };
+
+// The lines of an options file as the launcher reads it, from its bytes in
+// pieces of any size. A line comes in pieces of at most 8191 bytes (UTF-16:
+// units, a surrogate pair kept whole); each piece is trimmed and handed on
+// unless it is to be skipped. A NUL ends a piece's text, as it ends a C
+// string. A file in the ANSI code page (or UTF-8 with its mark) ends at a
+// Ctrl-Z byte, as the C runtime's text mode reads it; a UTF-16 file is read
+// as UTF-16, without its mark, each piece made narrow by `narrow` (the code
+// page's rule, which the launcher applies to every wide text).
+class OptionFileDecoder {
+public:
+    struct Events {
+        // Told once, for a file with a byte-order mark.
+        std::function<void(OptionFileForm)> marked;
+        std::function<std::string(std::u16string_view piece, int line)> narrow;
+        // A line to apply, and the number of the line it stands on (from 1).
+        std::function<void(std::string& line, int number)> take;
+    };
+    // The launcher's line buffer holds 8191 bytes and its terminator.
+    static constexpr size_t kLinePiece = 8191;
+    // `piece`: the longest piece of a line (at least 2, so a pair fits).
+    explicit OptionFileDecoder(Events events, size_t piece = kLinePiece);
+    void feed(std::string_view bytes);
+    // The end of the file: what is left of its last line.
+    void finish();
+    OptionFileForm form() const { return form_; }
+
+private:
+    void decide(bool atEnd);
+    void feedNarrow(std::string_view bytes);
+    void feedWide(std::string_view bytes);
+    void handWide(bool endsLine);
+    void hand(std::string& text, bool endsLine);
+
+    Events events_;
+    size_t pieceSize_;
+    bool decided_ = false;
+    bool ended_ = false;
+    OptionFileForm form_ = OptionFileForm::ansi;
+    std::string start_;  // the first bytes, until they tell the form
+    std::string piece_;
+    std::u16string widePiece_;
+    int oddByte_ = -1;   // the first byte of a UTF-16 unit still to come
+    int line_ = 1;
+};
+
+// Reads an options file to its end with OptionFileDecoder. The file, open
+// in binary mode, stays open.
+void readOptionLines(std::FILE* file, const OptionFileDecoder::Events& events);
 
 // The java command reads the module options ("--add-opens", "-p", ...)
 // with their value as the next word, the VM only in one word joined by "="
@@ -78,10 +124,6 @@ struct ClassPathEntry {
     std::string text;
 };
 
-// A UTF-8 byte-order mark, which Notepad writes in front of a file, taken
-// off the file's first line; true when there was one.
-bool dropUtf8ByteOrderMark(std::string& firstLine);
-
 // "A1.\lib\x.jar" -> type A, mandatory, text ".\lib\x.jar". An entry shorter
 // than two characters has an empty text.
 ClassPathEntry parseClassPathEntry(std::string_view entry);
@@ -91,9 +133,38 @@ ClassPathEntry parseClassPathEntry(std::string_view entry);
 // a bare "*"; nullopt for any other path.
 std::optional<std::string> classPathWildcardFolder(std::string_view path);
 
-// Of the names in a folder, those a wildcard takes: ending in ".jar" (any
-// letter case), in name order with letters compared without case.
-std::vector<std::string> wildcardArchives(std::vector<std::string> names);
+// An entry of a folder as the system lists it, in UTF-16.
+struct FolderEntry {
+    std::u16string name;
+    std::u16string shortName;  // the 8.3 name, where the volume keeps one
+    bool directory = false;
+};
+
+// What an A entry's expansion needs of the machine.
+struct ArchiveSystem {
+    std::function<std::string(const std::string& path)> absolute;  // against the launcher's folder
+    std::function<bool(const std::string& path)> exists;
+    std::function<std::vector<FolderEntry>(const std::string& folder)> list;
+    // A name in the ANSI code page; nothing when a letter has no form there.
+    std::function<std::optional<std::string>(std::u16string_view name)> narrow;
+    std::function<void(const std::string& line)> log;
+};
+
+struct ArchiveEntry {
+    std::vector<std::string> paths;  // for the class path, in order
+    bool found = true;               // what a mandatory entry needs
+};
+
+// An A entry's text with a wildcard among its ";" pieces. A plain piece is
+// its absolute path, found when it exists. "folder\*" (or "*.jar") is every
+// archive of the folder, as java expands "lib/*": the files ending in ".jar"
+// (any letter case) in name order, letters compared without case, each
+// named in the code page, by its short name when its own has letters the
+// code page lacks; one without a short name is left out, and logged. Such a
+// piece is found when an archive remains.
+ArchiveEntry expandArchiveEntry(std::string_view text, const ArchiveSystem& system);
+// `name` for a log line: the letters past ASCII as \uXXXX.
+std::string escapedName(std::u16string_view name);
 
 // A variable's value as a class-path piece: enclosing double quotes dropped,
 // ";" added unless it ends with one already.

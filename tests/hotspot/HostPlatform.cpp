@@ -391,7 +391,7 @@ bool readJavaHalfPack(std::string& pack, std::string& problem) {
 }
 
 FILE* openDefaultOptionsFile() {
-    FILE* file = host.optionsFile.empty() ? nullptr : std::fopen(host.optionsFile.c_str(), "r");
+    FILE* file = host.optionsFile.empty() ? nullptr : std::fopen(host.optionsFile.c_str(), "rb");
     logMessage("vmoptions: %s, file: %p", host.optionsFile.c_str(), static_cast<void*>(file));
     return file;
 }

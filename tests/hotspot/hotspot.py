@@ -183,7 +183,10 @@ def host_command(home, directory, main_class, args=(), vm_options="", options_li
         command += ["--launcher", str(launcher or packed_java_half())]
     if options_lines is not None:
         options = directory / "app.vmoptions"
-        options.write_text("".join(line + "\n" for line in options_lines), encoding="utf-8")
+        if isinstance(options_lines, bytes):
+            options.write_bytes(options_lines)  # a file as some editor saved it
+        else:
+            options.write_text("".join(line + "\n" for line in options_lines), encoding="utf-8")
         command += ["--options", str(options)]
     if controller:
         command.append("--controller")

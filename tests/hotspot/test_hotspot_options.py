@@ -43,5 +43,26 @@ class ModuleOptions(HotSpotCase):
                     self.assertEqual(self.modules(r), expected, r)
 
 
+class OptionsFiles(HotSpotCase):
+    def test_utf16_files_with_their_marks(self):
+        # As Notepad's "Unicode" and PowerShell 5's ">" save them; a file it
+        # includes may be in the other byte order.
+        words = "gr\u00fc\u00dfe \u65e5\u672c \U0001F600"
+        lines = ("# the user's\r\n-Dkvotest.properties=text,included\r\n  -Dtext=" + words +
+                 "  \r\n-include-options inc.vmoptions\r\n")
+        for home, _ in self.vms():
+            for first, second in (("utf-16-le", "utf-16-be"), ("utf-16-be", "utf-16-le")):
+                with self.subTest(home=str(home), file=first):
+                    where = self.dir / f"{home.name}-{first}"
+                    where.mkdir()
+                    (where / "inc.vmoptions").write_bytes(("\ufeff-Dincluded=" + words).encode(second))
+                    r = self.start(home, "kvotest.Probe", where=where,
+                                   options_lines=("\ufeff" + lines).encode(first))
+                    self.assertEqual((r.code, r.messages), (0, []), r)
+                    self.assertEqual(r.values("property"), ["text\t" + words, "included\t" + words])
+                    order = "little" if first.endswith("le") else "big"
+                    self.assertLogHas(r, f"options file (default) is UTF-16 ({order}-endian, with its byte-order mark)")
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -252,7 +252,10 @@ class AVendorsFirstLauncher(HotSpotCase):
                                    "javafx.application.Application"),
                  # The error alone would not say what failed: its cause follows.
                  ("kvotest.BadInit", "java.lang.ExceptionInInitializerError\nCaused by: "
-                                     "java.lang.IllegalStateException: the application's static initialiser failed")]
+                                     "java.lang.IllegalStateException: the application's static initialiser failed"),
+                 # A cycle of causes is told once, as Java tells it.
+                 ("kvotest.Causes", "java.lang.IllegalStateException: A\nCaused by: java.lang.RuntimeException: B\n"
+                                    "Caused by: [CIRCULAR REFERENCE: java.lang.IllegalStateException: A]")]
         for home, _ in self.vms():
             for main, text in cases:
                 with self.subTest(home=str(home), main=main):
@@ -262,6 +265,11 @@ class AVendorsFirstLauncher(HotSpotCase):
                     self.assertEqual(r.messages, ["The application could not be started.\n\n" + text])
                     self.assertLogHas(r, text.split("\n")[0])
                     self.assertEqual(r.values("init"), ["main"] if main == "kvotest.BadInit" else [])
+                    # The trace names each cause in its turn, and the cycle once, where Java does.
+                    causes = [l for l in r.log if l.startswith("Caused by: ")]
+                    self.assertEqual(causes, text.split("\n")[1:])
+                    if "CIRCULAR" in text:
+                        self.assertIn(causes[-1], r.stderr)
                     self.assertTrue(any(l.startswith("\tat ") for l in r.log), "the stack trace is in the log")
                     # Without a handler of the application's, the thread group says it as under java.
                     self.assertIn(f'Exception in thread "main" {text.split(chr(10))[0]}', r.stderr)
@@ -303,6 +311,14 @@ class AVendorsFirstLauncher(HotSpotCase):
                         self.assertEqual((done.returncode, by_java), (r.code, r.values("ran")), done.stderr)
         print(f"\n  java's own choice compared in {compared} starts"
               + ("" if compared else ": no JDK 25 or later here"), flush=True)
+
+    def test_a_long_text_is_cut_between_letters(self):
+        for home, _ in self.vms():
+            with self.subTest(home=str(home)):
+                r = self.start(home, "kvotest.Causes", "long", runtime=True, records={107: "1"})
+                self.assertEqual(r.code, 1, r)
+                self.assertEqual(r.messages, ["The application could not be started.\n\njava.lang.IllegalStateException: "
+                                              + "x" * 1966 + "..."])
 
     def test_the_applications_handler_decides(self):
         for home, _ in self.vms():

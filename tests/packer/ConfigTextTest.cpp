@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "core/ConfigStore.h"
 #include "tools/kvo-pack/ConfigCheck.h"
 #include "tools/kvo-pack/ConfigText.h"
@@ -129,6 +131,8 @@ TEST(ConfigText, ErrorsNameFileAndLine) {
         {"MainClas = a.B\n", "app.kvo:1: unknown record name 'MainClas' (did you mean 'MainClass'?)"},
         // Two swapped pairs are two slips, as a typist makes them, not four.
         {"ManiClsas = a.B\n", "app.kvo:1: unknown record name 'ManiClsas' (did you mean 'MainClass'?)"},
+        // As far apart in length as the slips allowed: two in eleven letters.
+        {"SplshEnabld = 1\n", "app.kvo:1: unknown record name 'SplshEnabld' (did you mean 'SplashEnabled'?)"},
         {"icon = app.ico\n", "app.kvo:1: unknown record name 'icon' (icon is a setting of the [resources] section"},
         {"[resources]\nicon = a.ico\nMainClass = a.B\n", "app.kvo:3: MainClass is a record, but this line is in the [resources] section of line 1"},
         {"[resources]\n[version]\n122 = a.B\n", "app.kvo:3: 122 is a record, but this line is in the [version] section of line 2"},
@@ -190,6 +194,11 @@ TEST(ConfigText, CodePageConversion) {
         {"CP1258", "A\xC3\x82", "A\xC2"},
         {"UTF-8", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
         {"US-ASCII", "\xC3\xA9", nullptr},
+        // The numbers Windows gives the pages of five digits.
+        {"65001", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+        {"28591", "\xC3\xA9", "\xE9"},
+        {"cp20866", "\xD0\x9F", "\xF0"},  // U+041F in KOI8-R
+        {"20127", "\xC3\xA9", nullptr},
     };
     for (const auto& t : table) {
         const std::string text = std::string("ApplicationName = ") + t.utf8 + "\n";
@@ -199,7 +208,17 @@ TEST(ConfigText, CodePageConversion) {
             EXPECT_NE(errorOf(text, t.page).find("has no form in code page"), std::string::npos)
                 << t.page << " " << t.utf8;
     }
-    for (const char* unknown : {"no-such-page", "EUC-JP", "CP858", "UTF-16", "CP"})
+    // The rule itself, whatever the host's table would make of a character.
+    const struct {
+        const char* page;
+        char32_t cp;
+        bool character;
+    } rule[] = {{"1252", U'A', true}, {"1252", 0x7F, true}, {"1252", 0x80, false}, {"1252", 0x9F, false},
+                {"1252", 0xA0, true}, {"437", 0x80, true},  {"1252", 0xE000, false}, {"950", 0x2550, false},
+                {"936", 0x2550, true}, {"65001", 0xE000, true}};
+    for (const auto& r : rule)
+        EXPECT_EQ(isCodePageCharacter(codePageTable(r.page), r.cp), r.character) << r.page << " " << unsigned(r.cp);
+    for (const char* unknown : {"no-such-page", "EUC-JP", "CP858", "UTF-16", "CP", "cp650010", "1200"})
         EXPECT_THROW(CodePage{unknown}, PackError) << unknown;
 }
 
@@ -208,7 +227,7 @@ TEST(ConfigText, IncludedFileNames) {
         EXPECT_EQ(includedNameProblem(good), nullptr) << good;
     for (const char* bad : {"", "a;b", "lib/x.jar", "\\abs", "C:x", "c:\\x", "..", "..\\x",
                             "a\\..", ".\\x", "a\\b\\c", "a\\\\b", "dir\\", "a|b", "nul",
-                            "Com1.txt", "name.", "#x", "[x", "a=b", "a\xC2\x85", "a\xE2\x80\xA8" "b"})
+                            "Com1.txt", "name.", "#x", "[x", "a=b", "a\xC2\x80", "a\xC2\x85", "a\xE2\x80\xA8" "b"})
         EXPECT_NE(includedNameProblem(bad), nullptr) << bad;
     EXPECT_EQ(errorOf("[files]\n..\\evil.dll = x\n").substr(0, 40),
               "app.kvo:2: included file name '..\\evil.d");
@@ -281,6 +300,8 @@ TEST(ConfigCheck, WhatTheLauncherCannotUseIsRefusedWithLineAndRightForm) {
         {"VmOptions = -Xms32m -Xmx512\n", "app.kvo:2: VmOptions: -Xmx512 asks for 512 bytes, and the JVM would not start: write -Xmx512m"},
         {"VmOptions = -Xmx 512m\n", "app.kvo:2: VmOptions: -Xmx needs its size joined to it, like -Xmx512m"},
         {"VmOptions = -cp lib\\a.jar\n", "app.kvo:2: VmOptions: -cp is no VM option, and the JVM would drop it"},
+        {"VmOptions = -Xmx1g -Xms512\n", "app.kvo:2: VmOptions: -Xms512 asks for 512 bytes, and the JVM would not start: write -Xms512m"},
+        {"VmOptions = '-Dx=a b' -jar\n", "app.kvo:2: VmOptions: -jar is no VM option"},
     };
     for (const auto& c : cases) {
         // A main class first, so that each case has exactly its own error;
@@ -333,6 +354,8 @@ TEST(ConfigCheck, WhatTheLauncherUsesAsWrittenPacks) {
              "143 = anything\n1005 = text\n",
              "JavaDownloadUrl = https://example.com/java?os=windows\n1016 := Get Java at {3}\n",
              "VmOptions = -Xmx1073741824 -Xms32M \"-Dname=My App\" -include-options x.vmoptions -Dp=%d%s\n",
+             // One option each, as the launcher splits them.
+             "VmOptions = -Xmx512m \"-Dapp.usage=start it with -jar app.jar\" '-Dq=-cp x' -include-options -jar\n",
              "ClassPath = A0C:\\lib\\a.jar;A0%KORVO_EXEDIR%lib\\b,c.jar\nJreSearchSequence = EJAVA_HOME;E_X1\n",
          }) {
         const ConfigFindings f = check(std::string("MainClass = com.example.Main\n") + good);
@@ -376,6 +399,35 @@ TEST(ConfigCheck, WarningsWhereTheLauncherStillWorks) {
          })
         EXPECT_NE(w.find(expected), std::string::npos) << expected << "\n" << w;
     EXPECT_EQ(f.warnings.size(), 9u) << w;
+    // What does nothing where it stands: a warning each, and none where it works.
+    const struct {
+        const char* text;
+        const char* warning;  // nullptr: none
+    } noEffect[] = {
+        {"VmOptions = -Xmx1g --add-opens\n",
+         "app.kvo:3: warning: VmOptions: --add-opens has no value, so the VM ignores it: write --add-opens=VALUE"},
+        {"VmOptions = -p\n", "app.kvo:3: warning: VmOptions: -p has no value, so the VM ignores it: write --module-path=VALUE"},
+        {"VmOptions = --add-opens java.base/java.lang=ALL-UNNAMED\n", nullptr},
+        {"VmOptions = @args.txt\n", "app.kvo:3: warning: VmOptions: @args.txt is read by the java command only, so the "
+                                    "VM ignores it: write \"-include-options FILE\" instead"},
+        {"OutputFile1 = out.log\n", "app.kvo:3: warning: OutputFile1 names a file, but without OutputFile1Enabled = 1 "
+                                    "the application's System.out does not go there: add that line"},
+        {"OutputFile2 = err.log\n", "app.kvo:3: warning: OutputFile2 names a file, but without OutputFile2Enabled = 1 "
+                                    "the application's System.err does not go there"},
+        {"OutputFile1 = out.log\nOutputFile1Enabled = 1\n", nullptr},
+        {"OutputFile2Enabled = 0\nOutputFile2 = err.log\n", nullptr},
+        {"OutputFile1 =\n", nullptr},
+    };
+    for (const auto& c : noEffect) {
+        const ConfigFindings one = check(std::string("MainClass = a.B\nExecutableType = 1\n") + c.text);
+        EXPECT_EQ(joined(one.errors), "") << c.text;
+        if (!c.warning) {
+            EXPECT_EQ(joined(one.warnings), "") << c.text;
+            continue;
+        }
+        ASSERT_EQ(one.warnings.size(), 1u) << c.text << joined(one.warnings);
+        EXPECT_EQ(one.warnings[0].substr(0, std::strlen(c.warning)), c.warning) << c.text;
+    }
     // A splash with its image, or through the runtime's library with its own.
     EXPECT_EQ(check("MainClass = a.B\nExecutableType = 1\nSplashEnabled = 1\n[resources]\nsplash-bitmap = s.png\n")
                   .warnings.size(),
@@ -388,6 +440,45 @@ TEST(ConfigCheck, WarningsWhereTheLauncherStillWorks) {
               "app.kvo: warning: no ExecutableType: the launcher reads 0, a console program, and writes its errors to "
               "standard error; started from Explorer, where it has none, it shows them in dialogs instead. Write "
               "ExecutableType = 1 for a GUI application\n");
+}
+
+std::string utf16le(std::u16string_view text) {
+    std::string out = "\xFF\xFE";
+    for (char16_t u : text)
+        out += {char(u & 0xFF), char(u >> 8)};
+    return out;
+}
+
+TEST(ConfigCheck, IncludedOptionsFilesAreReadAsTheLauncherReadsThem) {
+    const struct {
+        std::string bytes;
+        std::string findings;  // errors, then warnings, a line each
+    } cases[] = {
+        {"-Xmx512m\n# -jar in a comment\n-jar app.jar\n", "opts.vmoptions:3: option: -jar is no VM option"},
+        // UTF-16 is read as UTF-16: its first option is -Xms64, not "\xFF\xFE-Xms64".
+        {utf16le(u"-Xms64\r\n"), "opts.vmoptions:1: option: -Xms64 asks for 64 bytes"},
+        {utf16le(u"-Dok=caf\u00E9\r\n-Dx=\u0142\r\n"),
+         "opts.vmoptions:2: '\xC5\x82' (U+0142) has no form in code page CP1252, and the launcher would end the "
+         "option before it"},
+        {"--add-opens\n# value on the next line\n\njava.base/java.lang=ALL-UNNAMED\n-Dx=1\n", ""},
+        {"-Dx=1\n--add-opens\n", "opts.vmoptions:2: warning: option: --add-opens has no value"},
+        {"\xEF\xBB\xBF-Dq=\"-jar x\"\n-classpath/a lib\\x.jar\n", ""},
+    };
+    CodePage page("1252");
+    for (const auto& c : cases) {
+        OptionsFileCheck check("opts.vmoptions", page);
+        // In reads of any size.
+        for (size_t at = 0; at < c.bytes.size(); at += 3)
+            check.feed(std::string_view(c.bytes).substr(at, 3));
+        const ConfigFindings f = check.finish();
+        const std::string all = joined(f.errors) + joined(f.warnings);
+        EXPECT_EQ(all.substr(0, c.findings.size()), c.findings) << c.bytes;
+        EXPECT_EQ(f.errors.size() + f.warnings.size(), c.findings.empty() ? 0u : 1u) << all;
+    }
+    for (const char* name : {"app.vmoptions", "conf\\User.VMOptions"})
+        EXPECT_TRUE(isOptionsFileName(name)) << name;
+    for (const char* name : {".vmoptions", "app.vmoptions.bak", "app.options", "vmoptions"})
+        EXPECT_FALSE(isOptionsFileName(name)) << name;
 }
 
 // What dump writes must parse back to the very same records.
@@ -410,7 +501,8 @@ TEST(ConfigText, FormattedTextReadsBackExactly) {
                 {1006, "\"quoted\" start"},
                 {1007, ""},
                 {1008, "\xA2\xE8"}};
-    r.wide = {{101, u"\u00E9\U0001F600 x"}, {102, std::u16string{0xDC00, u' ', 0xD800}}, {103, u" \n"}};
+    r.wide = {{101, u"\u00E9\U0001F600 x"}, {102, std::u16string{0xDC00, u' ', 0xD800}}, {103, u" \n"},
+              {104, u"c1 \u0080 \u009F \u00A0"}};
     r.locales = {{"de", {{1000, u"Fehler"}}}, {"", {}}, {":=x", {{1, u"a"}}}, {" de ", {}}};
     for (const char* name : {"1252", "932", "949", "950", "UTF-8"}) {
         CodePage page(name);
@@ -434,6 +526,8 @@ TEST(ConfigText, FormattedTextReadsBackExactly) {
         EXPECT_NE(text.find("ClassPath = A0.\\lib\\new.jar\n"), std::string::npos);
         EXPECT_NE(text.find("1001 := line\\nbreak and \\\\n as text\n"), std::string::npos);
         EXPECT_NE(text.find("1003 := \\x01"), std::string::npos);
+        // The C1 controls from their first, written so that they are seen.
+        EXPECT_NE(text.find("c1 \\u0080 \\u009F \xC2\xA0\n"), std::string::npos) << text;
     }
 }
 

@@ -10,6 +10,7 @@
 #include "tools/kvo-pack/Block.h"
 #include "tools/kvo-pack/Pack.h"
 #include "tools/kvo-pack/RuntimeJar.h"
+#include "tools/kvo-pack/SystemFiles.h"
 
 using namespace kvopack;
 using packertest::makePe32;
@@ -132,6 +133,19 @@ TEST(PeStub, RejectsWhatIsNotAPe32Image) {
                 << e.what();
         }
     }
+}
+
+TEST(SameFile, ANumberNamesAFileOnlyOnItsDevice) {
+    sys::FileStatus a;
+    a.device = 1;
+    a.inode = 5;
+    sys::FileStatus b = a;
+    EXPECT_TRUE(sys::sameFile(a, b));
+    b.device = 2;
+    EXPECT_FALSE(sys::sameFile(a, b)) << "one number on two devices: two files";
+    b = a;
+    b.inode = 6;
+    EXPECT_FALSE(sys::sameFile(a, b));
 }
 
 class Packing : public ::testing::Test {

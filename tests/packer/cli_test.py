@@ -11,10 +11,12 @@ import random
 import re
 import shlex
 import shutil
+import stat
 import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import unittest
 import zipfile
 
@@ -103,6 +105,17 @@ class Base(unittest.TestCase):
     def assert_ok(self, result):
         self.assertEqual(result.returncode, 0, result.stderr)
 
+    def full_device(self):
+        """A node of the device /dev/full is, in the test's folder where the
+        test may make one (as root): a tool that did replace it would replace
+        this one, not the system's."""
+        node = self.path("full")
+        try:
+            os.mknod(node, 0o666 | stat.S_IFCHR, os.stat("/dev/full").st_rdev)
+            return node
+        except PermissionError:
+            return "/dev/full"
+
 
 class CommandLine(Base):
     def test_help_and_usage_errors(self):
@@ -173,6 +186,15 @@ class CommandLine(Base):
         result = self.build(config="none.kvo")
         self.assertEqual(result.returncode, 1)
         self.assertIn("none.kvo", result.stderr)
+
+    def test_included_options_files_are_read_as_the_launcher_reads_them(self):
+        self.write("opts.vmoptions", "\ufeff-Xmx1g\r\n-jar app.jar\r\n".encode("utf-16-le"))
+        self.write("app.kvo", "ApplicationName = x\n[files]\napp.vmoptions = opts.vmoptions\n")
+        before = sorted(os.listdir(self.dir))
+        result = self.build()
+        self.assertEqual(result.returncode, 1)
+        self.assertRegex(result.stderr, r"app\.kvo:3: .*opts\.vmoptions:2: option: -jar is no VM option")
+        self.assertEqual(sorted(os.listdir(self.dir)), before)
 
     def test_record_reference_is_the_launchers_own(self):
         """`kvo-pack records` lists exactly the records and messages the
@@ -787,11 +809,42 @@ class Extraction(Base):
         self.assertEqual(self.read("out/a.txt"), b"mine")
         self.assertEqual(self.read("out/sub/b.txt"), b"mine too")
         self.assertEqual(self.listing("out"), before)  # nothing moved aside is left
+        # A file this run created is not left behind either.
+        os.remove(self.path("out/a.txt"))
+        result = subprocess.run([KVO_PACK, "dump", "--extract-files", self.path("out"), "--force",
+                                 self.path("app.exe")], capture_output=True, text=True, timeout=120, env=env)
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(self.listing("out"), ["out/sub", "out/sub/b.txt"])
+        self.write("out/a.txt", b"mine")
         # Without the failure both are replaced, and nothing else remains.
         self.assert_ok(run("dump", "--extract-files", self.path("out"), "--force", self.path("app.exe")))
         self.assertEqual(self.read("out/a.txt"), b"packed a")
         self.assertEqual(self.read("out/sub/b.txt"), b"packed b")
         self.assertEqual(self.listing("out"), before)
+
+    def test_a_failed_last_step_puts_everything_back(self):
+        # The text is the run's last step: when it cannot be written, the file
+        # --force replaced gets its content back and the one this run created
+        # goes again, its folder with it.
+        self.write("out/a.txt", b"mine")
+        before = self.listing("out")
+        cases = [("an output that cannot be created", ["--out", self.path("nodir/t.kvo")], None,
+                  "cannot create " + self.path("nodir/t.kvo"))]
+        if not RUNNER and os.path.exists("/dev/full"):
+            full = self.full_device()
+            cases += [("a full device named by --out", ["--out", full], None,
+                       f"cannot write {full}: No space left on device"),
+                      ("standard output on a full device", [], full, "cannot write the dump: No space left on device")]
+        for label, extra, stdout, message in cases:
+            with self.subTest(label):
+                with open(stdout or os.devnull, "w") as sink:
+                    result = subprocess.run([*RUNNER, KVO_PACK, "dump", "--extract-files", self.path("out"), "--force",
+                                             *extra, self.path("app.exe")], stdout=sink, stderr=subprocess.PIPE,
+                                            text=True, timeout=120)
+                self.assertEqual(result.returncode, 1)
+                self.assertIn(message, result.stderr)
+                self.assertEqual(self.read("out/a.txt"), b"mine")
+                self.assertEqual(self.listing("out"), before)
 
     def test_a_directory_in_the_way(self):
         os.makedirs(self.path("out/sub/b.txt/inside"))
@@ -854,6 +907,98 @@ class Extraction(Base):
     def test_force_needs_extraction(self):
         result = run("dump", "--force", self.path("app.exe"))
         self.assertEqual(result.returncode, 2)
+
+class Outputs(Base):
+    """What --out names is written into, never replaced unless it is a plain file."""
+
+    def setUp(self):
+        super().setUp()
+        self.write("app.kvo", "ApplicationName = x\n")
+        self.assert_ok(self.build())
+        self.launcher = self.read("app.exe")
+        self.text = run("dump", self.path("app.exe")).stdout
+
+    def test_standard_output(self):
+        result = subprocess.run([*RUNNER, KVO_PACK, "build", "--stub", self.path("stub.exe"), "--config",
+                                 self.path("app.kvo"), "--out", "-"], capture_output=True, timeout=120)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(result.stdout, self.launcher)
+        self.assertIn(b"kvo-pack: wrote standard output, a PE32 i386 launcher", result.stderr)
+        result = run("dump", "--out", "-", self.path("app.exe"))
+        self.assertEqual((result.returncode, result.stdout), (0, self.text))
+        self.assertFalse(os.path.exists(self.path("-")))
+
+    def test_a_link_is_written_through(self):
+        if RUNNER:
+            self.skipTest("symbolic links of the Linux file system")
+        os.makedirs(self.path("real"))
+        os.makedirs(self.path("links"))
+        for command in ("build", "dump"):
+            with self.subTest(command):
+                self.write("real/target", b"old")
+                os.symlink("../real/target", self.path("links/out"))
+                if command == "build":
+                    result = run("build", "--stub", self.path("stub.exe"), "--config", self.path("app.kvo"),
+                                 "--out", self.path("links/out"))
+                else:
+                    result = run("dump", "--out", self.path("links/out"), self.path("app.exe"))
+                self.assert_ok(result)
+                self.assertEqual(os.readlink(self.path("links/out")), "../real/target")
+                self.assertEqual(self.read("real/target"), self.launcher if command == "build" else self.text.encode())
+                self.assertEqual((os.listdir(self.path("links")), os.listdir(self.path("real"))), (["out"], ["target"]))
+                os.remove(self.path("links/out"))
+
+    def test_a_fifo_is_written_into(self):
+        if RUNNER:
+            self.skipTest("FIFOs of the Linux file system")
+        fifo = self.path("fifo")
+        os.mkfifo(fifo)
+        for command, expected in (("dump", self.text.encode()), ("build", self.launcher)):
+            with self.subTest(command):
+                got = []
+
+                def read():
+                    with open(fifo, "rb") as f:
+                        got.append(f.read())
+                reader = threading.Thread(target=read, daemon=True)
+                reader.start()
+                if command == "build":
+                    result = run("build", "--stub", self.path("stub.exe"), "--config", self.path("app.kvo"),
+                                 "--out", fifo)
+                else:
+                    result = run("dump", "--out", fifo, self.path("app.exe"))
+                reader.join(60)
+                self.assert_ok(result)
+                self.assertEqual(got, [expected])
+                self.assertTrue(stat.S_ISFIFO(os.lstat(fifo).st_mode))
+        self.assertEqual(sorted(os.listdir(self.dir)), ["app.exe", "app.kvo", "fifo", "stub.exe"])
+
+    def test_the_null_device_of_windows(self):
+        if not RUNNER:
+            self.skipTest("the Windows tool's NUL")
+        before = sorted(os.listdir(self.dir))
+        for args in (["dump", "--out", "NUL", self.path("app.exe")],
+                     ["build", "--stub", self.path("stub.exe"), "--config", self.path("app.kvo"), "--out", "NUL"]):
+            with self.subTest(args[0]):
+                result = run(*args, cwd=self.dir)
+                self.assert_ok(result)
+                self.assertEqual(sorted(os.listdir(self.dir)), before)
+
+    def test_a_full_device_is_an_error_and_stays(self):
+        if RUNNER or not os.path.exists("/dev/full"):
+            self.skipTest("/dev/full of Linux")
+        full = self.full_device()
+        node = os.stat(full)
+        for args in (["dump", "--out", full, self.path("app.exe")],
+                     ["build", "--stub", self.path("stub.exe"), "--config", self.path("app.kvo"), "--out", full]):
+            with self.subTest(args[0]):
+                result = run(*args)
+                self.assertEqual(result.returncode, 1)
+                self.assertTrue(result.stderr.endswith(f"cannot write {full}: No space left on device\n"),
+                                result.stderr)
+                after = os.lstat(full)
+                self.assertEqual((after.st_ino, after.st_rdev, after.st_mode), (node.st_ino, node.st_rdev, node.st_mode))
+
 
 class Example(Base):
     def test_example_configuration(self):

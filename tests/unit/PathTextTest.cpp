@@ -71,4 +71,17 @@ TEST(DirectoryOfFullPath, UpToTheFilePart) {
     EXPECT_EQ(directoryOfFullPath("C:\\dir", 0), "");
 }
 
+TEST(WithoutDotParts, OnlySingleDotsGo) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\out\\.\\lib", "C:\\out\\lib"},   {"C:\\out\\.\\.\\lib\\.", "C:\\out\\lib"},
+        {"C:\\.", "C:\\"},                       {"C:\\lib\\", "C:\\lib\\"},
+        {".\\lib", "lib"},                        {".", "."},
+        {"\\\\srv\\share\\.\\x", "\\\\srv\\share\\x"}, {"C:\\a\\..\\b", "C:\\a\\..\\b"},
+        {"lib/./x.jar", "lib/x.jar"},               {"a.\\.b", "a.\\.b"},
+        {"", ""},
+    };
+    for (const auto& [path, expected] : cases)
+        EXPECT_EQ(withoutDotParts(path), expected) << path;
+}
+
 }  // namespace

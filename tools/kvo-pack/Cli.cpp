@@ -1,6 +1,9 @@
 #include "tools/kvo-pack/Cli.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
 #include <map>
 #include <new>
 #include <optional>
@@ -56,13 +59,21 @@ constexpr const char* kHelp =
     "upper, no MainClass, a record inside another section. It reads the\n"
     "configuration as UTF-8, or as UTF-16 with a byte-order mark.\n"
     "\n"
+    "--out FILE      the file takes the new content only once it is complete, and\n"
+    "                after a failure nothing has changed; a symbolic link stays as it\n"
+    "                is and the file it names gets the content; a device or FIFO is\n"
+    "                written into, never replaced (a write it refuses is an error);\n"
+    "                - is standard output.\n"
+    "\n"
     "--codepage CP   ANSI code page of the narrow records (default 1252): a Windows\n"
     "                code page by number (932, cp1251, windows-1250), or UTF-8,\n"
     "                US-ASCII, ISO-8859-n, KOI8-R, KOI8-U, SHIFT_JIS, GBK, UHC, BIG5\n"
-    "                (the tables of 932, 936, 949, 950). A name means the same table\n"
-    "                on every host; a character counts only when its bytes read back\n"
-    "                as itself (with 932, write U+FF5E for the wave dash, and the\n"
-    "                backslash's byte is never a yen sign).\n"
+    "                (the tables of 932, 936, 949, 950); the numbers Windows gives\n"
+    "                UTF-8, US-ASCII, KOI8 and ISO-8859-n are taken too (65001,\n"
+    "                20127, 20866, 21866, 28591 to 28605; also cp65001). A name\n"
+    "                means the same table on every host; a character counts only\n"
+    "                when its bytes read back as itself (with 932, write U+FF5E for\n"
+    "                the wave dash, and the backslash's byte is never a yen sign).\n"
     "\n"
     "The configuration is UTF-8 text, one record a line:\n"
     "  # comment             only as the first thing on a line\n"
@@ -222,12 +233,16 @@ int runBuild(const Parsed& p, std::ostream& out, std::ostream& err) {
     }
     for (const std::string& w : warnings)
         err << w << "\n";
-    // A vendor ships both widths; which one this file became is worth a line.
+    // A vendor ships both widths; which one this file became is worth a line
+    // (the stub's kind: the output may be a pipe that cannot be read back).
+    // Not into the launcher's own bytes when they go to standard output.
+    std::ostream& said = o.out == "-" ? err : out;
+    const std::string where = o.out == "-" ? "standard output" : o.out;
     if (o.stub) {
-        FileSource written(o.out);
-        out << "kvo-pack: wrote " << o.out << ", a " << imageKind(written) << " launcher\n";
+        FileSource stub(*o.stub);
+        said << "kvo-pack: wrote " << where << ", a " << imageKind(stub) << " launcher\n";
     } else {
-        out << "kvo-pack: wrote " << o.out << ", a block without a launcher image\n";
+        said << "kvo-pack: wrote " << where << ", a block without a launcher image\n";
     }
     return 0;
 }
@@ -246,28 +261,34 @@ int runDump(const Parsed& p, std::ostream& out, std::ostream& err) {
     o.force = p.flags.count("--force") > 0;
     if (o.force && !o.extractDir)
         throw UsageError{"--force goes with --extract-files"};
-    if (p.values.count("--out"))
+    if (p.values.count("--out") && p.values.at("--out") != "-")
         o.textPath = p.values.at("--out");
+    // Created first: an output that cannot be created fails the run before
+    // any extracted file is written.
+    std::unique_ptr<AtomicFile> file;
+    if (o.textPath)
+        file = std::make_unique<AtomicFile>(*o.textPath, defaultFileMode(), AtomicFile::namedByUser);
+    const auto writeText = [&](const std::string& text) {
+        if (file) {
+            file->write(text);
+            file->commit();
+            return;
+        }
+        errno = 0;
+        out << text;
+        out.flush();
+        if (!out)
+            throw PackError(errno ? "cannot write the dump: " + std::string(std::strerror(errno))
+                                  : "cannot write the dump");
+    };
     DumpResult result;
     try {
-        result = dumpPackage(o);
+        result = dumpPackage(o, writeText);
     } catch (const std::bad_alloc&) {
         throw PackError("not enough memory to dump " + o.input);
     }
     for (const std::string& w : result.warnings)
         err << w << "\n";
-    if (o.textPath) {
-        AtomicFile file(*o.textPath, defaultFileMode());
-        file.write(result.text);
-        file.commit();
-    } else {
-        out << result.text;
-        out.flush();
-        if (!out) {
-            err << "kvo-pack: cannot write the dump\n";
-            return 1;
-        }
-    }
     return 0;
 }
 

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 
+#include "core/AsciiCase.h"
+#include "core/CommandLine.h"
 #include "core/ConfigStore.h"
 #include "core/WebAddress.h"
+#include "jvm/OptionText.h"
 #include "runtime/VersionRules.h"
 #include "tools/kvo-pack/RecordNames.h"
 
@@ -242,34 +246,48 @@ void checkClassName(const RecordName& r, std::string_view v, const At& at) {
                  std::string(r.example) + "'");
 }
 
-// What the JVM would drop without a word or refuse to start with.
-void checkVmOptions(const RecordName& r, std::string_view v, const At& at) {
-    std::vector<std::string_view> tokens;
-    for (std::string_view t : split(v, ' '))
-        for (std::string_view u : split(t, '\t'))
-            if (!u.empty())
-                tokens.push_back(u);
-    const std::string name(r.name);
-    for (size_t i = 0; i < tokens.size(); ++i) {
-        const std::string_view t = tokens[i];
-        if (t == "-include-options") {
-            ++i;
-        } else if (t == "-cp" || t == "-classpath" || t == "--class-path" || t == "-jar") {
-            at.error(name + ": " + std::string(t) +
-                     " is no VM option, and the JVM would drop it: put the archives into ClassPath (A0.\\lib\\*)");
-        } else if (t.starts_with("-Xmx") || t.starts_with("-Xms")) {
-            const std::string_view size = t.substr(4);
-            bool digits = !size.empty() && size.size() <= 7;
-            for (char c : size)
-                digits = digits && isDigit(c);
-            if (size.empty())
-                at.error(name + ": " + std::string(t) + " needs its size joined to it, like " + std::string(t.substr(0, 4)) +
-                         "512m");
-            else if (digits && parseConfigInt(size) < 1024 * 1024)
-                at.error(name + ": " + std::string(t) + " asks for " + std::string(size) +
-                         " bytes, and the JVM would not start: write " + std::string(t) + "m for megabytes");
-        }
+// One option as the launcher hands it to the VM (its words already joined):
+// what the VM would drop without a word or refuse to start with. `source`
+// names where it stands ("VmOptions").
+void checkVmOption(const std::string& source, std::string_view t, const At& at) {
+    const std::string_view word = t.substr(0, t.find_first_of(" \t"));
+    if (word == "-cp" || word == "-classpath" || word == "--class-path" || word == "-jar") {
+        at.error(source + ": " + std::string(word) +
+                 " is no VM option, and the JVM would drop it: put the archives into ClassPath (A0.\\lib\\*)");
+    } else if (t.starts_with("-Xmx") || t.starts_with("-Xms")) {
+        const std::string_view size = t.substr(4);
+        bool digits = !size.empty() && size.size() <= 7;
+        for (char c : size)
+            digits = digits && isDigit(c);
+        if (size.empty())
+            at.error(source + ": " + std::string(t) + " needs its size joined to it, like " +
+                     std::string(t.substr(0, 4)) + "512m");
+        else if (digits && parseConfigInt(size) < 1024 * 1024)
+            at.error(source + ": " + std::string(t) + " asks for " + std::string(size) +
+                     " bytes, and the JVM would not start: write " + std::string(t) + "m for megabytes");
+    } else if (const std::string_view vmName = separateValueOption(t); !vmName.empty()) {
+        at.warn(source + ": " + std::string(t) + " has no value, so the VM ignores it: write " + std::string(vmName) +
+                "=VALUE");
+    } else if (const char* advice = javaCommandOnlyAdvice(t)) {
+        at.warn(source + ": " + std::string(t) + " is read by the java command only, so the VM ignores it: " + advice);
     }
+}
+
+// The texts the launcher makes of VmOptions: split by its own splitter,
+// module options and "-include-options" joined to their values.
+std::vector<std::string> vmOptionTexts(std::string_view value, const At& at) {
+    WideArgs words;
+    splitArguments(utf8ToUtf16(at.shown(value)), words);
+    NarrowArgs texts;
+    for (const std::u16string& w : words)
+        texts.push_back(utf16ToUtf8(w));
+    return joinOptionWords(texts, true);
+}
+
+void checkVmOptions(const RecordName& r, std::string_view v, const At& at) {
+    for (const std::string& text : vmOptionTexts(v, at))
+        if (classifyOptionLine(text).kind == OptionLineKind::option)
+            checkVmOption(std::string(r.name), text, at);
 }
 
 // "%JAVA_HOME%" stays as written: only the launcher's own places have that
@@ -354,7 +372,81 @@ std::vector<std::string> lowestVersionsMeeting(std::string_view lower) {
     return versions;
 }
 
+ConfigFindings inFileOrder(Found& found) {
+    ConfigFindings findings;
+    const auto order = [](std::vector<std::pair<int, std::string>>& list, std::vector<std::string>& out) {
+        std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (auto& entry : list)
+            out.push_back(std::move(entry.second));
+    };
+    order(found.errors, findings.errors);
+    order(found.warnings, findings.warnings);
+    return findings;
+}
+
 }  // namespace
+
+struct OptionsFileCheck::State {
+    State(std::string name, const CodePage& codePage)
+        : file(std::move(name)), page(codePage),
+          decoder({{}, [this](std::u16string_view piece, int line) { return narrow(piece, line); },
+                   [this](std::string& line, int number) { take(line, number); }}) {}
+
+    // As the launcher narrows a UTF-16 line: up to the first character the
+    // code page lacks, which ends the option there.
+    std::string narrow(std::u16string_view piece, int line) {
+        const std::string utf8 = utf16ToUtf8(piece);
+        std::string bytes;
+        char32_t bad = 0;
+        if (page.encode(utf8, bytes, bad))
+            return bytes;
+        std::string missing;
+        appendUtf8(missing, bad);
+        At{found, file, line, page}.error(describeChar(bad) + " has no form in code page " + page.name() +
+                                          ", and the launcher would end the option before it");
+        bytes.clear();
+        page.encode(utf8.substr(0, utf8.find(missing)), bytes, bad);
+        return bytes;
+    }
+
+    void take(std::string_view line, int number) {
+        for (const std::string& text : lines.take(line))
+            check(text, number);
+        lastLine = number;
+    }
+
+    void check(const std::string& text, int line) {
+        if (classifyOptionLine(text).kind == OptionLineKind::option)
+            checkVmOption("option", text, At{found, file, line, page});
+    }
+
+    std::string file;
+    const CodePage& page;
+    Found found;
+    OptionFileLines lines;
+    int lastLine = 0;
+    OptionFileDecoder decoder;
+};
+
+OptionsFileCheck::OptionsFileCheck(std::string fileName, const CodePage& page)
+    : state_(std::make_unique<State>(std::move(fileName), page)) {}
+
+OptionsFileCheck::~OptionsFileCheck() = default;
+
+void OptionsFileCheck::feed(std::string_view bytes) { state_->decoder.feed(bytes); }
+
+ConfigFindings OptionsFileCheck::finish() {
+    state_->decoder.finish();
+    for (const std::string& text : state_->lines.finish())
+        state_->check(text, state_->lastLine);
+    return inFileOrder(state_->found);
+}
+
+bool isOptionsFileName(std::string_view name) {
+    constexpr std::string_view kExtension = ".vmoptions";
+    return name.size() > kExtension.size() &&
+           equalsIgnoringAsciiCase(name.substr(name.size() - kExtension.size()), kExtension);
+}
 
 ConfigFindings checkConfig(const PackConfig& config, std::string_view fileName, const CodePage& page) {
     Found found;
@@ -433,6 +525,19 @@ ConfigFindings checkConfig(const PackConfig& config, std::string_view fileName, 
                       "takes 1.8 as the lower bound instead: write MinJavaVersion = 1.8");
     }
 
+    // The launcher class redirects a stream only when its switch is on.
+    for (const auto& [file, enabled, stream] : {std::tuple{rec::OutputFile1, rec::OutputFile1Enabled, "System.out"},
+                                                std::tuple{rec::OutputFile2, rec::OutputFile2Enabled, "System.err"}}) {
+        const auto named = effective.find(file);
+        if (named == effective.end() || trimBlanks(named->second->value).empty() || effective.count(enabled))
+            continue;
+        const RecordName* fileName = findRecordById(file);
+        const RecordName* switchName = findRecordById(enabled);
+        at(named->second->line)
+            .warn(std::string(fileName->name) + " names a file, but without " + std::string(switchName->name) +
+                  " = 1 the application's " + stream + " does not go there: add that line");
+    }
+
     const auto on = [&](int32_t id) {
         const auto found = effective.find(id);
         return found != effective.end() && parseConfigInt(found->second->value) != 0;
@@ -483,15 +588,7 @@ ConfigFindings checkConfig(const PackConfig& config, std::string_view fileName, 
     for (const LineMistake& m : config.mistakes)
         found.errors.emplace_back(m.line, m.text);
 
-    ConfigFindings findings;
-    const auto inFileOrder = [](std::vector<std::pair<int, std::string>>& list, std::vector<std::string>& out) {
-        std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (auto& entry : list)
-            out.push_back(std::move(entry.second));
-    };
-    inFileOrder(found.errors, findings.errors);
-    inFileOrder(found.warnings, findings.warnings);
-    return findings;
+    return inFileOrder(found);
 }
 
 }  // namespace kvopack

@@ -82,6 +82,19 @@ std::u16string utf8ToUtf16(std::string_view text) {
     return out;
 }
 
+std::string utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (char32_t(text[++i]) - 0xDC00);
+        else if (cp >= 0xD800 && cp <= 0xDFFF)
+            cp = 0xFFFD;
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
 std::string describeChar(char32_t cp) {
     char code[16];
     std::snprintf(code, sizeof code, "U+%04X", unsigned(cp));
@@ -204,7 +217,8 @@ const CodePageTable& codePageTable(std::string_view name) {
 }
 
 bool isCodePageCharacter(const CodePageTable& table, char32_t cp) {
-    if (table.windows == 65001)
+    // ASCII is in no list below.
+    if (table.windows == 65001 || cp < 0x80)
         return true;
     if (table.undefinedAsC1 && cp >= 0x80 && cp <= 0x9F)
         return false;
@@ -222,17 +236,37 @@ bool CodePage::decodeOne(std::string_view bytes, size_t pos, char32_t& cp, size_
         length = next - pos;
         return true;
     }
+    const unsigned char first = static_cast<unsigned char>(bytes[pos]);
+    if (first < 0x80 && asciiKept_[first] == 1) {
+        cp = first;
+        length = 1;
+        return true;
+    }
     // Shown as a character only when that character is written as these
     // bytes: a second byte form of it would not survive a dump and build.
     std::string again;
-    return hostDecode(bytes, pos, cp, length) && length > 0 && isCodePageCharacter(*table_, cp) &&
-           hostEncode(cp, again) && again == bytes.substr(pos, length);
+    const bool whole = hostDecode(bytes, pos, cp, length) && length > 0 && isCodePageCharacter(*table_, cp) &&
+                       hostEncode(cp, again) && again == bytes.substr(pos, length);
+    // The same finding as encode's for the character (CodePage::asciiKept_).
+    if (whole && first < 0x80 && cp == first && length == 1)
+        asciiKept_[first] = 1;
+    return whole;
 }
 
 bool CodePage::encode(std::string_view utf8, std::string& out, char32_t& bad) const {
     out.clear();
     size_t pos = 0;
     while (pos < utf8.size()) {
+        // Most text is ASCII, and the pages keep it as it is (learnt once per
+        // character): a run of it goes over whole.
+        size_t run = pos;
+        while (run < utf8.size() && static_cast<unsigned char>(utf8[run]) < 0x80 &&
+               asciiKept_[static_cast<unsigned char>(utf8[run])] == 1)
+            ++run;
+        out.append(utf8.substr(pos, run - pos));
+        pos = run;
+        if (pos == utf8.size())
+            break;
         const size_t start = pos;
         char32_t cp;
         if (!decodeUtf8(utf8, pos, cp)) {
@@ -253,6 +287,8 @@ bool CodePage::encode(std::string_view utf8, std::string& out, char32_t& bad) co
             bad = cp;
             return false;
         }
+        if (cp < 0x80 && bytes.size() == 1 && bytes[0] == char(cp))
+            asciiKept_[cp] = 1;
         out += bytes;
     }
     return true;

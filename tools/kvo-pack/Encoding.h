@@ -2,6 +2,7 @@
 // launcher stores: narrow texts in an ANSI code page, wide texts in UTF-16.
 #pragma once
 
+#include <array>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -22,6 +23,8 @@ bool isValidUtf8(std::string_view text);
 void appendUtf8(std::string& out, char32_t cp);
 // Valid UTF-8 in, UTF-16 out.
 std::u16string utf8ToUtf16(std::string_view text);
+// UTF-16 in, UTF-8 out; a surrogate without its partner becomes U+FFFD.
+std::string utf16ToUtf8(std::u16string_view text);
 std::string describeChar(char32_t cp);  // "'é' (U+00E9)"
 
 // Walks `text`: character(cp, bytes) for each UTF-8 character, stray(byte)
@@ -101,6 +104,9 @@ private:
 
     std::string name_;
     const CodePageTable* table_ = nullptr;
+    // Per ASCII character: 1 once it is known to be written as its own byte
+    // (as it is in every page the packer knows).
+    mutable std::array<unsigned char, 128> asciiKept_{};
     // The host's converters: iconv descriptors (none on Windows).
     void* toPage_ = nullptr;
     void* fromPage_ = nullptr;

@@ -261,7 +261,7 @@ std::optional<sys::FileStatus> followed(const std::string& path) {
 }
 
 bool sameFile(const std::optional<sys::FileStatus>& a, const std::optional<sys::FileStatus>& b) {
-    return a && b && a->device == b->device && a->inode == b->inode;
+    return a && b && sys::sameFile(*a, *b);
 }
 
 // Refuses before anything is written: a file in the way (unless `force`),
@@ -343,8 +343,10 @@ KeptAside keepAside(const fs::path& path) {
 // first. On failure the folder is as it was: the files kept aside are put
 // back, and what this run created goes again (its temporary files, the
 // files that took a free name, the directories it made).
+// `last` is the run's last step (the text's writing): should it fail, the
+// files are put back as well.
 void writeOutputs(const std::vector<OutputFile>& files, BlockSource& source,
-                  const std::string& input, bool force) {
+                  const std::string& input, bool force, const std::function<void()>& last) {
     checkTargets(files, input, force);
     std::vector<fs::path> madeDirs;
     std::vector<fs::path> created;
@@ -389,6 +391,8 @@ void writeOutputs(const std::vector<OutputFile>& files, BlockSource& source,
             else if (force)
                 replaced.back().moved = true;
         }
+        if (last)
+            last();
     } catch (...) {
         staged.clear();
         std::string kept;
@@ -523,63 +527,6 @@ JavaHalfForm javaHalfFormFor(const PackConfig& config, const BuildOptions& o, co
 
 }  // namespace
 
-unsigned defaultFileMode() { return sys::defaultFileMode(); }
-
-AtomicFile::AtomicFile(const std::string& path, unsigned mode) : path_(path) {
-    fd_ = sys::createTemporaryFor(path, mode, temp_);
-    if (fd_ < 0)
-        throw PackError(systemError("cannot create " + path, errno));
-}
-
-AtomicFile::~AtomicFile() {
-    if (fd_ >= 0)
-        sys::closeFile(fd_);
-    if (!committed_)
-        sys::removeFile(temp_);
-}
-
-void AtomicFile::write(const char* data, size_t size) {
-    if (sum_)
-        sum_->add(data, size);
-    while (size > 0) {
-        const int64_t n = sys::writeSome(fd_, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw PackError(systemError("cannot write " + path_, n < 0 ? errno : EIO));
-        data += n;
-        size -= size_t(n);
-        written_ += n;
-    }
-}
-
-void AtomicFile::patch(int64_t offset, const std::string& bytes) {
-    if (sys::writeAt(fd_, bytes.data(), bytes.size(), offset) != int64_t(bytes.size()))
-        throw PackError(systemError("cannot write " + path_, errno));
-}
-
-void AtomicFile::close() {
-    if (fd_ < 0)
-        return;
-    const int fd = fd_;
-    fd_ = -1;
-    if (sys::closeFile(fd) != 0)
-        throw PackError(systemError("cannot write " + path_, errno));
-}
-
-void AtomicFile::commit(Commit how) {
-    close();
-    // keepExisting takes the name only while it is free, also against a file
-    // that appeared since it was checked.
-    if (sys::renameFile(temp_, path_, how == replace) != 0) {
-        const int error = errno;
-        throw PackError(error == EEXIST ? path_ + " exists; nothing was written (--force replaces "
-                                                  "existing files)"
-                                        : systemError("cannot write " + path_, error));
-    }
-    committed_ = true;
-}
-
 std::vector<std::string> buildPackage(const BuildOptions& o) {
     CodePage page(o.codePage);
     PackConfig config = readConfigText(readTextFile(o.config), o.config, page);
@@ -635,6 +582,30 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
                             "the names of the included files exceed the 8191 bytes the launcher "
                             "reads of IncludedFileNames");
     }
+    // An options file among them is read as the launcher will read it.
+    for (const OpenedFile& f : files.list) {
+        if (!isOptionsFileName(f.entry->name))
+            continue;
+        OptionsFileCheck check(lineOf(o.config, f.entry->line) + f.fullPath, page);
+        std::string buffer(64 * 1024, '\0');
+        for (int64_t at = 0; at < f.size;) {
+            const int64_t n = sys::readAt(f.fd, buffer.data(), size_t(std::min<int64_t>(f.size - at, buffer.size())), at);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                throw PackError(lineOf(o.config, f.entry->line) + systemError("cannot read " + f.fullPath, n < 0 ? errno : EIO));
+            check.feed(std::string_view(buffer.data(), size_t(n)));
+            at += n;
+        }
+        ConfigFindings found = check.finish();
+        if (!found.errors.empty()) {
+            std::string all;
+            for (const std::string& e : found.errors)
+                all += (all.empty() ? "" : "\n") + e;
+            throw PackError(all);
+        }
+        config.warnings.insert(config.warnings.end(), found.warnings.begin(), found.warnings.end());
+    }
     ResourceInputs resourceInputs;
     const bool wantsResources = config.resources.any() || config.version.present;
     if (wantsResources) {
@@ -671,7 +642,7 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
     const std::string block = encodeBlock(config.records);
     // The output replaces its file, which is never one of the inputs that
     // would be lost with it (the stub may be: it was read whole).
-    if (const auto target = followed(o.out)) {
+    if (const auto target = o.out == "-" ? std::nullopt : followed(o.out)) {
         const auto named = [&](const std::string& path) { return sameFile(followed(path), target); };
         if (named(o.config))
             throw PackError(o.out + " is the configuration " + o.config + "; it is not replaced");
@@ -690,7 +661,7 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
                         " bytes; the launcher addresses at most " + std::to_string(kLargestFile));
 
     PeChecksum sum(checksumAt.value_or(0));
-    AtomicFile out(o.out, mode);
+    AtomicFile out(o.out, mode, AtomicFile::namedByUser);
     if (checksumAt)
         out.track(&sum);
     out.write(image);
@@ -713,7 +684,7 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
     return warnings;
 }
 
-DumpResult dumpPackage(const DumpOptions& o) {
+DumpResult dumpPackage(const DumpOptions& o, const std::function<void(const std::string&)>& writeText) {
     CodePage page(o.codePage);
     FileSource source(o.input);
     const int64_t start = o.overlay ? 0 : imageEnd(source, o.input);
@@ -932,8 +903,13 @@ DumpResult dumpPackage(const DumpOptions& o) {
             if (fs::absolute(f.path).lexically_normal() == textFile)
                 throw PackError(*o.textPath + " is also where an extracted file would go");
     }
+    std::function<void()> last;
+    if (writeText)
+        last = [&] { writeText(result.text); };
     if (!outputs.empty())
-        writeOutputs(outputs, source, o.input, o.force);
+        writeOutputs(outputs, source, o.input, o.force, last);
+    else if (last)
+        last();
     return result;
 }
 

@@ -1,10 +1,12 @@
 // The two operations of the packer over files.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "tools/kvo-pack/OutputFile.h"
 #include "tools/kvo-pack/PeImage.h"
 
 namespace kvopack {
@@ -40,40 +42,10 @@ struct DumpResult {
     std::vector<std::string> warnings;
 };
 
-DumpResult dumpPackage(const DumpOptions& options);
-
-// Permissions for a new file: rw for everyone the umask lets through.
-unsigned defaultFileMode();
-
-// A file that appears under its name only once it is complete: written as a
-// temporary sibling, renamed by commit(), removed if never committed.
-class AtomicFile {
-public:
-    AtomicFile(const std::string& path, unsigned mode);
-    ~AtomicFile();
-    AtomicFile(const AtomicFile&) = delete;
-    AtomicFile& operator=(const AtomicFile&) = delete;
-
-    void write(const char* data, size_t size);
-    void write(const std::string& bytes) { write(bytes.data(), bytes.size()); }
-    int64_t written() const { return written_; }
-    // Every byte written from now on is also added to `sum`.
-    void track(PeChecksum* sum) { sum_ = sum; }
-    // Overwrites bytes already written.
-    void patch(int64_t offset, const std::string& bytes);
-    // Ends the writing; the file keeps its temporary name until commit().
-    void close();
-    enum Commit { replace, keepExisting };
-    // keepExisting fails (naming the file) when something has the name.
-    void commit(Commit how = replace);
-
-private:
-    PeChecksum* sum_ = nullptr;
-    std::string path_;
-    std::string temp_;
-    int fd_ = -1;
-    bool committed_ = false;
-    int64_t written_ = 0;
-};
+// Writes the extracted files. `writeText`, when given, takes the text once
+// they have their names; should it fail, every file is put back as it was,
+// so that the dump writes everything or nothing.
+DumpResult dumpPackage(const DumpOptions& options,
+                       const std::function<void(const std::string& text)>& writeText = {});
 
 }  // namespace kvopack

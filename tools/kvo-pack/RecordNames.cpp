@@ -194,20 +194,62 @@ constexpr std::array kMessages = {
 char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
 // Optimal string alignment distance over letters folded to lower case.
-size_t editDistance(std::string_view a, std::string_view b) {
-    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
-    for (size_t i = 0; i <= a.size(); ++i)
-        d[i][0] = i;
+// A lower bound of the distance, in one pass over each text: the letters one
+// has more of than the other (an edit changes that count by one at most, a
+// swap not at all).
+size_t letterCountDistance(std::string_view a, std::string_view b) {
+    std::array<int, 256> count{};
+    for (char c : a)
+        ++count[static_cast<unsigned char>(lower(c))];
+    for (char c : b)
+        --count[static_cast<unsigned char>(lower(c))];
+    size_t more = 0, fewer = 0;
+    for (char c : a) {
+        int& n = count[static_cast<unsigned char>(lower(c))];
+        more += size_t(n > 0 ? n : 0);
+        n = 0;
+    }
+    for (char c : b) {
+        int& n = count[static_cast<unsigned char>(lower(c))];
+        fewer += size_t(n < 0 ? -n : 0);
+        n = 0;
+    }
+    return std::max(more, fewer);
+}
+
+// The longest name nearestName compares.
+constexpr size_t kLongestCompared = 64;
+
+// The distance, or `cap + 1` for any above `cap`: it runs for every unknown
+// name against every record name, and most are far apart. Three rows of the
+// table at a time, each as long as `b` (at most kLongestCompared); a row
+// whose least entry, and the row before's plus one, exceed the cap cannot
+// lead to a distance within it.
+size_t editDistance(std::string_view a, std::string_view b, size_t cap) {
+    std::array<size_t, kLongestCompared + 1> rows[3];
+    size_t* before = rows[0].data();
+    size_t* last = rows[1].data();
+    size_t* row = rows[2].data();
     for (size_t j = 0; j <= b.size(); ++j)
-        d[0][j] = j;
-    for (size_t i = 1; i <= a.size(); ++i)
+        last[j] = j;
+    size_t lastLeast = 0;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        row[0] = i;
+        size_t least = row[0];
         for (size_t j = 1; j <= b.size(); ++j) {
             const size_t cost = lower(a[i - 1]) == lower(b[j - 1]) ? 0 : 1;
-            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+            row[j] = std::min(std::min(last[j], row[j - 1]) + 1, last[j - 1] + cost);
             if (i > 1 && j > 1 && lower(a[i - 1]) == lower(b[j - 2]) && lower(a[i - 2]) == lower(b[j - 1]))
-                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+                row[j] = std::min(row[j], before[j - 2] + 1);
+            least = std::min(least, row[j]);
         }
-    return d[a.size()][b.size()];
+        if (std::min(least, lastLeast + 1) > cap)
+            return cap + 1;
+        lastLeast = least;
+        std::swap(before, last);
+        std::swap(last, row);
+    }
+    return std::min(last[b.size()], cap + 1);
 }
 
 void pad(std::string& out, size_t width) {
@@ -251,22 +293,35 @@ const RecordName* findRecordById(int32_t id) {
     return nullptr;
 }
 
-std::vector<std::string_view> recordNameList() {
-    std::vector<std::string_view> names;
-    for (const auto& r : kNames)
-        names.push_back(r.name);
+const std::vector<std::string_view>& recordNameList() {
+    static const std::vector<std::string_view> names = [] {
+        std::vector<std::string_view> list;
+        for (const auto& r : kNames)
+            list.push_back(r.name);
+        return list;
+    }();
     return names;
 }
 
 std::string_view nearestName(std::string_view name, const std::vector<std::string_view>& candidates) {
     // Names are short; a longer text is no misspelt name, and the table
     // below stays small.
-    if (name.empty() || name.size() > 64)
+    if (name.empty() || name.size() > kLongestCompared)
         return {};
     std::string_view best;
     size_t bestDistance = SIZE_MAX;
+    // No name that differs in length by more than the slips allowed below can
+    // be taken, nor be nearer than one that can.
+    const size_t mostAllowed = std::max<size_t>(1, name.size() / 4);
     for (std::string_view candidate : candidates) {
-        const size_t d = editDistance(name, candidate);
+        const size_t apart = name.size() > candidate.size() ? name.size() - candidate.size() : candidate.size() - name.size();
+        if (apart > mostAllowed)
+            continue;
+        // Only one nearer than the best so far, and within the most allowed, counts.
+        const size_t cap = std::min(mostAllowed, bestDistance - 1);
+        if (letterCountDistance(candidate, name) > cap)
+            continue;
+        const size_t d = editDistance(candidate, name, cap);
         if (d < bestDistance) {
             best = candidate;
             bestDistance = d;

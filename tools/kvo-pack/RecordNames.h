@@ -47,7 +47,7 @@ const RecordName* findRecordById(int32_t id);
 // swap of two neighbours counting as one edit), or "" when none is close
 // enough to be the one meant.
 std::string_view nearestName(std::string_view name, const std::vector<std::string_view>& candidates);
-std::vector<std::string_view> recordNameList();
+const std::vector<std::string_view>& recordNameList();
 
 // Ids of the message records (1000 to 1021), which the launcher reads in
 // every section: narrow, [wide] and [locale].

@@ -14,6 +14,8 @@ namespace kvopack::sys {
 struct FileStatus {
     bool directory = false;
     bool regular = false;
+    // A symbolic link (only when it is described itself, not followed).
+    bool link = false;
     int64_t size = 0;
     // Which file this is: equal pairs name the same file.
     uint64_t device = 0;
@@ -25,6 +27,12 @@ std::filesystem::path toPath(const std::string& utf8);
 std::string fromPath(const std::filesystem::path& path);
 // With "/" between the parts on every host, for texts the packer prints.
 std::string fromGenericPath(const std::filesystem::path& path);
+
+// Whether two descriptions name one file: the same file number on the same
+// device (a number alone repeats across devices).
+inline bool sameFile(const FileStatus& a, const FileStatus& b) {
+    return a.device == b.device && a.inode == b.inode;
+}
 
 // Each returns -1 (or false) with errno set on failure.
 int openRead(const std::string& path);
@@ -39,6 +47,17 @@ int64_t writeAt(int fd, const void* data, size_t count, int64_t offset);
 int makeDirectory(const std::string& path);
 int removeFile(const std::string& path);
 int removeDirectory(const std::string& path);
+
+// Opens what exists at `path` (a device, a FIFO) for writing, neither
+// creating nor truncating anything.
+int openExisting(const std::string& path);
+// Where a chain of symbolic links that begins at `path` ends: the path of
+// the first thing that is no link (it need not exist); `path` itself when it
+// is no link.
+int followLinks(const std::string& path, std::string& end);
+// A file without a name in the system's temporary folder, open for reading
+// and writing, gone when it is closed.
+int createSpool();
 
 // A new file next to `path`, created exclusively under a name of its own
 // (".kvo-XXXXXX" in the same folder, set in `temp`), open for writing.

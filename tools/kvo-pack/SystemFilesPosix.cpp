@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cwctype>
 
 #include "tools/kvo-pack/Encoding.h"
@@ -17,6 +18,7 @@ namespace {
 void describe(const struct stat& st, FileStatus& status) {
     status.directory = S_ISDIR(st.st_mode);
     status.regular = S_ISREG(st.st_mode);
+    status.link = S_ISLNK(st.st_mode);
     status.size = st.st_size;
     status.device = uint64_t(st.st_dev);
     status.inode = uint64_t(st.st_ino);
@@ -58,6 +60,47 @@ int64_t writeAt(int fd, const void* data, size_t count, int64_t offset) {
 int makeDirectory(const std::string& path) { return ::mkdir(path.c_str(), 0777); }
 int removeFile(const std::string& path) { return ::unlink(path.c_str()); }
 int removeDirectory(const std::string& path) { return ::rmdir(path.c_str()); }
+
+int openExisting(const std::string& path) { return ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY); }
+
+int followLinks(const std::string& path, std::string& end) {
+    end = path;
+    // As many steps as the system itself takes before it gives up (ELOOP).
+    for (int step = 0; step < 40; ++step) {
+        struct stat st {};
+        if (::lstat(end.c_str(), &st) != 0)
+            return errno == ENOENT ? 0 : -1;
+        if (!S_ISLNK(st.st_mode))
+            return 0;
+        std::string target(size_t(st.st_size > 0 ? st.st_size : 0) + 256, '\0');
+        const ssize_t n = ::readlink(end.c_str(), target.data(), target.size());
+        if (n < 0)
+            return -1;
+        if (size_t(n) == target.size()) {
+            errno = ENAMETOOLONG;
+            return -1;
+        }
+        target.resize(size_t(n));
+        const std::filesystem::path p(end);
+        end = target.starts_with('/') || !p.has_parent_path() ? target : (p.parent_path() / target).string();
+    }
+    errno = ELOOP;
+    return -1;
+}
+
+int createSpool() {
+    const char* dir = ::getenv("TMPDIR");
+    const std::string folder = dir && *dir ? dir : "/tmp";
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
+        return fd;
+    // File systems without unnamed files: a name, dropped at once.
+    std::string name = folder + "/.kvo-XXXXXX";
+    fd = ::mkstemp(name.data());
+    if (fd >= 0)
+        ::unlink(name.c_str());
+    return fd;
+}
 
 int createTemporaryFor(const std::string& path, unsigned mode, std::string& temp) {
     const std::filesystem::path p(path);

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <iterator>
 
 namespace kvopack::sys {
 namespace {
@@ -75,6 +76,7 @@ std::string narrowUtf8(const std::wstring& text) {
 
 void describe(const BY_HANDLE_FILE_INFORMATION& info, bool linkItself, FileStatus& status) {
     const bool reparse = linkItself && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    status.link = reparse;
     status.directory = !reparse && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
     status.regular = !reparse && !status.directory;
     status.size = int64_t((uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
@@ -122,6 +124,12 @@ int pathStatus(const std::string& path, bool follow, FileStatus& status) {
                                  OPEN_EXISTING, flags, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return failWith(GetLastError());
+    // A device (NUL, CON, a pipe) is neither file nor folder.
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        status = FileStatus{};
+        return 0;
+    }
     BY_HANDLE_FILE_INFORMATION info;
     const bool ok = GetFileInformationByHandle(h, &info);
     const DWORD error = GetLastError();
@@ -132,14 +140,91 @@ int pathStatus(const std::string& path, bool follow, FileStatus& status) {
     return 0;
 }
 
+int openExisting(const std::string& path) {
+    std::wstring w;
+    if (!wide(path, w))
+        return -1;
+    const HANDLE h = CreateFileW(w.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return failWith(GetLastError());
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        errno = EMFILE;
+    }
+    return fd;
+}
+
+int followLinks(const std::string& path, std::string& end) {
+    end = path;
+    FileStatus itself;
+    if (pathStatus(path, false, itself) != 0)
+        return errno == ENOENT ? 0 : -1;
+    if (!itself.link)
+        return 0;
+    // The system follows the chain; a link to nothing cannot be followed.
+    std::wstring w;
+    if (!wide(path, w))
+        return -1;
+    const HANDLE h = CreateFileW(w.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return failWith(GetLastError());
+    wchar_t buffer[32768];
+    const DWORD n = GetFinalPathNameByHandleW(h, buffer, DWORD(std::size(buffer)), FILE_NAME_NORMALIZED);
+    const DWORD error = GetLastError();
+    CloseHandle(h);
+    if (n == 0 || n >= std::size(buffer))
+        return failWith(n == 0 ? error : ERROR_FILENAME_EXCED_RANGE);
+    std::wstring final(buffer, n);
+    if (final.starts_with(L"\\\\?\\UNC\\"))
+        final = L"\\" + final.substr(7);
+    else if (final.starts_with(L"\\\\?\\"))
+        final = final.substr(4);
+    end = narrowUtf8(final);
+    return 0;
+}
+
+int createSpool() {
+    wchar_t folder[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, folder);
+    if (n == 0 || n > MAX_PATH)
+        return failWith(n == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE);
+    wchar_t name[MAX_PATH + 1];
+    if (GetTempFileNameW(folder, L"kvo", 0, name) == 0)
+        return failWith(GetLastError());
+    // Deleted when closed, also when the process dies.
+    const HANDLE h = CreateFileW(name, GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, TRUNCATE_EXISTING,
+                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        DeleteFileW(name);
+        return failWith(error);
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        errno = EMFILE;
+    }
+    return fd;
+}
+
 int64_t readSome(int fd, void* buffer, size_t count) {
     return _read(fd, buffer, unsigned(count > 0x40000000 ? 0x40000000 : count));
 }
 
+// Leaves the file's position where it was, as pread does.
 int64_t readAt(int fd, void* buffer, size_t count, int64_t offset) {
-    if (_lseeki64(fd, offset, SEEK_SET) < 0)
+    const int64_t position = _lseeki64(fd, 0, SEEK_CUR);
+    if (position < 0 || _lseeki64(fd, offset, SEEK_SET) < 0)
         return -1;
-    return readSome(fd, buffer, count);
+    const int64_t n = readSome(fd, buffer, count);
+    const int error = errno;
+    if (_lseeki64(fd, position, SEEK_SET) < 0)
+        return -1;
+    errno = error;
+    return n;
 }
 
 int64_t writeSome(int fd, const void* data, size_t count) {

@@ -61,6 +61,7 @@ sys.path.insert(0, str(ROOT / "tests" / "realvm"))
 
 from harness import (BUILD_WIN32, CACHE_ROOT, Block, jvm_record, launcher_arch, make_runtime_home, reg,  # noqa: E402
                      stub_image, wine_env, winpath)
+from kept_files import KeptFilesPair  # noqa: E402
 
 BENCH = BUILD_WIN32 / "bench"
 REALVM = Path(os.environ.get("KVO_REALVM", ROOT / "build" / "realvm" / launcher_arch()))
@@ -376,6 +377,8 @@ def compared_with(kind):
         return "packed" if "application's main" in kind else "real VM"
     if kind.startswith("HotSpot"):
         return "HotSpot"
+    if kind.startswith("kept files"):
+        return "kept files"
     if "release file" in kind:
         return "release file"
     if kind.startswith("trivial console"):
@@ -494,6 +497,11 @@ def main():
             kinds["real VM: launcher with release file, to Java main"] = real_release.launcher
             kinds["real VM: bare loader, to the application's main"] = real_packed.bare_loader
             kinds["real VM: packed launcher, to the application's main"] = real_packed.launcher
+        kept = None
+        if KeptFilesPair.available():
+            kept = KeptFilesPair(work, env, wine)
+            setups.append(kept)
+            kinds.update(kept.kinds())
         if not options.no_hotspot and HotSpotPair.available():
             pair = HotSpotPair(work)
             kinds["HotSpot host: own launcher class, to the application's main"] = pair.own_launcher_class
@@ -501,6 +509,8 @@ def main():
         # Settle Wine and fill the version caches before anything counts.
         for run in kinds.values():
             run()
+        if kept:
+            kept.check()
         figures = {name: [] for name in kinds}
         # Seeded: two runs of the benchmark meet the same orders.
         order = random.Random(29)
@@ -560,6 +570,8 @@ def main():
               "real VM, release file: launcher / bare loader, to main")
         ratio("real VM: packed launcher, to the application's main", "real VM: bare loader, to the application's main",
               "real VM, packed: launcher / bare loader, to app's main")
+    if kept:
+        kept.per_round(figures, difference, ratio)
     if "HotSpot host: packed (Java half), to the application's main" in figures:
         ratio("HotSpot host: packed (Java half), to the application's main",
               "HotSpot host: own launcher class, to the application's main",

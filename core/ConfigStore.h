@@ -62,8 +62,12 @@ constexpr int32_t JavaDownloadUrl = 161;
 constexpr int32_t ProductFlavor = 2001;
 constexpr int32_t IncludedFileCount = 2002;
 constexpr int32_t IncludedFileNames = 2003;
+// 1: the included files are kept per user and reused (services/IncludedFilesCache.h).
+constexpr int32_t IncludedFilesCache = 2004;
 // Where the Java half's classes lie behind the block (services/RuntimeClasses.h).
 constexpr int32_t RuntimeClasses = 2005;
+// The hash of the included files' names and data that names their folder.
+constexpr int32_t IncludedFilesHash = 2006;
 constexpr int32_t InstallationDirectory = 10003;
 constexpr int32_t NativeLibraryPath = 10004;
 constexpr int32_t SingleInstance = 10005;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "core/CodePage.h"
 #include "core/ConfigBlock.h"
@@ -294,14 +295,24 @@ static bool copyPart(const char* part, char* out, size_t capacity) {
 bool localeLanguage(char* out, size_t capacity) { return copyPart(language, out, capacity); }
 bool localeCountry(char* out, size_t capacity) { return copyPart(country, out, capacity); }
 
-int copyRange(HANDLE source, HANDLE destination, int64_t length, bool scramble) {
+int copyRange(HANDLE source, HANDLE destination, int64_t length, bool scramble, size_t chunkSize) {
     if (length <= 0)
         return 0;
-    unsigned char chunk[8192];
+    unsigned char small[8192];
+    std::vector<unsigned char> large;
+    unsigned char* chunk = small;
+    size_t capacity = sizeof small;
+    // A larger piece only where it saves calls: each read and write costs
+    // about as much as copying a few kilobytes.
+    if (chunkSize > sizeof small && length > int64_t(sizeof small)) {
+        large.resize(length < int64_t(chunkSize) ? size_t(length) : chunkSize);
+        chunk = large.data();
+        capacity = large.size();
+    }
     int64_t copied = 0;
     while (copied < length) {
         const int64_t remaining = length - copied;
-        const DWORD want = remaining < int64_t(sizeof chunk) ? DWORD(remaining) : DWORD(sizeof chunk);
+        const DWORD want = remaining < int64_t(capacity) ? DWORD(remaining) : DWORD(capacity);
         DWORD got = 0;
         if (!ReadFile(source, chunk, want, &got, nullptr) || got == 0) {
             const DWORD error = GetLastError();

@@ -35,6 +35,7 @@ bool readLauncherBytes(uint64_t offset, uint32_t length, std::string& out);
 // short read is fatal ("Internal Error: readLong").
 int64_t readLong(HANDLE file);
 
-// Copies `length` bytes from the current position of `source`; 0 when done,
-// 1 on a failed read, 2 on a failed write.
-int copyRange(HANDLE source, HANDLE destination, int64_t length, bool scramble);
+// Copies `length` bytes from the current position of `source` in pieces of
+// at most `chunkSize` bytes; 0 when done, 1 on a failed read, 2 on a failed
+// write.
+int copyRange(HANDLE source, HANDLE destination, int64_t length, bool scramble, size_t chunkSize = 8192);

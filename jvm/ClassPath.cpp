@@ -12,6 +12,7 @@
 #include "core/StartupState.h"
 #include "jvm/Variables.h"
 #include "runtime/RuntimeText.h"
+#include "services/IncludedFilesCache.h"
 #include "services/TempDir.h"
 
 namespace {
@@ -169,7 +170,12 @@ std::string buildClassPathOption(const std::optional<std::string>& classPathPrep
     ClassPathText classPath;
     if (classPathPrepend)
         appendOrLog(classPath, *classPathPrepend + ";");
-    if (launcherTempDir[0] != '\0') {
+    if (launcherTempDir[0] != '\0' && launcherTempDirKept) {
+        for (const char* folder : {"", "user"})
+            for (const char* extension : {"jar", "zip"})
+                for (const std::string& path : keptIncludedFiles(folder, extension))
+                    appendOrLog(classPath, path + ";");
+    } else if (launcherTempDir[0] != '\0') {
         const std::string temp = launcherTempDir;
         appendDirectoryArchives(classPath, temp, "jar");
         appendDirectoryArchives(classPath, temp, "zip");

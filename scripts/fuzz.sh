@@ -18,7 +18,7 @@ seconds=${1:-600}
 targets="block_decoder:corpus resource_reader:resource-corpus config_text:config-text-corpus
 manifest_editor:manifest-corpus version_resource:version-resource-corpus
 options_file:options-file-corpus:1024 option_line:option-line-corpus release_file:release-corpus
-command_line:command-line-corpus runtime_classes:runtime-classes-corpus"
+command_line:command-line-corpus runtime_classes:runtime-classes-corpus cache_index:cache-index-corpus"
 
 status=0
 for entry in $targets; do

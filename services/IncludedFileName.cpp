@@ -59,7 +59,7 @@ std::vector<std::basic_string_view<CharT>> namesToHandle(std::basic_string_view<
 }
 
 template <class CharT>
-const char* nameProblem(std::basic_string_view<CharT> name) {
+const char* nameProblem(std::basic_string_view<CharT> name, bool anyDepth) {
     constexpr auto npos = std::basic_string_view<CharT>::npos;
     if (name.empty())
         return "it is empty";
@@ -72,6 +72,16 @@ const char* nameProblem(std::basic_string_view<CharT> name) {
     for (CharT c : name)
         if ((c >= CharT(0) && c < CharT(0x20)) || isOneOf(c, "<>\"|?*"))
             return "it holds a character that file names cannot hold";
+    if (anyDepth) {
+        for (size_t start = 0;;) {
+            const size_t slash = name.find(CharT('\\'), start);
+            if (const char* problem = partProblem(name.substr(start, slash == npos ? npos : slash - start)))
+                return problem;
+            if (slash == npos)
+                return nullptr;
+            start = slash + 1;
+        }
+    }
     const size_t slash = name.find(CharT('\\'));
     if (slash == npos)
         return partProblem(name);
@@ -94,6 +104,6 @@ std::vector<std::wstring_view> includedFileNamesToHandle(std::wstring_view list,
     return namesToHandle(list, count);
 }
 
-const char* includedFileNameProblem(std::string_view name) { return nameProblem(name); }
+const char* includedFileNameProblem(std::string_view name, bool anyDepth) { return nameProblem(name, anyDepth); }
 
-const char* includedFileNameProblem(std::wstring_view name) { return nameProblem(name); }
+const char* includedFileNameProblem(std::wstring_view name, bool anyDepth) { return nameProblem(name, anyDepth); }

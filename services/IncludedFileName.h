@@ -16,6 +16,9 @@ std::vector<std::wstring_view> includedFileNamesToHandle(std::wstring_view list,
 // Why `name` cannot be written below the temporary directory, or nullptr when
 // it can. A name is a file name, or one directory name, a backslash and a
 // file name; anything that could reach another place (an absolute path, a
-// drive or stream, "." or "..", a device, a deeper level) is refused.
-const char* includedFileNameProblem(std::string_view name);
-const char* includedFileNameProblem(std::wstring_view name);
+// drive or stream, "." or "..", a device, a deeper level) is refused. With
+// `anyDepth` (a launcher that keeps its files: a runtime needs deeper
+// folders) any number of directory names may precede the file name, each
+// held to the same rules.
+const char* includedFileNameProblem(std::string_view name, bool anyDepth = false);
+const char* includedFileNameProblem(std::wstring_view name, bool anyDepth = false);

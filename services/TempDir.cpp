@@ -6,21 +6,26 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/CodePage.h"
+#include "core/AsciiCase.h"
 #include "core/BoundedCopy.h"
 #include "core/ConfigStore.h"
 #include "core/Errors.h"
 #include "core/LauncherFile.h"
 #include "core/Log.h"
 #include "core/Paths.h"
+#include "services/FolderTree.h"
 #include "services/IncludedFileName.h"
+#include "services/IncludedFilesCache.h"
 
 char launcherTempDir[kTempPathCapacity] = "";
 uint32_t unextractedPosition = 0;
+bool launcherTempDirKept = false;
 
 namespace {
 
@@ -108,6 +113,12 @@ bool chooseFallback(char* out, size_t capacity) {
         return copyWhole(out, capacity, candidate);
     }
     return false;
+}
+
+std::wstring lowerAsciiText(std::wstring text) {
+    for (wchar_t& c : text)
+        c = lowerAscii(c);
+    return text;
 }
 
 // Paths are shown in the log as the file functions' code page writes them.
@@ -210,7 +221,7 @@ void createLauncherTempDir() {
     fatalErrorMessage(msg::InternalError, "7");
 }
 
-int extractIncludedFile(HANDLE launcherFile, const wchar_t* target) {
+int extractIncludedFile(HANDLE launcherFile, const wchar_t* target, size_t chunkSize, bool recoverable) {
     const int64_t length = readLong(launcherFile);
     logMessage("extracting %s (size: %lld)", shown(target).c_str(), static_cast<long long>(length));
     if (length <= 0)
@@ -218,11 +229,13 @@ int extractIncludedFile(HANDLE launcherFile, const wchar_t* target) {
     ScopedHandle out(CreateFileW(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out.valid()) {
         logError("could not create %s (%lu)", shown(target).c_str(), GetLastError());
+        if (recoverable)
+            return 2;
         fatalErrorMessage(msg::InternalError, "11");
     }
     // The file is closed on failure too, so that the error exit can delete
     // it along with the temporary directory.
-    return copyRange(launcherFile, out.get(), length, true);
+    return copyRange(launcherFile, out.get(), length, true, chunkSize);
 }
 
 int extractIncludedFile(HANDLE launcherFile, const char* target) {
@@ -232,20 +245,18 @@ int extractIncludedFile(HANDLE launcherFile, const char* target) {
     return extractIncludedFile(launcherFile, wide.c_str());
 }
 
-namespace {
-
 // The names of the included files to extract, read as characters: in a
 // double-byte code page (932, 936, 949, 950) the second byte of a character
 // can be the backslash's. Every name is checked before anything is written:
 // the block, not the launcher, decides the names, and none may reach
 // outside the directory. Ends the launcher on a name it refuses.
-std::vector<std::wstring> checkedIncludedFileNames(int32_t count) {
+std::vector<std::wstring> checkedIncludedFileNames(int32_t count, bool anyDepth) {
     std::wstring list;
     if (!widenText(fileApiCodePage(), getConfigString(rec::IncludedFileNames), list))
         failIncludedFile("included file names%s are not text of the code page", std::wstring());
     std::vector<std::wstring> names;
     for (std::wstring_view name : includedFileNamesToHandle(list, count)) {
-        if (const char* problem = includedFileNameProblem(name)) {
+        if (const char* problem = includedFileNameProblem(name, anyDepth)) {
             logError("included file name %s refused: %s", shown(name).c_str(), problem);
             fatalErrorMessage(msg::InternalError, "11");
         }
@@ -254,10 +265,8 @@ std::vector<std::wstring> checkedIncludedFileNames(int32_t count) {
     return names;
 }
 
-// Writes the included files, which begin behind the block, into `directory`
-// (the first level of a name's folders made on the way); 0, or the failing
-// copy's code. Sets unextractedPosition behind the last one read.
-int extractIncludedFilesInto(const std::wstring& directory, const std::vector<std::wstring>& names) {
+int extractIncludedFilesInto(const std::wstring& directory, const std::vector<std::wstring>& names,
+                             bool allLevels, size_t chunkSize, bool recoverable) {
     ScopedHandle file(openLauncherFile());
     if (!file.valid()) {
         logError("Could not open %s", launcherPath());
@@ -270,18 +279,27 @@ int extractIncludedFilesInto(const std::wstring& directory, const std::vector<st
         return 1;
     }
 
+    // Every level is made once: a runtime has hundreds of files in a few
+    // folders, and each attempt is a call into the system.
+    std::set<std::wstring> made;
     for (const std::wstring& name : names) {
         const std::wstring target = directory + L"\\" + name;
-        if (target.size() >= kTempPathCapacity)
-            failIncludedFile("the path of included file %s is too long", name);
-        const size_t slash = name.find(L'\\');
-        if (slash != std::wstring::npos) {
+        if (target.size() >= kTempPathCapacity) {
+            if (!recoverable)
+                failIncludedFile("the path of included file %s is too long", name);
+            logError("the path of included file %s is too long", shown(name).c_str());
+            return 2;
+        }
+        for (size_t slash = name.find(L'\\'); slash != std::wstring::npos;
+             slash = allLevels ? name.find(L'\\', slash + 1) : std::wstring::npos) {
             const std::wstring level = target.substr(0, directory.size() + 1 + slash);
+            if (allLevels && !made.insert(lowerAsciiText(level)).second)
+                continue;
             logMessage("creating directory %s", shown(level).c_str());
             if (!CreateDirectoryW(level.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
                 logError("failed to create directory %s", shown(level).c_str());
         }
-        const int result = extractIncludedFile(file.get(), target.c_str());
+        const int result = extractIncludedFile(file.get(), target.c_str(), chunkSize, recoverable);
         if (result != 0) {
             logError("Failed to extract %s", shown(target).c_str());
             return result;
@@ -295,8 +313,6 @@ int extractIncludedFilesInto(const std::wstring& directory, const std::vector<st
     return 0;
 }
 
-}  // namespace
-
 int extractIncludedFiles(bool createDirectory) {
     logMessage("extracting files");
     const int32_t count = getConfigInt(rec::IncludedFileCount);
@@ -308,7 +324,17 @@ int extractIncludedFiles(bool createDirectory) {
             launcherTempDir[0] = '\0';
         return 0;
     }
-    const std::vector<std::wstring> names = checkedIncludedFileNames(count);
+    // Kept files may lie deeper: a runtime's do.
+    const bool kept = getConfigBool(rec::IncludedFilesCache);
+    const std::vector<std::wstring> names = checkedIncludedFileNames(count, kept);
+    if (kept && createDirectory) {
+        if (useIncludedFilesCache(names)) {
+            logMessage("unextracted position: %u", static_cast<unsigned>(unextractedPosition));
+            logMessage("extracting files done");
+            return 0;
+        }
+        logMessage("the included files go into a fresh temporary folder instead");
+    }
 
     if (createDirectory)
         createLauncherTempDir();
@@ -319,7 +345,7 @@ int extractIncludedFiles(bool createDirectory) {
     std::wstring directory;
     if (!widenText(fileApiCodePage(), launcherTempDir, directory))
         failIncludedFile("temporary directory%s is not text of the code page", std::wstring());
-    const int result = extractIncludedFilesInto(directory, names);
+    const int result = extractIncludedFilesInto(directory, names, kept, kept ? kKeptFilesChunk : 8192, false);
     if (result != 0)
         return result;
     logMessage("unextracted position: %u", static_cast<unsigned>(unextractedPosition));
@@ -376,8 +402,12 @@ void emptyDirectory(const char* directory, bool recurse) {
 }
 
 void removeLauncherTempDir() {
-    if (launcherTempDir[0] == '\0')
+    if (launcherTempDir[0] == '\0' || launcherTempDirKept)
         return;
     emptyDirectory(launcherTempDir, true);
-    RemoveDirectoryA(launcherTempDir);
+    // Names of a launcher that keeps its files may lie deeper than emptying reaches.
+    std::wstring wide;
+    if (!RemoveDirectoryA(launcherTempDir) && getConfigBool(rec::IncludedFilesCache) &&
+        widenText(fileApiCodePage(), launcherTempDir, wide))
+        removeFolderTree(wide);
 }

@@ -1,5 +1,6 @@
 # Files of this folder that include no Windows header (built natively too).
 list(APPEND KVO_PURE_SOURCES
+    services/CacheFolder.cpp
     services/IncludedFileName.cpp
     services/InstanceText.cpp
     services/RuntimeClasses.cpp

@@ -8,15 +8,18 @@ Wine test program, whose test DISABLED_PackedExtraction reads its own block
 and extracts exactly as the launcher does, then returns (as a normal run
 would) and reports the directory and the unextracted position.
 """
+import hashlib
 import os
 import re
 import struct
 import subprocess
+import time
 import unittest
 from pathlib import Path
 
 from harness import (BUILD_NATIVE, BUILD_WIN32, PACKER, ROOT, SCRAMBLE_MASK, LauncherCase, base_block,
                      pe_image_end, winpath)
+from jvmstart import recording_home
 
 WINE_TESTS = BUILD_WIN32 / "wine_tests.exe"
 STUB_LAUNCHER = BUILD_WIN32 / "launcher.exe"
@@ -348,6 +351,283 @@ class TemporaryPath(IncludedFilesCase):
         self.assertEqual(sum(l.startswith("Could not create dir (") for l in log), 10)
         self.assertEqual(sum(l.startswith("Temp dir: ") for l in log), 10)
         self.assertNotIn("extracting files done", log)
+
+
+def content_hash(files: dict) -> str:
+    """The folder name a launcher keeps `files` under, computed here from the
+    definition: SHA-256 of the count, then each name and its data, with
+    their lengths (little-endian), cut to 16 hexadecimal digits."""
+    h = hashlib.sha256(struct.pack("<I", len(files)))
+    for name, data in files.items():
+        raw = name.encode("cp1252")
+        h.update(struct.pack("<I", len(raw)) + raw + struct.pack("<Q", len(data)) + data)
+    return h.hexdigest()[:16]
+
+
+def tree(folder: Path) -> dict:
+    """Relative path -> (bytes, modification time in the 100 ns that Windows
+    keeps) of every file below."""
+    return {str(p.relative_to(folder)): (p.read_bytes(), p.stat().st_mtime_ns // 100)
+            for p in sorted(folder.rglob("*")) if p.is_file()}
+
+
+class KeptFiles(IncludedFilesCase):
+    """IncludedFilesCache = 1: one folder per application and content under
+    LOCALAPPDATA, extracted once and checked by sizes and times after."""
+    FILES = {
+        "app.jar": pattern_bytes(5000, 1),
+        "lib\\x.jar": pattern_bytes(9000, 2),
+        "rt\\bin\\server\\deep.dll": pattern_bytes(300001, 3),
+        "empty.txt": b"",
+        "user\\u.zip": b"zz",
+    }
+    APP = "Kept App"
+
+    def setUp(self):
+        super().setUp()
+        self.local = self.dir / "local"
+        self.local.mkdir()
+        self.vm = recording_home(self.dir / "jre")
+
+    def packed(self, files=None, name="app.exe", extra=""):
+        return self.pack(files or self.FILES, STUB_LAUNCHER, name=name,
+                         extra=f"ApplicationName = {self.APP}\nIncludedFilesCache = 1\n"
+                               "JreSearchSequence = B.\\jre\n" + extra)
+
+    def env(self, **more):
+        return {"LOCALAPPDATA": winpath(self.local), "MANPATH": "<unset>", **more}
+
+    def start(self, exe, **kw):
+        return self.run_launcher(exe, env=kw.pop("env", self.env()), **kw)
+
+    def application(self) -> Path:
+        return self.local / "korvo" / self.APP
+
+    def kept(self, files=None) -> Path:
+        return self.application() / content_hash(files or self.FILES)
+
+    def option(self, r, name):
+        """A system property as the launcher's log lists its VM options."""
+        found = [l.split("=", 1)[1] for l in r.log if re.match(rf"vmoption \d+: -D{re.escape(name)}=", l)]
+        self.assertEqual(len(found), 1, r.log)
+        return found[0]
+
+    def spawn(self, exe, number):
+        """Starts exe without waiting; (process, its runner output file)."""
+        argv, penv = self.runner_command(exe, env=self.env(), timeout_ms=90000)
+        out = self.dir / f"runner{number}.txt"
+        with open(out, "wb") as sink:
+            process = subprocess.Popen(argv, env=penv, stdout=sink, stderr=subprocess.DEVNULL,
+                                       stdin=subprocess.DEVNULL)
+        return process, out
+
+    def finished(self, process, out) -> int:
+        process.wait(timeout=150)
+        codes = [int(l.split("\t")[1]) for l in out.read_text(errors="replace").splitlines() if l.startswith("exit\t")]
+        self.assertEqual(len(codes), 1, out.read_text(errors="replace"))
+        return codes[0]
+
+    def logs(self):
+        return [p.read_bytes().decode("cp1252").replace("\r\n", "\n").split("\n")
+                for p in sorted(self.tmp.glob("vdl_nlog_*"))]
+
+    def test_the_first_start_extracts_once_and_later_starts_only_compare(self):
+        exe = self.packed()
+        r = self.start(exe)
+        self.assertEqual((r.code, r.dialogs), (0, []), r)
+        kept = self.kept()
+        self.assertLogHas(r, f"included files kept (record IncludedFilesCache) in {winpath(kept)}")
+        self.assertLogHas(r, f"published {winpath(kept)}")
+        # Every file but the empty one, the index, and nothing in TMP.
+        first = tree(kept)
+        self.assertEqual(sorted(first), sorted(["app.jar", "kvo-files.idx", "lib/x.jar", "rt/bin/server/deep.dll",
+                                                "user/u.zip"]))
+        for name, data in self.FILES.items():
+            if data:
+                self.assertTrue(first[name.replace("\\", "/")][0] == data, name)
+        self.assertEqual(self.names_in_tmp(), [])
+        self.assertEqual(sorted(p.name for p in self.application().iterdir()), [kept.name])
+        # The application sees the kept folder; its archives lead the class path.
+        self.assertEqual(self.option(r, "korvo.tempDir"), winpath(kept))
+        self.assertEqual(self.option(r, "java.class.path"), f"{winpath(kept)}\\app.jar;{winpath(kept)}\\user\\u.zip;")
+        unextracted = self.option(r, "korvo.unextractedPosition")
+        self.assertEqual(int(unextracted), exe.stat().st_size - classes_length(exe))
+
+        # A file of the application's own is left alone, and is no archive of the class path.
+        (kept / "mine.jar").write_bytes(b"the application's")
+        for again in range(2):
+            for f in self.tmp.glob("vdl_nlog_*"):
+                f.unlink()
+            r = self.start(exe)
+            self.assertEqual((r.code, r.dialogs), (0, []), r)
+            self.assertFalse([l for l in r.log if l.startswith(("extracting Z", "extracting into", "restoring ",
+                                                                "published "))], r.log)
+            self.assertEqual(self.option(r, "korvo.tempDir"), winpath(kept))
+            self.assertEqual(self.option(r, "korvo.unextractedPosition"), unextracted)
+            self.assertNotIn("mine.jar", self.option(r, "java.class.path"))
+            self.assertEqual(tree(kept), {**first, "mine.jar": (b"the application's",
+                                                                (kept / "mine.jar").stat().st_mtime_ns // 100)})
+        self.assertEqual(self.names_in_tmp(), [])
+
+        # A copy elsewhere, under another name, is the same application: it
+        # uses the folder as it is (and, finding no runtime there, leaves it).
+        (self.dir / "copy").mkdir()
+        copy = self.dir / "copy" / "other name.exe"
+        copy.write_bytes(exe.read_bytes())
+        r = self.start(copy)
+        self.assertEqual(r.code, 83, r)
+        self.assertLogHas(r, f"included files kept (record IncludedFilesCache) in {winpath(kept)}")
+        self.assertFalse([l for l in r.log if l.startswith(("extracting into", "restoring ", "removing "))], r.log)
+        self.assertEqual(sorted(p.name for p in self.application().iterdir()), [kept.name])
+        self.assertEqual(sorted(tree(kept)), sorted([*first, "mine.jar"]))
+
+    def test_missing_and_changed_files_are_restored_and_an_error_exit_keeps_the_folder(self):
+        exe = self.packed()
+        self.assertEqual(self.start(exe).code, 0)
+        kept = self.kept()
+        first = tree(kept)
+        (kept / "app.jar").write_bytes(b"X" * 5000)                     # same size, other content
+        (kept / "lib" / "x.jar").write_bytes(b"short")                  # another size
+        for p in (kept / "rt" / "bin").rglob("*"):                      # a whole folder gone
+            if p.is_file():
+                p.unlink()
+        for d in sorted((kept / "rt" / "bin").rglob("*"), reverse=True):
+            d.rmdir()
+        (kept / "rt" / "bin").rmdir()
+        time.sleep(0.02)
+        r = self.start(exe)
+        self.assertEqual((r.code, r.dialogs), (0, []), r)
+        for name in ("app.jar", "lib\\x.jar", "rt\\bin\\server\\deep.dll"):
+            self.assertLogHas(r, f"restoring {winpath(kept)}\\{name} (missing or changed)")
+        self.assertEqual(sum(l.startswith("restoring ") for l in r.log), 3, r.log)
+        # Bytes and times as the index holds them: the next start finds nothing to do.
+        self.assertEqual(tree(kept), first)
+        self.assertFalse([p for p in kept.rglob("*.part")])
+
+        # An index that is not one makes the start extract the folder anew.
+        (kept / "kvo-files.idx").write_text("kvo-files 1\nhash nonsense\n")
+        r = self.start(exe)
+        self.assertEqual(r.code, 0, r)
+        self.assertLogMatches(r, r"ERROR: the index of .* is refused: it was written for another content")
+        self.assertLogHas(r, f"published {winpath(kept)}")
+        self.assertEqual(sorted(tree(kept)), sorted(first))
+
+        # Ending with an error (no runtime) leaves the folder as it is.
+        (self.dir / "jre").rename(self.dir / "gone")
+        r = self.run_launcher(exe, env=self.env())
+        self.assertEqual(r.code, 83)
+        self.assertEqual(sorted(tree(kept)), sorted(first))
+        self.assertFalse([l for l in r.log if l.startswith(("emptying", "attempting"))], r.log)
+
+    def test_racing_first_starts_use_one_folder(self):
+        exe = self.packed({"big.bin": pattern_bytes(6 * 1024 * 1024, 9), "a\\b\\c.txt": b"c"})
+        runs = [self.spawn(exe, i) for i in range(3)]
+        self.assertEqual([self.finished(p, out) for p, out in runs], [0, 0, 0])
+        kept = self.kept({"big.bin": pattern_bytes(6 * 1024 * 1024, 9), "a\\b\\c.txt": b"c"})
+        # One published folder; the losers' folders and nothing else are gone.
+        self.assertEqual([p.name for p in self.application().iterdir()], [kept.name])
+        self.assertEqual((kept / "big.bin").read_bytes(), pattern_bytes(6 * 1024 * 1024, 9))
+        logs = self.logs()
+        self.assertEqual(len(logs), 3)
+        self.assertEqual(sum(f"published {winpath(kept)}" in log for log in logs), 1, logs)
+        for log in logs:
+            self.assertIn("extracting files done", log)
+
+    def test_a_rebuilt_launcher_replaces_the_old_folder_once_no_launcher_uses_it(self):
+        old_files = dict(self.FILES)
+        new_files = {**self.FILES, "app.jar": pattern_bytes(5000, 77)}
+        old = self.packed(old_files, name="old.exe")
+        self.assertEqual(self.start(old).code, 0)
+        # What is not the launcher's stays: other names, and links (followed, what they
+        # point to would go).
+        outside = self.dir / "outside"
+        outside.mkdir()
+        (outside / "precious.txt").write_text("not the launcher's")
+        (self.application() / "notes").mkdir()
+        (self.application() / "readme.txt").write_text("mine")
+        (self.application() / "fedcba9876543210").symlink_to(outside, target_is_directory=True)
+        (self.kept(old_files) / "link").symlink_to(outside, target_is_directory=True)
+        # A start that stopped half-way left its folder.
+        half = self.application() / (content_hash(new_files) + ".new-4242-1")
+        (half / "lib").mkdir(parents=True)
+        (half / "lib" / "x.jar").write_bytes(b"half")
+
+        # The old launcher runs (its main thread lives 4 s) while the new one starts.
+        (self.vm / "jvm-script.txt").write_text("main-thread-ms=4000\n")
+        for f in self.tmp.glob("vdl_nlog_*"):
+            f.unlink()
+        running = self.spawn(old, 1)
+        deadline = time.time() + 60
+        while time.time() < deadline and not any("extracting files done" in log for log in self.logs()):
+            time.sleep(0.1)
+        new = self.packed(new_files, name="app.exe")
+        (self.vm / "jvm-script.txt").unlink()
+        r = self.start(new)
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual(self.option(r, "korvo.tempDir"), winpath(self.kept(new_files)))
+        self.assertLogMatches(r, re.escape(winpath(self.kept(old_files))) + r" stays: in use \(\d+\)")
+        self.assertTrue(self.kept(old_files).exists())
+        self.assertFalse(half.exists(), "the half-written folder stays")
+        self.assertEqual(self.finished(*running), 0)
+
+        r = self.start(new)
+        self.assertEqual(r.code, 0, r)
+        self.assertLogHas(r, f"removing {winpath(self.kept(old_files))}")
+        # Wine cannot remove a link to a folder (Windows removes it as a link), so
+        # the old folder may stay under its retired name, holding the link alone.
+        left = sorted(p.name for p in self.application().iterdir())
+        retired = [n for n in left if n.startswith(self.kept(old_files).name + ".old-")]
+        self.assertEqual(sorted(set(left) - set(retired)),
+                         sorted([self.kept(new_files).name, "notes", "readme.txt", "fedcba9876543210"]))
+        for name in retired:
+            self.assertEqual([p.name for p in (self.application() / name).iterdir()], ["link"])
+        self.assertEqual(sorted(p.name for p in outside.iterdir()), ["precious.txt"])
+
+    def test_without_the_record_or_a_usable_place_every_start_has_a_fresh_folder(self):
+        plain = self.pack({"a.jar": b"A", "lib\\b.jar": b"B"}, STUB_LAUNCHER, extra="JreSearchSequence = B.\\jre\n")
+        r = self.start(plain)
+        self.assertEqual(r.code, 0, r)
+        self.assertTrue(self.option(r, "korvo.tempDir").startswith(winpath(self.tmp) + "\\kvo"))
+        self.assertEqual(list(self.local.iterdir()), [])
+
+        # LOCALAPPDATA unset: the files are kept below the temporary path.
+        exe = self.packed()
+        r = self.start(exe, env=self.env(LOCALAPPDATA="<unset>"))
+        self.assertEqual(r.code, 0, r)
+        kept = self.tmp / "korvo" / self.APP / content_hash(self.FILES)
+        self.assertEqual(self.option(r, "korvo.tempDir"), winpath(kept))
+        self.assertEqual((kept / "rt" / "bin" / "server" / "deep.dll").read_bytes(),
+                         self.FILES["rt\\bin\\server\\deep.dll"])
+
+        # No folder can be made there: a fresh temporary folder as without the
+        # record, deeper folders included, and all of it gone after an error exit.
+        (self.local / "korvo").write_text("a file in the way")
+        r = self.start(exe)
+        self.assertEqual(r.code, 0, r)
+        self.assertLogHas(r, "the included files go into a fresh temporary folder instead")
+        temp = self.option(r, "korvo.tempDir")
+        self.assertEqual(unix_path(temp).joinpath("rt", "bin", "server", "deep.dll").read_bytes(),
+                         self.FILES["rt\\bin\\server\\deep.dll"])
+        (self.dir / "jre").rename(self.dir / "gone")
+        r = self.run_launcher(exe, env=self.env())
+        self.assertEqual(r.code, 83)
+        self.assertFalse(unix_path(self.temp_dir_of(r)).exists())
+
+    def test_a_first_start_that_cannot_write_a_file_leaves_no_half_folder(self):
+        # "a" is made as a file, so "a\b" cannot be: in the kept folder's
+        # sibling and again in the fresh folder, which ends the start. Every
+        # such start would otherwise leave another half-written sibling.
+        block = base_block(r2002="2", r2003="a;a\\b", r2004="1", r2006="0123456789abcdef", r101="Kept App")
+        exe = self.raw(block, entry(b"file a") + entry(b"file b"))
+        for _ in range(2):
+            r = self.start(exe)
+            self.assertEqual(r.code, 1, r)
+            self.assertEqual(r.dialogs[0][1].split("\n")[0], "An internal error occurred (error code: 11)")
+            self.assertLogMatches(r, r"ERROR: the included files could not be written into "
+                                     r".*\.new-\d+-\d+ \(2, \d+\)")
+            self.assertLogHas(r, "the included files go into a fresh temporary folder instead")
+            self.assertEqual(list(self.application().iterdir()), [])
+            self.assertFalse(unix_path(self.temp_dir_of(r)).exists())
 
 
 if __name__ == "__main__":

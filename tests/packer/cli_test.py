@@ -6,6 +6,7 @@ Each LAUNCHER_EXE (32-bit, 64-bit) is used when it exists (the cross builds
 may not have run). With KVO_PACK_RUNNER set (scripts/wine-run.sh), KVO_PACK is
 the Windows tool and every command runs through that runner.
 """
+import hashlib
 import os
 import random
 import re
@@ -31,12 +32,14 @@ SCRAMBLE = 0x5A
 # What a stub that reads the Java half's classes from its own file logs, and
 # so carries; an older stub gets kvo-runtime.jar as an included file.
 READS_CLASSES = b"Java half: classes at (record RuntimeClasses)"
+# And what a stub that keeps its included files per user logs.
+KEEPS_FILES = b"included files kept (record IncludedFilesCache)"
 
 
-def make_pe32(sections=2, machine=0x14C, magic=0x10B, older=False):
+def make_pe32(sections=2, machine=0x14C, magic=0x10B, older=False, keeps=False):
     """A minimal PE32 (or, with magic 0x20B, PE32+) image: headers, then
     0x200 bytes per section; unless `older`, a stub that reads the Java
-    half's classes."""
+    half's classes; with `keeps`, one that keeps its included files."""
     pe_offset, optional_size = 0x80, 0xE0
     image = bytearray(0x200 + sections * 0x200)
     image[0:2] = b"MZ"
@@ -59,6 +62,8 @@ def make_pe32(sections=2, machine=0x14C, magic=0x10B, older=False):
         image[0x200 * (i + 1):0x200 * (i + 2)] = bytes([(i * 31 + b) & 0xFF for b in range(0x200)])
     if sections and not older:
         image[0x240:0x240 + len(READS_CLASSES)] = READS_CLASSES
+    if sections and keeps:
+        image[0x300:0x300 + len(KEEPS_FILES)] = KEEPS_FILES
     return bytes(image)
 
 
@@ -318,6 +323,68 @@ class RoundTrip(Base):
 
         self.assert_ok(self.build(config="d/dump.kvo", out="again.exe"))
         self.assertEqual(self.read("again.exe"), packed)
+
+    def test_kept_files_their_deeper_names_and_their_hash(self):
+        self.write("stub.exe", make_pe32(keeps=True))
+        self.write("old.exe", make_pe32())
+        self.write("in/a.dll", b"A" * 100000)
+        self.write("in/b.txt", b"b")
+        keep = "IncludedFilesCache = 1\n"
+        refused = {
+            "deeper without the record": ("[files]\nrt\\bin\\a.dll = in/a.dll\n", "stub.exe",
+                                          "app.kvo:2: included file name 'rt\\bin\\a.dll' lies more than one folder deep"),
+            "a hash by hand": (keep + "IncludedFilesHash = 0123456789abcdef\n[files]\na.dll = in/a.dll\n", "stub.exe",
+                               "app.kvo:2: IncludedFilesHash is written by the packer"),
+            "the index's name": (keep + "[files]\nKVO-files.IDX = in/b.txt\n", "stub.exe",
+                                 "app.kvo:3: included file name 'KVO-files.IDX' is where the launcher keeps"),
+            "a file where a deeper folder goes": (keep + "[files]\nrt\\bin = in/b.txt\nrt\\bin\\a.dll = in/a.dll\n",
+                                                  "stub.exe", "app.kvo:4: included file name 'rt\\bin\\a.dll' needs a "
+                                                  "folder 'rt\\bin', but line 3"),
+            "a deeper folder's name as a file": (keep + "[files]\nrt\\bin\\a.dll = in/a.dll\nRT\\BIN = in/b.txt\n",
+                                                 "stub.exe", "app.kvo:4: included file name 'RT\\BIN' is the name of a "
+                                                 "folder that line 3 needs"),
+            "a stub that cannot keep them": (keep + "[files]\na.dll = in/a.dll\n", "old.exe",
+                                             "is older than the launchers that keep their included files"),
+        }
+        for label, (config, stub, message) in refused.items():
+            with self.subTest(label):
+                self.write("app.kvo", config)
+                result = self.build(stub=stub)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertIn(message, result.stderr)
+                self.assertFalse(os.path.exists(self.path("app.exe")))
+
+        # The hash of the count, then each name and its data with their lengths.
+        files = {"rt\\bin\\a.dll": b"A" * 100000, "b.txt": b"b"}
+        digest = hashlib.sha256(struct.pack("<I", len(files)))
+        for name, data in files.items():
+            digest.update(struct.pack("<I", len(name)) + name.encode() + struct.pack("<Q", len(data)) + data)
+        record = struct.pack("<ii", 2006, 16) + digest.hexdigest()[:16].encode()
+        self.write("app.kvo", keep + "[files]\nrt\\bin\\a.dll = in/a.dll\nb.txt = in/b.txt\n[narrow]\n"
+                              "SingleInstance = 1\n")
+        self.assert_ok(self.build())
+        packed = self.read("app.exe")
+        self.assertIn(record, packed)
+        # A dump leaves the hash to the build, which writes the same bytes again.
+        os.mkdir(self.path("d"))
+        self.assert_ok(run("dump", "--extract-files", self.path("d/files"), "--out", self.path("d/dump.kvo"),
+                           self.path("app.exe")))
+        text = self.read("d/dump.kvo").decode()
+        self.assertNotIn("IncludedFilesHash", text)
+        self.assertIn("rt\\bin\\a.dll = files/rt/bin/a.dll\n", text)
+        self.assertEqual(self.read("d/files/rt/bin/a.dll"), files["rt\\bin\\a.dll"])
+        self.assert_ok(self.build(config="d/dump.kvo", out="again.exe"))
+        self.assertEqual(self.read("again.exe"), packed)
+        # A hash that is not the files' is named, and the dump builds the right one.
+        self.write("bad.exe", packed.replace(record, record[:8] + b"0" * 16))
+        dumped = run("dump", "--out", self.path("bad.kvo"), self.path("bad.exe"))
+        self.assert_ok(dumped)
+        self.assertIn("IncludedFilesHash is not the hash of the included files; a build of this dump carries "
+                      + digest.hexdigest()[:16], dumped.stderr)
+        # Without the record there is no hash.
+        self.write("app.kvo", "[files]\nrt\\a.dll = in/a.dll\n")
+        self.assert_ok(self.build())
+        self.assertNotIn(struct.pack("<i", 2006), self.read("app.exe"))
 
     def test_the_runtime_on_and_off(self):
         # A configuration that says "no files" in the records (as the example

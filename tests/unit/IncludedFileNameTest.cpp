@@ -44,6 +44,15 @@ TEST(IncludedFileNames, NamesThatCouldLeaveTheDirectoryAreRefused) {
         EXPECT_NE(includedFileNameProblem(name), nullptr) << name;
 }
 
+TEST(IncludedFileNames, AnyDepthHoldsEveryLevelToTheSameRules) {
+    for (const char* name : {"jre\\bin\\server\\jvm.dll", "a\\b\\c\\d\\e.txt", "x.jar", "lib\\x.jar"})
+        EXPECT_EQ(includedFileNameProblem(name, true), nullptr) << name;
+    for (const char* name : {"jre\\..\\..\\x", "jre\\bin\\.\\x", "jre\\bin\\", "jre\\\\x", "\\jre\\x",
+                             "jre\\CON\\x", "jre\\bin.\\x", "jre\\bin \\x", "c:\\jre\\x", "jre/bin\\x", "jre\\a?\\x"})
+        EXPECT_NE(includedFileNameProblem(name, true), nullptr) << name;
+    EXPECT_NE(includedFileNameProblem("jre\\bin\\jvm.dll"), nullptr);
+}
+
 TEST(IncludedFileNames, EveryDeviceNameInEveryFormIsRefused) {
     std::vector<std::string> devices = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
     for (char digit = '0'; digit <= '9'; ++digit) {

@@ -9,6 +9,7 @@
 
 #include "core/ConfigStore.h"
 #include "services/IncludedFileName.h"
+#include "tools/kvo-pack/KeptFiles.h"
 #include "tools/kvo-pack/RecordNames.h"
 #include "tools/kvo-pack/SystemFiles.h"
 
@@ -295,7 +296,9 @@ void Parser::narrowRecord(int32_t id, std::string_view value, bool escaped) {
 }
 
 void Parser::includedFile(std::string_view name, std::string_view value, bool escaped) {
-    if (const char* problem = includedNameProblem(name))
+    // Deeper names are for launchers that keep their files; finish() knows
+    // whether this one does.
+    if (const char* problem = includedNameProblem(name, true))
         fail("included file name '" + std::string(name) + "': " + problem);
     const std::string folded = sys::upperCaseName(name);
     if (auto seen = fileNames_.find(folded); seen != fileNames_.end())
@@ -303,17 +306,16 @@ void Parser::includedFile(std::string_view name, std::string_view value, bool es
              std::to_string(seen->second));
     // One name cannot be a file and a folder: the launcher would fail to
     // create the one that comes second.
-    if (const size_t slash = name.find('\\'); slash != std::string_view::npos) {
-        const std::string folder = sys::upperCaseName(name.substr(0, slash));
+    for (std::string_view folderName : folderPrefixes(name)) {
+        const std::string folder = sys::upperCaseName(folderName);
         if (auto file = fileNames_.find(folder); file != fileNames_.end())
-            fail("included file name '" + std::string(name) + "' needs a folder '" +
-                 std::string(name.substr(0, slash)) + "', but line " + std::to_string(file->second) +
-                 " names a file of that name");
+            fail("included file name '" + std::string(name) + "' needs a folder '" + std::string(folderName) +
+                 "', but line " + std::to_string(file->second) + " names a file of that name");
         folderLines_.emplace(folder, line_);
-    } else if (auto folder = folderLines_.find(folded); folder != folderLines_.end()) {
+    }
+    if (auto folder = folderLines_.find(folded); folder != folderLines_.end())
         fail("included file name '" + std::string(name) + "' is the name of a folder that line " +
              std::to_string(folder->second) + " needs");
-    }
     fileNames_[folded] = line_;
     std::string path = toPath(pieces(value, escaped));
     if (path.empty())
@@ -490,6 +492,10 @@ void Parser::finishVersion() {
 }
 
 void Parser::finish() {
+    for (const auto& [line, message] : keptFilesProblems(config_)) {
+        line_ = line;
+        noteMistake(fileName_ + ":" + std::to_string(line) + ": " + message);
+    }
     finishVersion();
     // Records 2002 and 2003 describe the data behind the block; only the
     // packer knows that data, so it writes them whenever there is a [files]
@@ -750,7 +756,7 @@ std::string escapedForLine(std::string_view text) {
     return out;
 }
 
-const char* includedNameProblem(std::string_view name) {
+const char* includedNameProblem(std::string_view name, bool anyDepth) {
     // What the configuration text and record 2003 add to the launcher's own
     // rules for where an included file may go.
     if (name.find(';') != std::string_view::npos)
@@ -763,7 +769,7 @@ const char* includedNameProblem(std::string_view name) {
     // A name is a key, written as it stands: nothing in it may end the line.
     if (!needsNoEscape(name))
         return "the name holds a control character or a line separator";
-    return includedFileNameProblem(name);
+    return includedFileNameProblem(name, anyDepth);
 }
 
 std::string formatNarrow(std::string_view bytes, const CodePage& page, bool allowLiteral,

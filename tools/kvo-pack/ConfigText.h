@@ -128,8 +128,9 @@ constexpr size_t kMistakesNamed = 100;
 
 // Why a name cannot be an included file's name, or nullptr when it can. The
 // launcher extracts into its temporary directory and creates one directory
-// level at most; names are joined with ";" in IncludedFileNames.
-const char* includedNameProblem(std::string_view utf8Name);
+// level at most (any number with `anyDepth`, for a launcher that keeps its
+// files); names are joined with ";" in IncludedFileNames.
+const char* includedNameProblem(std::string_view utf8Name, bool anyDepth = false);
 
 // Text for one value, for dump: a literal form when it reads back to the
 // same bytes, else the escaped form. `escaped` tells which separator to use.

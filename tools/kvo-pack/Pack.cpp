@@ -9,10 +9,13 @@
 #include <memory>
 
 #include "core/ConfigStore.h"
+#include "services/CacheFolder.h"
 #include "services/RuntimeClasses.h"
 #include "tools/kvo-pack/Block.h"
 #include "tools/kvo-pack/ConfigCheck.h"
 #include "tools/kvo-pack/ConfigText.h"
+#include "tools/kvo-pack/ContentHash.h"
+#include "tools/kvo-pack/KeptFiles.h"
 #include "tools/kvo-pack/LittleEndian.h"
 #include "tools/kvo-pack/PackResources.h"
 #include "tools/kvo-pack/PeImage.h"
@@ -64,7 +67,7 @@ struct OpenedFiles {
     }
 };
 
-void writeIncludedFile(const OpenedFile& f, AtomicFile& out, const std::string& config) {
+void writeIncludedFile(const OpenedFile& f, AtomicFile& out, const std::string& config, ContentHash* again) {
     std::string length;
     for (int i = 0; i < 8; ++i)
         length += char((uint64_t(f.size) >> (8 * i)) & 0xFF);
@@ -81,10 +84,62 @@ void writeIncludedFile(const OpenedFile& f, AtomicFile& out, const std::string& 
         if (n == 0)
             throw PackError(lineOf(config, f.entry->line) + f.fullPath +
                             " became shorter while it was being packed");
+        if (again)
+            again->addData(buffer.data(), size_t(n));
         scramble(buffer.data(), size_t(n));
         out.write(buffer.data(), size_t(n));
         left -= n;
     }
+}
+
+// The content hash of the files as they are now (IncludedFilesHash).
+std::string includedFilesHash(const std::vector<OpenedFile>& files, const std::vector<std::string>& names,
+                              const std::string& config) {
+    ContentHash hash(uint32_t(files.size()));
+    std::string buffer(1024 * 1024, '\0');
+    for (size_t i = 0; i < files.size(); ++i) {
+        const OpenedFile& f = files[i];
+        hash.beginFile(names[i], uint64_t(f.size));
+        for (int64_t done = 0; done < f.size;) {
+            const int64_t n = sys::readAt(f.fd, buffer.data(), size_t(std::min<int64_t>(f.size - done, buffer.size())),
+                                          done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                throw PackError(lineOf(config, f.entry->line) +
+                                (n < 0 ? systemError("cannot read " + f.fullPath, errno)
+                                       : f.fullPath + " became shorter while it was being packed"));
+            hash.addData(buffer.data(), size_t(n));
+            done += n;
+        }
+    }
+    return hash.finish();
+}
+
+std::string getRecord(const std::vector<NarrowRecord>& narrow, int32_t id) {
+    std::string value;
+    for (const NarrowRecord& r : narrow)
+        if (r.id == id)
+            value = r.value;
+    return value;
+}
+
+// The content hash of included files as a launcher carries them.
+std::string dumpedFilesHash(const std::vector<IncludedData>& files, BlockSource& source, const std::string& what) {
+    ContentHash hash(uint32_t(files.size()));
+    std::string buffer(1024 * 1024, '\0');
+    for (const IncludedData& d : files) {
+        hash.beginFile(d.name, uint64_t(d.length));
+        for (int64_t done = 0; done < d.length;) {
+            const uint32_t n = uint32_t(std::min<int64_t>(d.length - done, int64_t(buffer.size())));
+            if (!source.seek(d.offset + done) || source.read(buffer.data(), n) != n)
+                throw PackError(systemError("cannot read " + what, int(source.lastError())));
+            scramble(buffer.data(), n);
+            hash.addData(buffer.data(), n);
+            done += n;
+        }
+    }
+    return hash.finish();
 }
 
 // How a launcher carries the Java half: as its classes behind the included
@@ -190,6 +245,7 @@ std::string filesLayoutProblem(const DecodedBlock& block, BlockSource& source, i
     if (narrow[countAt[0]].value != std::to_string(names.size()))
         return "IncludedFileCount is not the number of names in IncludedFileNames";
     std::map<std::string, std::string> files, folders;  // upper-cased name -> the name
+    const bool deep = keepsIncludedFiles(narrow);
     for (const std::string& name : names) {
         std::string utf8, back;
         bool whole = true;
@@ -200,22 +256,22 @@ std::string filesLayoutProblem(const DecodedBlock& block, BlockSource& source, i
         char32_t bad;
         if (!whole || !page.encode(utf8, back, bad) || back != name)
             return "a name in IncludedFileNames does not read in code page " + page.name();
-        if (const char* problem = includedNameProblem(utf8))
+        if (const char* problem = includedNameProblem(utf8, deep))
             return "included file name '" + escapedForLine(utf8) + "': " + problem;
         const std::string folded = sys::upperCaseName(utf8);
         if (files.count(folded))
             return "included file name '" + escapedForLine(utf8) + "' occurs twice";
-        const size_t slash = utf8.find('\\');
-        const std::string folder = slash == std::string::npos ? "" : sys::upperCaseName(utf8.substr(0, slash));
-        if (slash != std::string::npos && files.count(folder))
-            return "included file name '" + escapedForLine(utf8) + "' needs a folder that the included file '" +
-                   escapedForLine(files[folder]) + "' takes the name of";
-        if (slash == std::string::npos && folders.count(folded))
+        for (std::string_view prefix : folderPrefixes(utf8)) {
+            const std::string folder = sys::upperCaseName(prefix);
+            if (files.count(folder))
+                return "included file name '" + escapedForLine(utf8) + "' needs a folder that the included file '" +
+                       escapedForLine(files[folder]) + "' takes the name of";
+            folders.emplace(folder, utf8);
+        }
+        if (folders.count(folded))
             return "included file name '" + escapedForLine(utf8) + "' is the name of the folder that '" +
                    escapedForLine(folders[folded]) + "' needs";
         files.emplace(folded, utf8);
-        if (slash != std::string::npos)
-            folders.emplace(folder, utf8);
         layout.utf8Names.push_back(utf8);
     }
     int64_t pos = block.end;
@@ -635,6 +691,13 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
         mode = sys::fileMode(*o.stub, mode);
     }
     const JavaHalfForm form = javaHalfFormFor(config, o, image, names, warnings);
+    const bool keeps = keepsIncludedFiles(config.records.narrow) && !files.list.empty();
+    if (keeps) {
+        if (o.stub && image.find(kCacheReaderMark) == std::string::npos)
+            throw PackError(*o.stub + " is older than the launchers that keep their included files "
+                            "(IncludedFilesCache = 1); build with a current stub");
+        setIncludedFilesHashRecord(config.records.narrow, includedFilesHash(files.list, names, o.config));
+    }
     int64_t filesBytes = 0;
     for (const OpenedFile& f : files.list)
         filesBytes += 8 + f.size;
@@ -666,8 +729,14 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
         out.track(&sum);
     out.write(image);
     out.write(block);
-    for (const OpenedFile& f : files.list)
-        writeIncludedFile(f, out, o.config);
+    // The data are read twice; the hash must be that of what was written.
+    ContentHash again(uint32_t(files.list.size()));
+    for (size_t i = 0; i < files.list.size(); ++i) {
+        again.beginFile(names[i], uint64_t(files.list[i].size));
+        writeIncludedFile(files.list[i], out, o.config, keeps ? &again : nullptr);
+    }
+    if (keeps && again.finish() != getRecord(config.records.narrow, rec::IncludedFilesHash))
+        throw PackError("an included file changed while it was being packed; nothing was written");
     if (form == JavaHalfForm::classes)
         out.write(runtimeClasses().data(), runtimeClasses().size());
     if (form == JavaHalfForm::jarFile)
@@ -788,6 +857,17 @@ DumpResult dumpPackage(const DumpOptions& o, const std::function<void(const std:
                  " bytes behind the block are not part of the dump (the launcher does not read them)");
     }
 
+    // A launcher that keeps its files names their folder by the hash that
+    // the packer writes; a build of the dump writes it anew, from the data.
+    std::optional<std::string> hash;
+    BlockRecords expected = block.records;
+    if (withFiles && keepsIncludedFiles(block.records.narrow)) {
+        hash = dumpedFilesHash(layout.data, source, o.input);
+        if (getRecord(block.records.narrow, rec::IncludedFilesHash) != *hash)
+            warn("IncludedFilesHash is not the hash of the included files; a build of this dump carries " + *hash);
+        setIncludedFilesHashRecord(expected.narrow, *hash);
+    }
+
     BlockRecords shown = block.records;
     std::vector<FileLine> lines;
     if (withFiles || runtime)
@@ -796,6 +876,8 @@ DumpResult dumpPackage(const DumpOptions& o, const std::function<void(const std:
         });
     if (classes)
         std::erase_if(shown.narrow, [](const NarrowRecord& r) { return r.id == rec::RuntimeClasses; });
+    if (hash)
+        std::erase_if(shown.narrow, [](const NarrowRecord& r) { return r.id == rec::IncludedFilesHash; });
     if (withFiles) {
         const fs::path textDir = o.textPath ? fs::absolute(sys::toPath(*o.textPath)).parent_path()
                                             : fs::current_path();
@@ -874,7 +956,9 @@ DumpResult dumpPackage(const DumpOptions& o, const std::function<void(const std:
                            : runtime ? JavaHalfForm::jarFile
                                      : JavaHalfForm::none,
                            filesBytes, classes ? classes->place.length : 0);
-        if (encodeBlock(again.records) != encodeBlock(block.records))
+        if (hash)
+            setIncludedFilesHashRecord(again.records.narrow, *hash);
+        if (encodeBlock(again.records) != encodeBlock(expected))
             throw PackError(o.input + ": internal error: the dump would not build back to the "
                             "same block");
     }

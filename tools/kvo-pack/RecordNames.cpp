@@ -109,10 +109,19 @@ constexpr std::array kNames = {
                "Number of included files; kvo-pack writes it from [files].", "IncludedFileCount = 0"},
     RecordName{"IncludedFileNames", rec::IncludedFileNames, K::text, kText, "empty",
                "Their names, separated by \";\"; kvo-pack writes it from [files].", "IncludedFileNames ="},
+    RecordName{"IncludedFilesCache", rec::IncludedFilesCache, K::flag, kText, "0",
+               "1: the included files are extracted once per user into a folder of the application's under "
+               "%LOCALAPPDATA%\\korvo (the temporary folder when that is not set) and reused by later starts; "
+               "they may then lie in deeper folders.",
+               "IncludedFilesCache = 1"},
     RecordName{"RuntimeClasses", rec::RuntimeClasses, K::text, kText, "no Java half of the launcher's",
                "Where the classes of kvo-runtime.jar lie behind the block (offset and length); kvo-pack "
                "writes it unless [kvo-runtime] says include = no.",
                "RuntimeClasses ="},
+    RecordName{"IncludedFilesHash", rec::IncludedFilesHash, K::text, kText, "none",
+               "The hash of the included files' names and data that names their kept folder; kvo-pack writes "
+               "it with IncludedFilesCache = 1.",
+               "IncludedFilesHash ="},
     RecordName{"InstallationDirectory", rec::InstallationDirectory, K::text, kText, "the launcher's folder",
                "Installation root, relative to the launcher's folder; holds .vandrel\\.",
                "InstallationDirectory = ."},

@@ -1,7 +1,5 @@
 #include "jvm/JavaHalf.h"
 
-#include <vector>
-
 #include "core/Log.h"
 #include "core/StepTimes.h"
 #include "jvm/LaunchInputs.h"
@@ -51,34 +49,77 @@ std::string dotted(std::string_view name) {
 
 }  // namespace
 
-bool defineJavaHalf(JNIEnv* env, std::string& failure) {
-    std::string pack;
+bool namedByApplications(std::string_view slashedClassName) {
+    // Splash and SingleInstance, the listener interface and the controller
+    // Splash calls (which the splash thread also asks). SingleInstance
+    // reaches the rest only in single-instance mode, which goes through the
+    // launcher class.
+    static constexpr std::string_view kInterface[] = {
+        "com/korvo/runtime/StartupListener",
+        "com/korvo/runtime/KorvoController",
+        "com/korvo/runtime/Splash",
+        "com/korvo/runtime/SingleInstance",
+    };
+    for (std::string_view name : kInterface)
+        if (name == slashedClassName)
+            return true;
+    return false;
+}
+
+void JavaHalf::read() {
     std::string problem;
-    if (!readJavaHalfPack(pack, problem)) {
-        failure = "The launcher's Java half (kvo-runtime.jar's classes) cannot be read: " + problem +
-                  ". The launcher's file is damaged; install the application again.";
+    if (!readJavaHalfPack(pack_, problem)) {
+        readFailure_ = "The launcher's Java half (kvo-runtime.jar's classes) cannot be read: " + problem +
+                       ". The launcher's file is damaged; install the application again.";
+        return;
+    }
+    if (pack_.empty())
+        return;
+    if (const char* damage = readRuntimeClasses(pack_, classes_)) {
+        classes_.clear();
+        readFailure_ = std::string("The launcher's Java half (kvo-runtime.jar's classes) cannot be read: ") +
+                       damage + ". The launcher's file is damaged; install the application again.";
+        return;
+    }
+    defined_.assign(classes_.size(), false);
+}
+
+bool JavaHalf::defineForApplication(JNIEnv* env, bool everything, std::string& failure) {
+    if (!readFailure_.empty()) {
+        failure = readFailure_;
         logError("%s", failure.c_str());
         return false;
     }
-    if (pack.empty())
+    if (classes_.empty())
         return true;
-    std::vector<RuntimeClass> classes;
-    if (const char* damage = readRuntimeClasses(pack, classes)) {
-        failure = std::string("The launcher's Java half (kvo-runtime.jar's classes) cannot be read: ") + damage +
-                  ". The launcher's file is damaged; install the application again.";
-        logError("%s", failure.c_str());
-        return false;
-    }
     jobject loader = classPathLoader(env);
-    if (!loader) {
+    loader_ = loader ? env->NewGlobalRef(loader) : nullptr;
+    if (loader)
+        env->DeleteLocalRef(loader);
+    if (!loader_) {
         failure = "The launcher's Java half cannot be defined: the VM names no loader of the class path.";
         logError("%s", failure.c_str());
         return false;
     }
-    logMessage("defining the Java half: %u classes", static_cast<unsigned>(classes.size()));
-    for (const RuntimeClass& c : classes) {
+    return define(env, everything, failure);
+}
+
+bool JavaHalf::defineRest(JNIEnv* env, std::string& failure) { return define(env, true, failure); }
+
+bool JavaHalf::define(JNIEnv* env, bool everything, std::string& failure) {
+    unsigned count = 0;
+    for (size_t i = 0; i < classes_.size(); ++i)
+        if (!defined_[i] && (everything || namedByApplications(classes_[i].name)))
+            ++count;
+    if (count == 0)
+        return true;
+    logMessage("defining the Java half: %u classes", count);
+    for (size_t i = 0; i < classes_.size(); ++i) {
+        const RuntimeClass& c = classes_[i];
+        if (defined_[i] || !(everything || namedByApplications(c.name)))
+            continue;
         const std::string name(c.name);
-        jclass defined = env->DefineClass(name.c_str(), loader, reinterpret_cast<const jbyte*>(c.bytes.data()),
+        jclass defined = env->DefineClass(name.c_str(), loader_, reinterpret_cast<const jbyte*>(c.bytes.data()),
                                           static_cast<jsize>(c.bytes.size()));
         if (!defined) {
             // An old VM refuses the class version; the search keeps such
@@ -87,12 +128,11 @@ bool defineJavaHalf(JNIEnv* env, std::string& failure) {
             failure = "kvo-runtime.jar's class " + dotted(name) + " cannot be defined: " +
                       takePendingException(env, "the VM refused it");
             logError("%s", failure.c_str());
-            env->DeleteLocalRef(loader);
             return false;
         }
         env->DeleteLocalRef(defined);
+        defined_[i] = true;
     }
-    env->DeleteLocalRef(loader);
     noteStep("Java half defined");
     return true;
 }

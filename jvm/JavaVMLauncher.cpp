@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "jvm/JavaHalf.h"
 #include "jvm/LaunchInputs.h"
 #include "jvm/LauncherArgs.h"
+#include "jvm/MainCall.h"
 #include "jvm/MainException.h"
 #include "jvm/MainThread.h"
 #include "jvm/VmOutput.h"
@@ -84,16 +86,51 @@ bool checkFirstRun() {
     return goOn == JNI_TRUE;
 }
 
-bool callMain(const WideArgs& arguments) {
+namespace {
+
+// The launcher class's main, for main's thread: global references, valid
+// on any thread.
+struct LauncherClassCall {
+    jclass type = nullptr;
+    jmethodID main = nullptr;
+    jobjectArray values = nullptr;
+};
+
+MainTurn callLauncherClass(JNIEnv* env, void* context) {
+    const LauncherClassCall& call = *static_cast<const LauncherClassCall*>(context);
+    env->CallStaticVoidMethod(call.type, call.main, call.values);
+    return mainEndedWithException(env) ? MainTurn::threw : MainTurn::returned;
+}
+
+MainTurn onMainThread(bool ownThread, MainJob job, void* context) {
+    return ownThread ? runOnMainThread(jniEnv, job, context) : job(jniEnv, context);
+}
+
+}  // namespace
+
+bool callMain(const WideArgs& params, JavaHalf& javaHalf, const std::optional<DirectMain>& direct) {
     if (productFlavor == 'i' && !checkFirstRun()) {
         logMessage("checkFirstRun stopped further execution");
         return true;
     }
     // First: the thread comes up while the class and the arguments are
-    // looked up.
-    const bool ownThread = startMainThread(jniEnv);
+    // looked up. In the class path's loader when the Java half is, so that
+    // the application's class is found from that thread.
+    const bool ownThread = startMainThread(jniEnv, javaHalf.loader());
     if (!ownThread)
         logMessage("no main thread of its own: main runs on the launcher's thread");
+    if (direct) {
+        MainCall call{*direct, &params, &javaHalf};
+        prepareMainCall(jniEnv, call);
+        const MainTurn turn = onMainThread(ownThread, callMainDirectly, &call);
+        if (call.methodType)
+            jniEnv->DeleteGlobalRef(call.methodType);
+        if (turn != MainTurn::declined)
+            return turn == MainTurn::returned;
+    }
+    std::string javaHalfFailure;
+    if (!javaHalf.defineRest(jniEnv, javaHalfFailure))
+        fatalErrorMessage(msg::MainClassNotLoaded, nullptr, javaHalfFailure.c_str());
     const std::string className = slashedClassName(launcherClassName(productFlavor));
     logMessage("main class: %s", className.c_str());
     jclass launcherClass = jniEnv->FindClass(className.c_str());
@@ -108,7 +145,6 @@ bool callMain(const WideArgs& arguments) {
         const std::string missing = takePendingException(jniEnv, (className + ".main(String[])").c_str());
         fatalErrorMessage(msg::MainMethodNotFound, nullptr, missing.c_str());
     }
-    const WideArgs params = launcherArgumentsFor(arguments);
     logMessage("param count: %d", static_cast<int>(params.size()));
     jclass stringClass = jniEnv->FindClass("java/lang/String");
     jobjectArray array =
@@ -122,19 +158,17 @@ bool callMain(const WideArgs& arguments) {
         if (!text)
             assertionFailed("jstr");
         jniEnv->SetObjectArrayElement(array, static_cast<jsize>(i), text);
+        jniEnv->DeleteLocalRef(text);
     }
     logMessage("calling main");
-    bool threw = false;
-    if (ownThread) {
-        runMainOnStartedThread(jniEnv, launcherClass, mainMethod, array, threw);
-    } else {
-        jniEnv->CallStaticVoidMethod(launcherClass, mainMethod, array);
-        threw = mainEndedWithException(jniEnv);
-    }
-    return !threw;
+    LauncherClassCall call;
+    call.type = static_cast<jclass>(jniEnv->NewGlobalRef(launcherClass));
+    call.main = mainMethod;
+    call.values = static_cast<jobjectArray>(jniEnv->NewGlobalRef(array));
+    return onMainThread(ownThread, callLauncherClass, &call) == MainTurn::returned;
 }
 
-bool createJavaVM(const OptionList& systemProperties, const WideArgs& arguments) {
+bool createJavaVM(const OptionList& systemProperties, const WideArgs& arguments, std::optional<DirectMain>& direct) {
     const OptionList& options = assembleVmOptions(systemProperties, arguments);
     static std::vector<JavaVMOption> vmOptions;
     vmOptions.clear();
@@ -143,6 +177,28 @@ bool createJavaVM(const OptionList& systemProperties, const WideArgs& arguments)
     vmOptions.push_back(JavaVMOption{const_cast<char*>("abort"), reinterpret_cast<void*>(&vmAbort)});
     for (const std::string& option : options)
         vmOptions.push_back(JavaVMOption{const_cast<char*>(option.c_str()), nullptr});
+    // The properties the launcher class would set, last, so that they win
+    // over the options as its setting did.
+    static OptionList directProperties;
+    directProperties.clear();
+    if (direct && namesCommFile(options)) {
+        logMessage("single-instance mode: main is left to the launcher class");
+        direct.reset();
+    }
+    if (direct && othersMaySetLauncherProperties(options, vmOptionsFromEnvironment())) {
+        logMessage("the VM may set korvo.* properties from elsewhere: main is left to the launcher class");
+        direct.reset();
+    }
+    if (direct) {
+        directProperties.push_back(std::string("-Dkorvo.guiApplication=") +
+                                   (direct->guiApplication ? "true" : "false"));
+        directProperties.push_back("-Dkorvo.outputFile1=");
+        directProperties.push_back("-Dkorvo.outputFile2=");
+    }
+    for (const std::string& option : directProperties) {
+        logMessage("vmoption for main called directly: %s", option.c_str());
+        vmOptions.push_back(JavaVMOption{const_cast<char*>(option.c_str()), nullptr});
+    }
     static JavaVMInitArgs initArgs;
     initArgs.version = JNI_VERSION_1_2;
     initArgs.nOptions = static_cast<jint>(vmOptions.size());
@@ -181,19 +237,28 @@ void destroyJavaVM() {
 bool launchProgram(const WideArgs& arguments, bool destroyAfterMain) {
     logMessage("launching program");
     static const OptionList systemProperties = buildSystemProperties();
-    if (!createJavaVM(systemProperties, arguments)) {
+    const WideArgs params = launcherArgumentsFor(arguments);
+    JavaHalf javaHalf;
+    javaHalf.read();
+    // Only with the Java half: it holds what a class that cannot be called
+    // directly is left to.
+    std::optional<DirectMain> direct;
+    if (javaHalf.carried())
+        direct = directMainOf(params);
+    if (!createJavaVM(systemProperties, arguments, direct)) {
         logError("could not initialize JVM");
         return false;
     }
     logMessage("JVM created");
     // Before any other thread may attach (the splash controller's looks up
     // a class of it once) and before anything looks up a class of it, the
-    // first-run check included.
+    // first-run check included, which uses the rest of the installer
+    // flavour's.
     std::string javaHalfFailure;
-    if (!defineJavaHalf(jniEnv, javaHalfFailure))
+    if (!javaHalf.defineForApplication(jniEnv, productFlavor == 'i', javaHalfFailure))
         fatalErrorMessage(msg::MainClassNotLoaded, nullptr, javaHalfFailure.c_str());
     jvmCreated = true;
-    if (!callMain(arguments)) {
+    if (!callMain(params, javaHalf, direct)) {
         logError("could not call main");
         if (!mainFailure().handledByApplication) {
             failureDetail = mainFailure().text;

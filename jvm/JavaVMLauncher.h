@@ -4,7 +4,11 @@
 
 #include <jni.h>
 
+#include <optional>
+
 #include "core/CommandLine.h"
+#include "jvm/JavaHalf.h"
+#include "jvm/LauncherArgs.h"
 #include "jvm/VmOptions.h"
 
 extern JavaVM* javaVM;
@@ -18,8 +22,13 @@ extern JNIEnv* jniEnv;
 // handler took main's exception, the process ends there with exit code 1.
 bool launchProgram(const WideArgs& arguments, bool destroyAfterMain);
 const char* launchFailureDetail();
-bool createJavaVM(const OptionList& systemProperties, const WideArgs& arguments);
-bool callMain(const WideArgs& arguments);
+// With `direct`, the application's main is to be called directly: the VM
+// gets the properties the launcher class would have set, unless the options
+// ask for single-instance mode, which leaves main to the launcher class
+// (`direct` is then reset).
+bool createJavaVM(const OptionList& systemProperties, const WideArgs& arguments, std::optional<DirectMain>& direct);
+// `params`: the launcher class's array (launcherArgumentsFor).
+bool callMain(const WideArgs& params, JavaHalf& javaHalf, const std::optional<DirectMain>& direct);
 // True: go on and call main.
 bool checkFirstRun();
 // Called on the main thread once the application's threads have ended and

@@ -151,6 +151,15 @@ bool readJavaHalfPack(std::string& pack, std::string& problem) {
     return true;
 }
 
+std::string vmOptionsFromEnvironment() {
+    std::string both;
+    std::string value;
+    for (const char* name : {"JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS"})
+        if (readEnvironmentVariable(name, value))
+            both += value + " ";
+    return both;
+}
+
 FILE* openDefaultOptionsFile() {
     if (FILE* file = openDefaultFor(launcherPathWide()))
         return file;

@@ -36,6 +36,9 @@ void writeVmText(FILE* stream, const char* text, size_t length);
 // (services/RuntimeClasses.h), unchecked; empty when it carries none. False
 // with `problem` when the record names no place or the file ends before it.
 bool readJavaHalfPack(std::string& pack, std::string& problem);
+// The options the VM reads from the environment by itself (JAVA_TOOL_OPTIONS
+// and _JAVA_OPTIONS), one after the other; empty when neither is set.
+std::string vmOptionsFromEnvironment();
 // The options file named after the launcher, open for reading; null when
 // there is none.
 FILE* openDefaultOptionsFile();

@@ -49,6 +49,66 @@ WideArgs buildLauncherArguments(const LauncherArgsInput& input, const WideArgs& 
     return out;
 }
 
+namespace {
+
+bool isNamePart(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' ||
+           c == u'$';
+}
+
+// Each part starts with a letter, '_' or '$', as a Java identifier does.
+std::optional<std::string> plainSlashedName(std::u16string_view name) {
+    std::string out;
+    bool partStart = true;
+    for (char16_t c : name) {
+        if (c == u'.' || c == u'/') {
+            if (partStart)
+                return std::nullopt;
+            out += '/';
+            partStart = true;
+            continue;
+        }
+        if (!isNamePart(c) || (partStart && c >= u'0' && c <= u'9'))
+            return std::nullopt;
+        out += static_cast<char>(c);
+        partStart = false;
+    }
+    if (partStart)
+        return std::nullopt;
+    return out;
+}
+
+}  // namespace
+
+std::optional<DirectMain> directMainOf(const WideArgs& launcherValues) {
+    if (launcherValues.size() < kLeadingLauncherValues || !launcherValues[2].empty() ||
+        !launcherValues[3].empty())
+        return std::nullopt;
+    std::optional<std::string> name = plainSlashedName(launcherValues[1]);
+    if (!name)
+        return std::nullopt;
+    return DirectMain{std::move(*name), launcherValues[0] == u"true"};
+}
+
+bool namesCommFile(const std::deque<std::string>& vmOptions) {
+    constexpr std::string_view prefix = "-Dkorvo.processCommFile=";
+    bool names = false;
+    for (const std::string& option : vmOptions)
+        if (std::string_view(option).substr(0, prefix.size()) == prefix)
+            names = option.size() > prefix.size();
+    return names;
+}
+
+bool othersMaySetLauncherProperties(const std::deque<std::string>& vmOptions, std::string_view environmentOptions) {
+    if (environmentOptions.find("korvo.") != std::string_view::npos)
+        return true;
+    constexpr std::string_view optionsFile = "-XX:VMOptionsFile=";
+    for (const std::string& option : vmOptions)
+        if (std::string_view(option).substr(0, optionsFile.size()) == optionsFile)
+            return true;
+    return false;
+}
+
 const char* launcherClassName(char productFlavor) {
     return productFlavor == 'i' ? "com/vandrel/runtime/launcher/WinLauncher" : "com/korvo/runtime/WinLauncher";
 }

@@ -13,17 +13,15 @@ namespace {
 
 constexpr char kClassName[] = "com/korvo/runtime/LauncherMainThread";
 
-// What the launcher hands to the waiting thread. Never destroyed: the
-// thread may still wait when a failed start ends the process.
+// What the launcher hands to the waiting thread, one turn at a time. Never
+// destroyed: the thread may still wait when a failed start ends the process.
 struct HandOver {
     std::mutex lock;
     std::condition_variable changed;
-    bool ready = false;
-    bool returned = false;
-    jclass mainClass = nullptr;
-    jmethodID mainEntry = nullptr;
-    jobjectArray arguments = nullptr;
-    bool threw = false;
+    MainJob job = nullptr;
+    void* context = nullptr;
+    bool done = false;
+    MainTurn turn = MainTurn::declined;
 };
 HandOver& handOver = *new HandOver;
 
@@ -32,18 +30,26 @@ jmethodID joinMethod = nullptr;
 
 void JNICALL runMain(JNIEnv* env, jobject) {
     noteStep("main thread running");
-    {
-        std::unique_lock<std::mutex> hold(handOver.lock);
-        handOver.changed.wait(hold, [] { return handOver.ready; });
+    for (;;) {
+        MainJob job;
+        void* context;
+        {
+            std::unique_lock<std::mutex> hold(handOver.lock);
+            handOver.changed.wait(hold, [] { return handOver.job != nullptr; });
+            job = handOver.job;
+            context = handOver.context;
+        }
+        const MainTurn turn = job(env, context);
+        {
+            std::lock_guard<std::mutex> hold(handOver.lock);
+            handOver.job = nullptr;
+            handOver.turn = turn;
+            handOver.done = true;
+        }
+        handOver.changed.notify_all();
+        if (turn != MainTurn::declined)
+            return;
     }
-    env->CallStaticVoidMethod(handOver.mainClass, handOver.mainEntry, handOver.arguments);
-    const bool threw = mainEndedWithException(env);
-    {
-        std::lock_guard<std::mutex> hold(handOver.lock);
-        handOver.threw = threw;
-        handOver.returned = true;
-    }
-    handOver.changed.notify_all();
 }
 
 // A failed JNI call leaves an exception pending that no later call may meet.
@@ -66,9 +72,9 @@ bool mainEndedWithException(JNIEnv* env) {
     return true;
 }
 
-bool startMainThread(JNIEnv* env) {
+bool startMainThread(JNIEnv* env, jobject loader) {
     const std::string bytes = mainThreadClassFile(kClassName);
-    jclass threadType = env->DefineClass(kClassName, nullptr, reinterpret_cast<const jbyte*>(bytes.data()),
+    jclass threadType = env->DefineClass(kClassName, loader, reinterpret_cast<const jbyte*>(bytes.data()),
                                          static_cast<jsize>(bytes.size()));
     if (failed(env, "DefineClass") || !threadType)
         return false;
@@ -98,23 +104,24 @@ bool startMainThread(JNIEnv* env) {
     return true;
 }
 
-void runMainOnStartedThread(JNIEnv* env, jclass launcherClass, jmethodID mainMethod, jobjectArray arguments,
-                            bool& threw) {
+MainTurn runOnMainThread(JNIEnv* env, MainJob job, void* context) {
     {
         std::lock_guard<std::mutex> hold(handOver.lock);
-        handOver.mainClass = static_cast<jclass>(env->NewGlobalRef(launcherClass));
-        handOver.arguments = static_cast<jobjectArray>(env->NewGlobalRef(arguments));
-        handOver.mainEntry = mainMethod;
-        handOver.ready = true;
+        handOver.job = job;
+        handOver.context = context;
+        handOver.done = false;
     }
     handOver.changed.notify_all();
     // Out of the VM while main runs: under an interpreting VM, a join
     // waiting in Java code competes with main's start for the VM.
+    MainTurn turn;
     {
         std::unique_lock<std::mutex> hold(handOver.lock);
-        handOver.changed.wait(hold, [] { return handOver.returned; });
-        threw = handOver.threw;
+        handOver.changed.wait(hold, [] { return handOver.done; });
+        turn = handOver.turn;
     }
+    if (turn == MainTurn::declined)
+        return turn;
     // Then until the thread has ended in Java's eyes too. Only an interrupt
     // of this thread ends join early; nothing here asks for one, so each
     // retry waits for the thread again.
@@ -123,4 +130,5 @@ void runMainOnStartedThread(JNIEnv* env, jclass launcherClass, jmethodID mainMet
     while (failed(env, "Thread.join"));
     env->DeleteLocalRef(mainThread);
     mainThread = nullptr;
+    return turn;
 }

@@ -16,6 +16,7 @@ list(APPEND KVO_STAGE_SOURCES
     jvm/JavaHalf.cpp
     jvm/JavaVMLauncher.cpp
     jvm/LauncherValues.cpp
+    jvm/MainCall.cpp
     jvm/MainException.cpp
     jvm/MainThread.cpp
     jvm/VmOptions.cpp

@@ -211,7 +211,8 @@ class LauncherCase(unittest.TestCase):
                 timed_out = True
         if code is None and not timed_out:
             raise AssertionError(f"runner failed: {out.returncode} {text!r}")
-        logs = sorted(self.tmp.glob("vdl_nlog_*"))
+        # The newest: vdl_nlog_10 sorts before vdl_nlog_9 by name.
+        logs = sorted(self.tmp.glob("vdl_nlog_*"), key=lambda p: p.lstat().st_mtime_ns)
         log_lines = logs[-1].read_bytes().decode("cp1252").replace("\r\n", "\n").split("\n") if logs else None
         stderr = errfile.read_bytes().decode("cp1252", "replace") if errfile.exists() else ""
         return Result(code, dialogs, stderr, log_lines, logs[-1].name if logs else "", timed_out)

@@ -314,6 +314,14 @@ OptionList buildSystemProperties() {
     return props;
 }
 
+std::string vmOptionsFromEnvironment() {
+    std::string both;
+    for (const char* name : {"JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS"})
+        if (const char* value = std::getenv(name))
+            both += std::string(value) + " ";
+    return both;
+}
+
 std::u16string recordTextWide(const std::string& text) { return utf16(text); }
 
 std::u16string outputFileWide(const std::string& file) { return utf16(resolvePath(file, nullptr)); }

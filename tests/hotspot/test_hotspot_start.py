@@ -39,9 +39,10 @@ class WhatJavaSees(HotSpotCase):
 class HowItEnds(HotSpotCase):
     def test_system_exit_code_is_the_process_exit_code(self):
         for home, _ in self.vms():
-            for code in (0, 7):
-                with self.subTest(home=str(home), code=code):
-                    r = self.start(home, "kvotest.Exit", str(code))
+            # The last with main called by the launcher itself.
+            for code, runtime in ((0, False), (7, False), (7, True)):
+                with self.subTest(home=str(home), code=code, runtime=runtime):
+                    r = self.start(home, "kvotest.Exit", str(code), runtime=runtime)
                     self.assertEqual((r.code, r.messages), (code, []), r)
                     self.assertEqual(r.values("exit"), [str(code)])
                     self.assertNotIn("launch done", r.log)
@@ -173,18 +174,25 @@ class AVendorsFirstLauncher(HotSpotCase):
     classes."""
 
     def test_plain_main_in_both_flavours(self):
-        properties = "korvo.guiApplication,korvo.isVandrel,java.class.path,korvo.tempDir"
+        properties = ("korvo.guiApplication,korvo.isVandrel,java.class.path,korvo.tempDir,korvo.outputFile1,"
+                      "korvo.outputFile2")
+        # What the launcher class set wins over the vendor's options, as it did.
+        overridden = "-Dkorvo.guiApplication=gr\u00fcn -Dkorvo.outputFile1=\u00e9t\u00e9"
         for home, _ in self.vms():
             for flavour, launcher in (("e", "com/korvo/runtime/WinLauncher"),
                                       ("i", "com/vandrel/runtime/launcher/WinLauncher")):
                 with self.subTest(home=str(home), flavour=flavour):
                     r = self.start(home, "kvotest.Probe", *USER_ARGS, runtime=True, records={2001: flavour, 124: "fixed"},
-                                   vm_options=f"-Dkvotest.loaders=true -Dkvotest.properties={properties}")
+                                   vm_options=f"-Dkvotest.loaders=true -Dkvotest.properties={properties} {overridden}")
                     self.assertEqual((r.code, r.messages), (0, []), r)
-                    self.assertLogHas(r, f"main class: {launcher}")
+                    # A public static main: the launcher calls it itself, the
+                    # launcher class is not needed.
+                    self.assertLogHas(r, "main class: kvotest/Probe")
+                    self.assertNotIn(f"main class: {launcher}", r.log)
                     self.assertEqual([v.split("\t", 1)[1] for v in r.values("arg")], ["fixed"] + USER_ARGS)
                     props = dict(v.split("\t", 1) for v in r.values("property"))
-                    self.assertEqual(props["korvo.guiApplication"], "false")
+                    self.assertEqual([props[f"korvo.{p}"] for p in ("guiApplication", "outputFile1", "outputFile2")],
+                                     ["false", "", ""])
                     self.assertEqual(props["korvo.isVandrel"], "true" if flavour == "i" else "null")
                     # No archive of the Java half, no temporary folder: its
                     # classes are defined in the class path's loader.
@@ -193,6 +201,14 @@ class AVendorsFirstLauncher(HotSpotCase):
                     self.assertTrue(any(l.startswith("defining the Java half: ") for l in r.log), r)
                     # Loaded as java loads a main class, and so is what it loads.
                     self.assertEqual(r.values("loader"), ["main class\ttrue", "context\ttrue", "java half\ttrue"])
+            with self.subTest(home=str(home), environment="_JAVA_OPTIONS"):
+                # Options the VM takes after the launcher's: the launcher class's setting still wins.
+                r = self.start(home, "kvotest.Probe", runtime=True, vm_options=f"-Dkvotest.properties={properties}",
+                               environment={"_JAVA_OPTIONS": overridden + " -Dkorvo.outputFile2=x"})
+                self.assertEqual((r.code, r.messages), (0, []), r)
+                props = dict(v.split("\t", 1) for v in r.values("property"))
+                self.assertEqual([props[f"korvo.{p}"] for p in ("guiApplication", "outputFile1", "outputFile2")],
+                                 ["false", "", ""])
 
     def test_the_java_half_from_a_signed_launcher_and_its_rebuild(self):
         # The exe reads its classes in front of the signature that signing
@@ -248,6 +264,7 @@ class AVendorsFirstLauncher(HotSpotCase):
                     # No message records: the built-in text, with the exception.
                     self.assertEqual(r.messages, ["The application could not be started.\n\n" + text])
                     self.assertLogHas(r, text.split("\n")[0])
+                    self.assertEqual(r.values("init"), ["main"] if main == "kvotest.BadInit" else [])
                     # The trace names each cause in its turn, and the cycle once, where Java does.
                     causes = [l for l in r.log if l.startswith("Caused by: ")]
                     self.assertEqual(causes, text.split("\n")[1:])
@@ -262,10 +279,13 @@ class AVendorsFirstLauncher(HotSpotCase):
         # java must have started the same method, or refused as well.
         args = "one|two words"
         forms = {"StaticNone": "static main()", "InstanceArgs": "main(String[]) of InstanceArgs\t" + args,
+                 "PublicInstance": "main(String[]) of PublicInstance\t" + args,
                  "InstanceNone": "main()", "PackageStatic": "static main(String[])\t" + args,
                  "StaticBeforeInstance": "static main(String[])\t" + args,
                  "ArrayBeforeStatic": "main(String[])\t" + args, "Inherited": "main(String[]) of Inherited\t" + args,
-                 "PrivateOnly": None}
+                 "InheritedStatic": "public static main(String[]) of PublicStatic\t" + args,
+                 "InterfaceStatic": "static main(String[]) of InterfaceStatic\t" + args,
+                 "FromInterface": None, "PrivateOnly": None}
         compared = 0
         for home, _ in self.vms():
             release = home / "release"
@@ -274,6 +294,12 @@ class AVendorsFirstLauncher(HotSpotCase):
                 with self.subTest(home=str(home), form=form):
                     r = self.start(home, "kvotest.Mains$" + form, "one", "two words", runtime=True)
                     self.assertEqual((r.code, r.values("ran")), (0, [ran]) if ran else (1, []), r)
+                    # Only a public static main(String[]) is the launcher's to
+                    # call; for the rest the launcher class chooses.
+                    direct = form in ("InheritedStatic", "InterfaceStatic")
+                    self.assertLogHas(r, "main class: " + (f"kvotest/Mains${form}" if direct
+                                                           else "com/korvo/runtime/WinLauncher"))
+                    self.assertEqual("main class: com/korvo/runtime/WinLauncher" in r.log, not direct)
                     if found and int(found.group(1)) >= 25:
                         compared += 1
                         report = r.directory / "java-report.txt"

@@ -49,6 +49,15 @@ class HandOver(RealVmCase, InstanceCase):
                 self.assertLess(second.lifetime_ms, 1500)
                 self.assertEqual(self.values("startup"), received)
 
+    def test_without_single_instance_mode_a_listener_is_taken_and_hears_nothing(self):
+        # The classes that take the file are not even defined then.
+        exe = self.packed_app("kvotest.Listens", app_entries=["kvotest/Listens"], where=self.dir / "off")
+        r = self.start(exe, "0 0")
+        self.assertEqual((r.code, r.dialogs), (0, []), r)
+        self.assertEqual((self.values("listening"), self.values("startup")), (["yes"], []))
+        self.assertEqual([l for l in r.log if l.startswith("defining the Java half: ")],
+                         ["defining the Java half: 4 classes"])
+
 
 if __name__ == "__main__":
     unittest.main()

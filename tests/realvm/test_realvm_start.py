@@ -95,9 +95,11 @@ class HowItEnds(RealVmCase):
         self.assertLogHas(r, "ERROR: could not call main")
 
     def test_system_exit_code_reaches_the_caller(self):
-        exe = self.real_app("kvotest.Exit", app_entries=["kvotest/Exit"])
-        for code in (0, 7, 1234):
-            with self.subTest(code=code):
+        real = self.real_app("kvotest.Exit", app_entries=["kvotest/Exit"])
+        # With main called by the launcher itself.
+        packed = self.packed_app("kvotest.Exit", app_entries=["kvotest/Exit"], where=self.dir / "packed")
+        for exe, code in ((real, 0), (real, 7), (real, 1234), (packed, 1234)):
+            with self.subTest(code=code, packed=exe == packed):
                 self.report_path.unlink(missing_ok=True)
                 r = self.start(exe, str(code))
                 self.assertEqual((r.code, r.dialogs), (code, []), r)
@@ -159,14 +161,20 @@ class AVendorsFirstLauncher(RealVmCase):
                 self.report_path.unlink(missing_ok=True)
                 exe = self.packed_app("kvotest.Probe", f"ProductFlavor = {flavour}", "Arguments = fixed",
                                       vm_options="-Dkvotest.properties=korvo.guiApplication,java.class.path,"
-                                                 "korvo.tempDir",
+                                                 "korvo.tempDir,korvo.outputFile1,korvo.outputFile2"
+                                                 # What the launcher class set wins, as it did.
+                                                 " -Dkorvo.guiApplication=gr\u00fcn -Dkorvo.outputFile1=\u00e9t\u00e9",
                                       where=self.dir / flavour)
                 r = self.start(exe, line, unix_env={"LC_ALL": "C.UTF-8"})
                 self.assertEqual((r.code, r.dialogs), (0, []), r)
-                self.assertLogHas(r, f"main class: {launcher}")
+                # A public static main: the launcher calls it itself, the
+                # launcher class is not needed.
+                self.assertLogHas(r, "main class: kvotest/Probe")
+                self.assertNotIn(f"main class: {launcher}", r.log)
                 self.assertEqual(self.values_of("arg"), ["fixed"] + user)
                 props = dict(v.split("\t", 1) for v in self.values("property"))
-                self.assertEqual(props["korvo.guiApplication"], "false")
+                self.assertEqual([props[f"korvo.{p}"] for p in ("guiApplication", "outputFile1", "outputFile2")],
+                                 ["false", "", ""])
                 # No archive of the Java half, no temporary folder.
                 self.assertTrue(any(l.startswith("defining the Java half: ") for l in r.log), r)
                 self.assertNotIn("kvo-runtime", props["java.class.path"])
@@ -180,11 +188,14 @@ class AVendorsFirstLauncher(RealVmCase):
         args = "one|two words"
         cases = [("Mains$StaticNone", {}, [("ran", "static main()")]),
                  ("Mains$InstanceArgs", {}, [("ran", "main(String[]) of InstanceArgs\t" + args)]),
+                 ("Mains$PublicInstance", {}, [("ran", "main(String[]) of PublicInstance\t" + args)]),
                  ("Mains$InstanceNone", {}, [("ran", "main()")]),
                  ("Mains$PackageStatic", {}, [("ran", "static main(String[])\t" + args)]),
                  ("Mains$StaticBeforeInstance", {}, [("ran", "static main(String[])\t" + args)]),
                  ("Mains$ArrayBeforeStatic", {}, [("ran", "main(String[])\t" + args)]),
                  ("Mains$Inherited", {}, [("ran", "main(String[]) of Inherited\t" + args)]),
+                 ("Mains$InheritedStatic", {}, [("ran", "public static main(String[]) of PublicStatic\t" + args)]),
+                 ("Mains$InterfaceStatic", {}, [("ran", "static main(String[]) of InterfaceStatic\t" + args)]),
                  ("FxShaped", dict(app_tree="toolkit", app_entries=["kvotest/FxShaped"], toolkit=True),
                   [("launch", "kvotest.FxShaped\tmain\t" + args), ("start", "ran")])]
         for name, how, report in cases:
@@ -194,17 +205,29 @@ class AVendorsFirstLauncher(RealVmCase):
                 exe = self.packed_app("kvotest." + name, where=self.dir / name, **how)
                 r = self.start(exe, 'one "two words"')
                 self.assertEqual((r.code, r.dialogs, self.report()), (0, [], report), r)
+                # Only a public static main(String[]) is the launcher's to call;
+                # for the rest the launcher class chooses.
+                direct = name in ("Mains$InheritedStatic", "Mains$InterfaceStatic")
+                self.assertLogHas(r, "main class: " + ("kvotest/" + name if direct else "com/korvo/runtime/WinLauncher"))
+                self.assertEqual("main class: com/korvo/runtime/WinLauncher" in r.log, not direct)
 
     def test_what_the_user_sees_when_java_fails(self):
         for main, app, text in (
                 ("kvotest.Mian", {}, "java.lang.ClassNotFoundException: kvotest.Mian"),
                 ("kvotest.Throw", dict(app_entries=["kvotest/Throw"]),
                  "java.lang.IllegalStateException: thrown by the application"),
+                ("kvotest.BadInit", dict(app_entries=["kvotest/BadInit"]), "java.lang.ExceptionInInitializerError\n"
+                 "Caused by: java.lang.IllegalStateException: the application's static initialiser failed"),
                 ("kvotest.Mains$PrivateOnly", dict(app_entries=["kvotest/Mains"]),
                  "java.lang.NoSuchMethodException: kvotest.Mains$PrivateOnly has no main method to start "
                  "(kvotest.Mains$PrivateOnly.main(String[]) is private): write static void main(String[] args), "
                  "static void main(), void main(String[] args) or void main(), with any access but private, "
                  "or extend javafx.application.Application"),
+                # An interface's static main is not inherited.
+                ("kvotest.Mains$FromInterface", dict(app_entries=["kvotest/Mains"]),
+                 "java.lang.NoSuchMethodException: kvotest.Mains$FromInterface has no main method to start: "
+                 "write static void main(String[] args), static void main(), void main(String[] args) or void main(), "
+                 "with any access but private, or extend javafx.application.Application"),
                 ("kvotest.FxShaped", dict(app_tree="toolkit", app_entries=["kvotest/FxShaped"]),
                  "java.lang.NoClassDefFoundError: kvotest.FxShaped needs the JavaFX toolkit, which is on neither "
                  "the class path nor the module path (javafx.application.Application is missing): add its jars "
@@ -215,8 +238,9 @@ class AVendorsFirstLauncher(RealVmCase):
                 self.assertEqual(r.code, 1, r)
                 # No message records: the built-in text, with the exception.
                 self.assertEqual(self.dialog_texts(r), ["The application could not be started.\n\n" + text])
-                self.assertLogHas(r, text)
+                self.assertLogHas(r, text.split("\n")[0])
                 self.assertTrue(any(l.startswith("\tat ") for l in r.log), "the stack trace is in the log")
+        self.assertEqual(self.values("init"), ["main"])
         # A console launcher (ExecutableType left out) says it on standard error.
         exe = self.packed_app("kvotest.Mian", where=self.dir / "console")
         r = self.start(exe)
@@ -378,6 +402,9 @@ class AVendorsFirstLauncher(RealVmCase):
         run(["OutputFile1Enabled = 1", "OutputFile1 = $APPLOG"], "5")
         self.assertIn("korvo.outputFile1\t$APPLOG", self.values("property"))
         self.assertEqual(text("out.log"), "out 4\n")
+        # The error stream's file alone.
+        run(["OutputFile2Enabled = 1", "OutputFile2 = logs\\err-only.log"], "6")
+        self.assertEqual(text("err-only.log"), "err 6\n")
 
     def test_first_run(self):
         marker = self.dir / ".vandrel" / "firstrun"

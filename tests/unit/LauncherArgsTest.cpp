@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -135,3 +137,70 @@ TEST(VmText, BoundedWhateverTheVmPrints) {
 }
 
 }  // namespace
+
+TEST(DirectMain, OnlyAPlainNameWithoutOutputFiles) {
+    const WideArgs plain{u"true", u"com.example.Main", u"", u"", u"false", u"app.exe", u"one"};
+    const std::optional<DirectMain> direct = directMainOf(plain);
+    ASSERT_TRUE(direct);
+    EXPECT_EQ(direct->className, "com/example/Main");
+    EXPECT_TRUE(direct->guiApplication);
+
+    const struct {
+        const char16_t* name;
+        const char* slashed;  // nullptr: left to the launcher class
+    } names[] = {
+        {u"Main", "Main"},
+        {u"a/b/C$Inner", "a/b/C$Inner"},
+        {u"_x.$y.Z9", "_x/$y/Z9"},
+        {u"", nullptr},
+        {u" com.example.Main", nullptr},
+        {u"com.example.Main ", nullptr},
+        {u"com..Main", nullptr},
+        {u".Main", nullptr},
+        {u"Main.", nullptr},
+        {u"com.9lives.Main", nullptr},
+        {u"com.example.Main;", nullptr},
+        {u"[Ljava.lang.String;", nullptr},
+        {u"caf\u00e9.Main", nullptr},
+        {u"com.example.Ma-in", nullptr},
+    };
+    for (const auto& c : names) {
+        WideArgs values = plain;
+        values[1] = c.name;
+        const std::optional<DirectMain> got = directMainOf(values);
+        EXPECT_EQ(got.has_value(), c.slashed != nullptr) << "case " << (&c - names);
+        if (got && c.slashed)
+            EXPECT_EQ(got->className, c.slashed);
+    }
+
+    WideArgs out = plain;
+    out[2] = u"C:\\app\\out.log";
+    EXPECT_FALSE(directMainOf(out)) << "an output file is the launcher class's to open";
+    WideArgs err = plain;
+    err[3] = u"$left-to-the-application";
+    EXPECT_FALSE(directMainOf(err)) << "so is a name left to the application";
+    EXPECT_FALSE(directMainOf(WideArgs(plain.begin(), plain.begin() + 5))) << "without the launcher's name";
+    WideArgs console = plain;
+    console[0] = u"false";
+    EXPECT_FALSE(directMainOf(console)->guiApplication);
+}
+
+TEST(DirectMain, SingleInstanceModeByTheLastSetting) {
+    using Options = std::deque<std::string>;
+    EXPECT_FALSE(namesCommFile(Options{}));
+    EXPECT_FALSE(namesCommFile(Options{"-Dkorvo.tempDir=C:\\t", "-Xmx64m"}));
+    EXPECT_TRUE(namesCommFile(Options{"-Dkorvo.processCommFile=C:\\t\\kvo_p12.tmp"}));
+    EXPECT_FALSE(namesCommFile(Options{"-Dkorvo.processCommFile="}));
+    EXPECT_FALSE(namesCommFile(Options{"-Dkorvo.processCommFile=C:\\a", "-Dkorvo.processCommFile="}));
+    EXPECT_TRUE(namesCommFile(Options{"-Dkorvo.processCommFile=", "-Dkorvo.processCommFile=C:\\a"}));
+    EXPECT_FALSE(namesCommFile(Options{"-Dkorvo.processCommFileX=C:\\a", "-dkorvo.processCommFile=C:\\a"}));
+}
+
+TEST(DirectMain, PropertiesTheVmMaySetFromElsewhere) {
+    using Options = std::deque<std::string>;
+    const Options plain{"-Dkorvo.tempDir=C:\\t", "-Xmx64m"};
+    EXPECT_FALSE(othersMaySetLauncherProperties(plain, ""));
+    EXPECT_FALSE(othersMaySetLauncherProperties(plain, "-Xmx1g -Dapp.korvo=1 "));
+    EXPECT_TRUE(othersMaySetLauncherProperties(plain, "-Xmx1g -Dkorvo.guiApplication=x "));
+    EXPECT_TRUE(othersMaySetLauncherProperties(Options{"-Xmx64m", "-XX:VMOptionsFile=C:\\o.txt"}, ""));
+}

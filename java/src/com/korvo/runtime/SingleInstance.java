@@ -33,7 +33,10 @@ public final class SingleInstance {
      * @throws NullPointerException if {@code listener} is null
      */
     public static void addListener(StartupListener listener) {
-        HandOver.addListener(listener);
+        if (listener == null)
+            throw new NullPointerException("listener");
+        if (on())
+            HandOver.addListener(listener);
     }
 
     /**
@@ -44,6 +47,18 @@ public final class SingleInstance {
      * @param listener the listener to remove
      */
     public static void removeListener(StartupListener listener) {
-        HandOver.removeListener(listener);
+        if (on())
+            HandOver.removeListener(listener);
+    }
+
+    /**
+     * Single-instance mode: the launcher names the file a second start
+     * writes. Only then does it define the classes that take that file, so
+     * that a start without it defines fewer; without it nothing arrives, and
+     * a listener has nothing to hear.
+     */
+    private static boolean on() {
+        String file = System.getProperty("korvo.processCommFile");
+        return file != null && file.length() > 0;
     }
 }

@@ -51,30 +51,35 @@ public final class Start {
 
     /**
      * A class of the application, initialised, through the system class
-     * loader as java loads a main class. A VM whose system class loader sees
-     * only its own library (the small one of the tests) gets it through the
-     * loader of this runtime, which is on the same class path.
+     * loader as java loads a main class. The launcher defines this runtime
+     * in the loader of the class path, which is the system class loader
+     * wherever that sees the class path: asked first, so that a VM whose
+     * system class loader sees only its own library (the small one of the
+     * tests) answers without throwing and catching on the way.
      */
     public static Class<?> applicationClass(String name) throws ClassNotFoundException {
         ClassLoader system = ClassLoader.getSystemClassLoader();
+        ClassLoader own = Start.class.getClassLoader();
+        if (own == null || own == system)
+            return Class.forName(name, true, system);
+        ClassNotFoundException missing;
+        try {
+            return Class.forName(name, true, own);
+        } catch (ClassNotFoundException e) {
+            missing = e;
+        }
         try {
             return Class.forName(name, true, system);
         } catch (ClassNotFoundException e) {
-            ClassLoader own = Start.class.getClassLoader();
-            if (own == null || own == system)
-                throw e;
+            // The class path's answer says more.
         }
-        try {
-            return Class.forName(name, true, Start.class.getClassLoader());
-        } catch (ClassNotFoundException e) {
-            // A VM that names a missing superclass here (instead of the
-            // class asked for) gets the error java gives for it.
-            String missing = e.getMessage() == null ? "" : e.getMessage().replace('/', '.');
-            if (missing.length() > 0 && !missing.equals(name))
-                throw new NoClassDefFoundError(missing.replace('.', '/'));
-            // In the form the configuration names it, whatever form the VM uses.
-            throw new ClassNotFoundException(name);
-        }
+        // A VM that names a missing superclass here (instead of the class
+        // asked for) gets the error java gives for it.
+        String message = missing.getMessage() == null ? "" : missing.getMessage().replace('/', '.');
+        if (message.length() > 0 && !message.equals(name))
+            throw new NoClassDefFoundError(message.replace('.', '/'));
+        // In the form the configuration names it, whatever form the VM uses.
+        throw new ClassNotFoundException(name);
     }
 
     /** {@code public static <returns> method(<parameter>)} of the class, or

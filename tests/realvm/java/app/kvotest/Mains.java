@@ -18,6 +18,11 @@ public class Mains {
         void main(String[] args) { ran("main(String[]) of " + getClass().getSimpleName(), args); }
     }
 
+    /** Public, not static: some VMs' JNI would hand it out as a static method. */
+    public static class PublicInstance {
+        public void main(String[] args) { ran("main(String[]) of PublicInstance", args); }
+    }
+
     public static class InstanceNone { protected void main() { ran("main()", null); } }
 
     static class PackageStatic { static void main(String[] args) { ran("static main(String[])", args); } }
@@ -34,6 +39,21 @@ public class Mains {
     }
 
     public static class Inherited extends InstanceArgs {}
+
+    public static class PublicStatic {
+        public static void main(String[] args) { ran("public static main(String[]) of PublicStatic", args); }
+    }
+
+    /** java calls a superclass's public static main for its subclass. */
+    public static class InheritedStatic extends PublicStatic {}
+
+    /** An interface's static main starts the interface; it is no member
+     * of a class that implements it, which java refuses. */
+    public interface InterfaceStatic {
+        static void main(String[] args) { ran("static main(String[]) of InterfaceStatic", args); }
+    }
+
+    public static class FromInterface implements InterfaceStatic {}
 
     public static class PrivateOnly { private static void main(String[] args) { ran("private main(String[])", args); } }
 }

@@ -33,6 +33,18 @@ constexpr size_t kMostIconImages = 1024;
 // The splash window is filled with this grey before the bitmap is drawn.
 constexpr png_color kSplashGrey = {0xC0, 0xC0, 0xC0};
 
+// The fields an icon file's directory and a group-icon resource share at the
+// start of each entry; they differ only in what follows (offset or id).
+IconImage iconEntryAt(std::string_view bytes, size_t at) {
+    IconImage image;
+    image.width = uint8_t(bytes[at]);
+    image.height = uint8_t(bytes[at + 1]);
+    image.colours = uint8_t(bytes[at + 2]);
+    image.planes = uint16_t(get(bytes, at + 4, 2));
+    image.bitCount = uint16_t(get(bytes, at + 6, 2));
+    return image;
+}
+
 }  // namespace
 
 // --- icons -------------------------------------------------------------------
@@ -66,12 +78,7 @@ std::vector<IconImage> readIconFile(std::string_view bytes) {
             (next != taken.begin() && std::prev(next)->second > offset))
             fail(which + " overlaps the icon's directory or another image");
         taken[offset] = size_t(offset) + size;
-        IconImage image;
-        image.width = uint8_t(bytes[entry]);
-        image.height = uint8_t(bytes[entry + 1]);
-        image.colours = uint8_t(bytes[entry + 2]);
-        image.planes = uint16_t(get(bytes, entry + 4, 2));
-        image.bitCount = uint16_t(get(bytes, entry + 6, 2));
+        IconImage image = iconEntryAt(bytes, entry);
         image.data = std::string(bytes.substr(offset, size));
         if (image.data.starts_with(kPngSignature)) {
             if (image.data.size() < 33 || image.data.substr(12, 4) != "IHDR")
@@ -122,13 +129,7 @@ bool readGroupIcon(std::string_view data, std::vector<IconImage>& entries,
         return false;
     for (size_t i = 0; i < count; ++i) {
         const size_t at = 6 + 14 * i;
-        IconImage e;
-        e.width = uint8_t(data[at]);
-        e.height = uint8_t(data[at + 1]);
-        e.colours = uint8_t(data[at + 2]);
-        e.planes = uint16_t(get(data, at + 4, 2));
-        e.bitCount = uint16_t(get(data, at + 6, 2));
-        entries.push_back(e);
+        entries.push_back(iconEntryAt(data, at));
         ids.push_back(uint16_t(get(data, at + 12, 2)));
     }
     return true;

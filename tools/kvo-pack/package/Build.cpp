@@ -178,12 +178,9 @@ JavaHalfForm javaHalfFormFor(const PackConfig& config, const BuildOptions& o, co
     return JavaHalfForm::jarFile;
 }
 
-}  // namespace
-
-std::vector<std::string> buildPackage(const BuildOptions& o) {
-    CodePage page(o.codePage);
-    PackConfig config = readConfigText(readTextFile(o.config), o.config, page);
-    ConfigFindings findings = checkConfig(config, o.config, page);
+// Errors stop the build, all of them named at once; warnings go with the
+// configuration's own.
+void takeFindings(const ConfigFindings& findings, PackConfig& config) {
     if (!findings.errors.empty()) {
         std::string all;
         for (const std::string& e : findings.errors)
@@ -191,6 +188,14 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
         throw PackError(all);
     }
     config.warnings.insert(config.warnings.end(), findings.warnings.begin(), findings.warnings.end());
+}
+
+}  // namespace
+
+std::vector<std::string> buildPackage(const BuildOptions& o) {
+    CodePage page(o.codePage);
+    PackConfig config = readConfigText(readTextFile(o.config), o.config, page);
+    takeFindings(checkConfig(config, o.config, page), config);
 
     const fs::path base = sys::toPath(o.config).parent_path();
     OpenedFiles files;
@@ -250,14 +255,7 @@ std::vector<std::string> buildPackage(const BuildOptions& o) {
             check.feed(std::string_view(buffer.data(), size_t(n)));
             at += n;
         }
-        ConfigFindings found = check.finish();
-        if (!found.errors.empty()) {
-            std::string all;
-            for (const std::string& e : found.errors)
-                all += (all.empty() ? "" : "\n") + e;
-            throw PackError(all);
-        }
-        config.warnings.insert(config.warnings.end(), found.warnings.begin(), found.warnings.end());
+        takeFindings(check.finish(), config);
     }
     ResourceInputs resourceInputs;
     const bool wantsResources = config.resources.any() || config.version.present;

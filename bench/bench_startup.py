@@ -18,7 +18,9 @@ milliseconds since the process was created:
                output through a pipe), started by a Windows program;
 and with the real VM, the time until the Java launcher class's main is
 entered, for the launcher and for the bare loader (and the application's
-main, for a packed launcher and the bare loader calling it); and on HotSpot,
+main, for a packed launcher and the bare loader calling it, and for the
+packed launcher's first start, before which what it remembered of the
+check of main is forgotten); and on HotSpot,
 through the HotSpot tier's host, the time until the application's main is
 entered with the Java half packed and with the benchmark's own launcher
 class.
@@ -64,6 +66,8 @@ from harness import (BUILD_WIN32, CACHE_ROOT, Block, jvm_record, launcher_arch, 
 from kept_files import KeptFilesPair  # noqa: E402
 
 BENCH = BUILD_WIN32 / "bench"
+# Where a launcher remembers that it found the application's main public static.
+MAINS_ROOT = "HKCU\\SOFTWARE\\orrin-labs\\korvo\\mains"
 REALVM = Path(os.environ.get("KVO_REALVM", ROOT / "build" / "realvm" / launcher_arch()))
 
 
@@ -192,13 +196,24 @@ class RealVmSetup:
     def launcher(self, steps=None):
         return self._main_time(self.exe, steps=steps)
 
+    def launcher_first_start(self, steps=None):
+        """A packed launcher's first start, or its first once the
+        application's archives changed: it checks that main is public static
+        (which later starts remember)."""
+        self.forget_main_check()
+        return self._main_time(self.exe, steps=steps)
+
     def bare_loader(self, steps=None):
         return self._main_time(BENCH / "bare-loader.exe", winpath(self.vm), winpath(self.jar), self.main_class,
                                steps=steps)
 
+    def forget_main_check(self):
+        reg("delete", MAINS_ROOT + "\\" + winpath(self.exe).replace("\\", "/"), "/f", check=False)
+
     def forget(self):
         key = CACHE_ROOT + "\\" + winpath(self.vm.parent.parent / "java.exe").lower().replace("\\", "/")
         reg("delete", key, "/f", check=False)
+        self.forget_main_check()
 
 
 class HotSpotPair:
@@ -409,6 +424,8 @@ def show_steps(rounds, only, work, stand_in, with_release, real, real_release, r
         kinds["real VM, packed: launcher, to the application's main"] = (real_packed.launcher, "Java main entered")
         kinds["real VM, packed: bare loader, to the application's main"] = (real_packed.bare_loader,
                                                                            "Java main entered")
+        kinds["real VM, packed: launcher's first start, to the application's main"] = (
+            real_packed.launcher_first_start, "Java main entered")
     if "HotSpot" in only:
         stage = hotspot_stage()
         if not stage:
@@ -497,6 +514,8 @@ def main():
             kinds["real VM: launcher with release file, to Java main"] = real_release.launcher
             kinds["real VM: bare loader, to the application's main"] = real_packed.bare_loader
             kinds["real VM: packed launcher, to the application's main"] = real_packed.launcher
+            kinds["real VM: packed launcher's first start, to the application's main"] = (
+                real_packed.launcher_first_start)
         kept = None
         if KeptFilesPair.available():
             kept = KeptFilesPair(work, env, wine)
@@ -570,6 +589,9 @@ def main():
               "real VM, release file: launcher / bare loader, to main")
         ratio("real VM: packed launcher, to the application's main", "real VM: bare loader, to the application's main",
               "real VM, packed: launcher / bare loader, to app's main")
+        ratio("real VM: packed launcher's first start, to the application's main",
+              "real VM: bare loader, to the application's main",
+              "real VM, packed, first start: launcher / bare loader")
     if kept:
         kept.per_round(figures, difference, ratio)
     if "HotSpot host: packed (Java half), to the application's main" in figures:

@@ -146,7 +146,7 @@ bool callMain(const WideArgs& params, JavaHalf& javaHalf, const std::optional<Di
         fatalErrorMessage(msg::MainMethodNotFound, nullptr, missing.c_str());
     }
     logMessage("param count: %d", static_cast<int>(params.size()));
-    jclass stringClass = jniEnv->FindClass("java/lang/String");
+    jclass stringClass = stringClassOf(jniEnv);
     jobjectArray array =
         stringClass ? jniEnv->NewObjectArray(static_cast<jsize>(params.size()), stringClass, nullptr) : nullptr;
     if (!array)
@@ -190,6 +190,8 @@ bool createJavaVM(const OptionList& systemProperties, const WideArgs& arguments,
         direct.reset();
     }
     if (direct) {
+        direct->checkKey = mainCheckKey(direct->className, options);
+        direct->checkedBefore = mainCheckedBefore(direct->checkKey);
         directProperties.push_back(std::string("-Dkorvo.guiApplication=") +
                                    (direct->guiApplication ? "true" : "false"));
         directProperties.push_back("-Dkorvo.outputFile1=");

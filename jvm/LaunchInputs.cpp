@@ -12,6 +12,7 @@
 #include "core/Paths.h"
 #include "core/Platform.h"
 #include "core/StartupState.h"
+#include "services/MainCheckMemory.h"
 #include "services/RuntimeClasses.h"
 #include "services/SingleInstance.h"
 #include "services/TempDir.h"
@@ -169,3 +170,11 @@ FILE* openDefaultOptionsFile() {
         return nullptr;
     return openDefaultFor(module);
 }
+
+std::string mainCheckKey(const std::string& slashedMainClass, const OptionList& vmOptions) {
+    return mainCheckFingerprint(slashedMainClass, vmOptions, vmOptionsFromEnvironment(), stampOfEntry);
+}
+
+bool mainCheckedBefore(const std::string& key) { return mainCheckRemembered(key); }
+
+void rememberMainChecked(const std::string& key) { rememberMainCheck(key); }

@@ -42,3 +42,11 @@ std::string vmOptionsFromEnvironment();
 // The options file named after the launcher, open for reading; null when
 // there is none.
 FILE* openDefaultOptionsFile();
+// What the launcher remembers of its check that main(String[]) of a class
+// is public static (services/MainCheckMemory.h): the text the check is
+// remembered under for this start's options and files (empty: nothing is
+// remembered for them), whether an earlier start remembered it, and
+// remembering it.
+std::string mainCheckKey(const std::string& slashedMainClass, const OptionList& vmOptions);
+bool mainCheckedBefore(const std::string& key);
+void rememberMainChecked(const std::string& key);

@@ -87,7 +87,10 @@ std::optional<DirectMain> directMainOf(const WideArgs& launcherValues) {
     std::optional<std::string> name = plainSlashedName(launcherValues[1]);
     if (!name)
         return std::nullopt;
-    return DirectMain{std::move(*name), launcherValues[0] == u"true"};
+    DirectMain main;
+    main.className = std::move(*name);
+    main.guiApplication = launcherValues[0] == u"true";
+    return main;
 }
 
 bool namesCommFile(const std::deque<std::string>& vmOptions) {

@@ -44,6 +44,10 @@ constexpr size_t kLeadingLauncherValues = 6;
 struct DirectMain {
     std::string className;  // slashed
     bool guiApplication = false;
+    // What an earlier start's check of main is remembered under
+    // (mainCheckKey), and whether one was.
+    std::string checkKey;
+    bool checkedBefore = false;
 };
 std::optional<DirectMain> directMainOf(const WideArgs& launcherValues);
 // Whether the VM's options set korvo.processCommFile to a file (the last

@@ -72,9 +72,33 @@ jthrowable asTheLauncherClassSaysIt(JNIEnv* env, const MainCall& call, jthrowabl
     return static_cast<jthrowable>(translated);
 }
 
+// JNI finds a static method of any access, and Avian any method of that
+// name and type: only what java would call first is called here.
+bool publicStatic(JNIEnv* env, const MainCall& call, jclass mainClass, jmethodID main) {
+    jobject reflected = env->ToReflectedMethod(mainClass, main, JNI_TRUE);
+    // Not the object's class: a VM may make the object before it has read
+    // the class's methods.
+    jmethodID modifiersOf =
+        reflected && call.methodType ? env->GetMethodID(call.methodType, "getModifiers", "()I") : nullptr;
+    const jint modifiers = modifiersOf ? env->CallIntMethod(reflected, modifiersOf) : 0;
+    if (reflected)
+        env->DeleteLocalRef(reflected);
+    return !cleared(env) && (modifiers & (kPublic | kStatic)) == (kPublic | kStatic);
+}
+
 }  // namespace
 
+jclass stringClassOf(JNIEnv* env) {
+    jstring empty = env->NewStringUTF("");
+    jclass type = empty ? env->GetObjectClass(empty) : nullptr;
+    if (empty)
+        env->DeleteLocalRef(empty);
+    return type;
+}
+
 void prepareMainCall(JNIEnv* env, MainCall& call) {
+    if (call.main.checkedBefore)
+        return;
     jclass methods = env->FindClass("java/lang/reflect/Method");
     if (cleared(env) || !methods)
         return;
@@ -95,31 +119,26 @@ MainTurn callMainDirectly(JNIEnv* env, void* context) {
         env->Throw(asTheLauncherClassSaysIt(env, call, failure));
         return mainEndedWithException(env) ? MainTurn::threw : MainTurn::returned;
     }
-    // JNI finds a static method of any access, and Avian any method of that
-    // name and type: only what java would call first is called here.
     jmethodID main = env->GetStaticMethodID(mainClass, "main", "([Ljava/lang/String;)V");
     if (!main) {
         cleared(env);
         return declined(call, "no static main(String[])");
     }
-    jobject reflected = env->ToReflectedMethod(mainClass, main, JNI_TRUE);
-    // Not the object's class: a VM may make the object before it has read
-    // the class's methods.
-    jmethodID modifiersOf =
-        reflected && call.methodType ? env->GetMethodID(call.methodType, "getModifiers", "()I") : nullptr;
-    const jint modifiers = modifiersOf ? env->CallIntMethod(reflected, modifiersOf) : 0;
-    if (cleared(env) || (modifiers & (kPublic | kStatic)) != (kPublic | kStatic))
-        return declined(call, "no public static main(String[])");
+    if (call.main.checkedBefore) {
+        logMessage("main(String[]) of %s found public static before, its files unchanged", name);
+    } else {
+        if (!publicStatic(env, call, mainClass, main))
+            return declined(call, "no public static main(String[])");
+        if (!call.main.checkKey.empty()) {
+            rememberMainChecked(call.main.checkKey);
+            logMessage("main(String[]) of %s is public static: remembered", name);
+        }
+    }
 
     const WideArgs& values = *call.launcherValues;
     const size_t count = values.size() - kLeadingLauncherValues;
     logMessage("param count: %d", static_cast<int>(count));
-    // By an object of it: a name looked up from this thread goes to the
-    // class path's loader (prepareMainCall).
-    jstring empty = env->NewStringUTF("");
-    jclass stringClass = empty ? env->GetObjectClass(empty) : nullptr;
-    if (empty)
-        env->DeleteLocalRef(empty);
+    jclass stringClass = stringClassOf(env);
     jobjectArray arguments =
         stringClass ? env->NewObjectArray(static_cast<jsize>(count), stringClass, nullptr) : nullptr;
     for (size_t i = 0; arguments && i < count; ++i) {

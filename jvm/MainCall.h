@@ -22,6 +22,12 @@ struct MainCall {
     jclass methodType = nullptr;
 };
 
+// java.lang.String, by an object of it rather than by name: a lookup by name
+// goes through the class path's loader, and an interpreting VM reads and
+// parses the class's file at the first one (about 10 ms on the real VM,
+// where a string needs none of that).
+jclass stringClassOf(JNIEnv* env);
+
 // On the thread that created the VM, before the call is handed to main's
 // thread; without what it finds the call is declined.
 void prepareMainCall(JNIEnv* env, MainCall& call);

@@ -3,5 +3,6 @@ list(APPEND KVO_PURE_SOURCES
     services/CacheFolder.cpp
     services/IncludedFileName.cpp
     services/InstanceText.cpp
+    services/MainCheckText.cpp
     services/RuntimeClasses.cpp
 )

@@ -395,3 +395,8 @@ FILE* openDefaultOptionsFile() {
     logMessage("vmoptions: %s, file: %p", host.optionsFile.c_str(), static_cast<void*>(file));
     return file;
 }
+
+// The host keeps nothing between starts: every start checks main itself.
+std::string mainCheckKey(const std::string&, const OptionList&) { return std::string(); }
+bool mainCheckedBefore(const std::string&) { return false; }
+void rememberMainChecked(const std::string&) {}

@@ -211,6 +211,24 @@ class AVendorsFirstLauncher(RealVmCase):
                 self.assertLogHas(r, "main class: " + ("kvotest/" + name if direct else "com/korvo/runtime/WinLauncher"))
                 self.assertEqual("main class: com/korvo/runtime/WinLauncher" in r.log, not direct)
 
+    def test_main_is_checked_once_for_the_archives_it_comes_from(self):
+        # The check that main is public static costs an interpreting VM more
+        # than the rest of the launcher's work once the VM exists; its answer
+        # is remembered while the archives it could come from are unchanged.
+        exe = self.packed_app("kvotest.Probe", where=self.dir / "app")
+        first, second = self.start(exe), self.start(exe)
+        self.assertEqual([(r.code, r.dialogs) for r in (first, second)], [(0, []), (0, [])], (first, second))
+        self.assertLogHas(first, "main(String[]) of kvotest/Probe is public static: remembered")
+        self.assertLogHas(second, "main(String[]) of kvotest/Probe found public static before, its files unchanged")
+        self.assertNotIn("main(String[]) of kvotest/Probe is public static: remembered", second.log)
+        # A later build made main private: checked again, and refused as java refuses it.
+        make_jar(self.dir / "app" / "lib" / "app.jar", "private", ["kvotest/Probe"])
+        r = self.start(exe)
+        self.assertEqual(r.code, 1, r)
+        self.assertIn("(kvotest.Probe.main(String[]) is private)", r.stderr)
+        self.assertNotIn("found public static before", "\n".join(r.log))
+        self.assertNotIn("ran", [k for k, _ in self.report()])
+
     def test_what_the_user_sees_when_java_fails(self):
         for main, app, text in (
                 ("kvotest.Mian", {}, "java.lang.ClassNotFoundException: kvotest.Mian"),

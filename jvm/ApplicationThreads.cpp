@@ -1,8 +1,17 @@
 #include "jvm/ApplicationThreads.h"
 
+#include <chrono>
+#include <thread>
+
 #include "core/Log.h"
 
 namespace {
+
+// For a VM that lists ended threads: how long the launcher waits for one to
+// leave the list, or for a listing that failed to succeed, at most (about a
+// fifth of a second, at the application's end only).
+constexpr int kRetriesAtMost = 20;
+constexpr std::chrono::milliseconds kBetweenRetries{10};
 
 struct ThreadApi {
     jclass thread = nullptr;
@@ -149,7 +158,7 @@ void waitForApplicationThreads(JNIEnv* env) {
     }
     bool broken = false;
     bool announced = false;
-    bool collected = false;
+    int retries = 0;
     for (;;) {
         bool endedListed = false;
         jobject thread = nextApplicationThread(env, api, root, self, broken, endedListed);
@@ -157,17 +166,31 @@ void waitForApplicationThreads(JNIEnv* env) {
             // A VM may keep an ended thread on its list until its next
             // collection, in the place of a live one that the list's length
             // (the count of live threads) then leaves out. The thread that ran
-            // main has just ended, so this is the usual case there.
-            if (!endedListed || collected || broken || !api.gc)
+            // main has just ended, so this is the usual case there; and a
+            // collection only takes it off once its own system thread has
+            // finished too, which can be a moment after Java saw it end.
+            // Meanwhile the same VM's listing may even fail (a slot it counted
+            // and did not fill): asked again a moment later, it answers.
+            const bool again = broken || (endedListed && api.gc);
+            if (!again || retries == kRetriesAtMost)
                 break;
-            logMessage("ended threads still listed: collecting them");
-            env->CallStaticVoidMethod(api.system, api.gc);
-            collected = !failed(env);
-            if (!collected)
-                break;
+            if (retries == 0)
+                logMessage(broken ? "application threads not listed: asking again"
+                                  : "ended threads still listed: collecting them");
+            else
+                std::this_thread::sleep_for(kBetweenRetries);
+            ++retries;
+            broken = false;
+            if (api.gc) {
+                env->CallStaticVoidMethod(api.system, api.gc);
+                if (failed(env)) {
+                    broken = true;
+                    break;
+                }
+            }
             continue;
         }
-        collected = false;
+        retries = 0;
         if (!announced) {
             logMessage("waiting for the application's threads");
             announced = true;

@@ -197,6 +197,9 @@ class OptionsAndArguments(JvmCase):
         for script, expected in (
                 ({}, [("app-thread", "started"), ("join", "app"), ("app-thread", "ended"), ("destroy", "begin"),
                       ("destroy", "end")]),
+                # A listing that fails once is asked again, not given up.
+                ({"list": "fail-once"}, [("app-thread", "started"), ("list", "failed"), ("join", "app"),
+                                         ("app-thread", "ended"), ("destroy", "begin"), ("destroy", "end")]),
                 ({"threads": "hidden"}, [("app-thread", "started"), ("destroy", "begin"), ("app-thread", "ended"),
                                          ("destroy", "end")])):
             with self.subTest(script=script):
@@ -204,7 +207,7 @@ class OptionsAndArguments(JvmCase):
                 (self.vm / "jvm-record.txt").unlink(missing_ok=True)
                 r, rec = self.start(exe)
                 self.assertEqual(r.code, 0)
-                keys = [tuple(row) for row in rec.rows if row[0] in ("app-thread", "destroy", "join")]
+                keys = [tuple(row) for row in rec.rows if row[0] in ("app-thread", "destroy", "join", "list")]
                 self.assertEqual(keys, expected)
 
 
